@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "settings/settings_image.h"
+
+inline constexpr uint16_t kVendorId = 0x5B29;
+inline constexpr uint16_t kProductId = 0x0C7E;
+
+// Configuration interface: vendor page 0xFF01, usage 2.
+inline constexpr uint16_t kConfigUsagePage = 0xFF01;
+inline constexpr uint16_t kConfigUsage = 0x0002;
+// Event interface: vendor page 0xFF02, usage 1.
+inline constexpr uint16_t kEventUsagePage = 0xFF02;
+inline constexpr uint16_t kEventUsage = 0x0001;
+
+// Command report: id, command/status, firmware block at 16..29.
+inline constexpr uint8_t kCommandReportId = 0xA1;
+inline constexpr size_t kCommandReportSize = 64;
+// Settings report: id, command/status, image at 16..1039.
+inline constexpr uint8_t kSettingsReportId = 0xA0;
+inline constexpr size_t kSettingsReportSize = 1041;
+inline constexpr size_t kReportPayloadOffset = 16;
+inline constexpr size_t kFirmwareBlockSize = 14;
+
+inline constexpr uint8_t kCommandReadFirmware = 0x02;
+inline constexpr uint8_t kCommandWriteSettings = 0x11;
+inline constexpr uint8_t kCommandReadSettings = 0x12;
+inline constexpr uint8_t kCommandFactoryReset = 0x13;
+
+inline constexpr uint8_t kStatusDone = 1;
+inline constexpr uint8_t kStatusBusy = 3;
+
+// Set when FindDevice finds the mouse; cleared by the controller on removal.
+extern bool deviceConnected;
+
+bool FindDevice(uint16_t productId);
+bool SetFeatureReport(uint8_t* buffer, size_t length);
+bool GetFeatureReport(uint8_t* buffer, size_t length);
+// 1 read into lastReadImage and pendingSettings; 2 failed.
+int ReadSettings();
+// The status fetched after the write (1 = success); 2 not sent; 0 no status fetched.
+int WriteSettings(const SettingsRecord& record, uint16_t waitMs);
+// 1 filled; 2 not sent; 255 no valid answer.
+int ReadFirmwareInfo(std::array<uint8_t, kFirmwareBlockSize>& block);
+// 1 done; 255 failed.
+int FactoryReset();

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// Reads the mouse's event interface on a background thread and hands each
+// recognised event (report id 3; codes 2, 6, 0xB4) to the handler, on the
+// listener thread. The handler must not touch records or widgets itself.
+using DeviceEventHandler = std::function<void(uint8_t code, uint8_t value)>;
+void SetDeviceEventHandler(DeviceEventHandler handler);
+
+// Stops a running listener first. 5 started; 255 the event interface was not
+// opened; 20 the thread was not started.
+int StartDeviceEventListener();
+// Joins the thread, then closes its connection. Safe when none runs.
+void StopDeviceEventListener();
+bool DeviceEventListenerRunning();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The seam between the device code and a real or simulated mouse.
+
+enum class HidResult { Ok, Transient, Error };
+
+struct HidInterfaceInfo {
+    std::string path;
+    uint16_t vendorId;
+    uint16_t productId;
+    uint16_t usagePage;
+    uint16_t usage;
+};
+
+// One open HID interface; closing = destruction.
+class HidConnection {
+public:
+    virtual ~HidConnection() = default;
+    virtual HidResult SendFeatureReport(const uint8_t* data, size_t length) = 0;
+    // data[0] = report id on entry.
+    virtual HidResult GetFeatureReport(uint8_t* data, size_t length) = 0;
+    // Bytes read, 0 = none within the timeout, -1 = error (e.g. device gone).
+    virtual int ReadInput(uint8_t* data, size_t length, int timeoutMs) = 0;
+};
+
+class HidTransport {
+public:
+    virtual ~HidTransport() = default;
+    // Every interface of the vendor and product, in system order.
+    virtual std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) = 0;
+    // nullptr = failed.
+    virtual std::unique_ptr<HidConnection> Open(const std::string& path) = 0;
+};
+
+// nullptr = the hidapi transport.
+void SetHidTransport(HidTransport* transport);
+HidTransport& CurrentHidTransport();

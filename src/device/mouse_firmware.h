@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "settings/settings_image.h"
+
+// The mouse's behaviour alone, without the road its reports travel: its
+// 1024-byte memory, the answers to feature reports and a fault script for tests.
+// The in-process simulated mouse and the uhid mouse both wrap it.
+//
+// How it behaves where the real firmware is unknown, kept simple on purpose:
+// - every command (0x02, 0x11, 0x12, 0x13) completes at once with status 1,
+//   unless the script says otherwise;
+// - a write stores the 1024 image bytes exactly as sent;
+// - a factory reset stores the settings model's defaults (opaque bytes 0);
+// - the status of the last command is answered by every fetch of either
+//   report until the next command.
+class MouseFirmware {
+public:
+    MouseFirmware();
+
+    // Feature report from the host, data[0] = report id. false = rejected
+    // (unknown report id or a report too short to hold a command).
+    bool SetFeature(const uint8_t* data, size_t length);
+    // Answer to a get-feature request for data[0]. Returns the number of bytes
+    // written (at most length), or -1 for an unknown report id.
+    int GetFeature(uint8_t* data, size_t length);
+
+    const SettingsImage& Memory() const { return memory_; }
+    void SetMemory(const SettingsImage& image) { memory_ = image; }
+    static SettingsImage FactoryImage();
+
+    uint16_t firmwareVersion = 0x0107;
+
+    // Test script: statuses answered by the next fetches, one each, in order,
+    // before the command's own status is answered again.
+    void QueueStatuses(std::initializer_list<uint8_t> statuses);
+    // While set, every fetch answers busy (3).
+    void SetStaysBusy(bool busy) { staysBusy_ = busy; }
+
+    // Called after every write or reset changed the memory (persistence).
+    std::function<void(const SettingsImage&)> onMemoryChanged;
+
+private:
+    uint8_t NextStatus();
+
+    SettingsImage memory_{};
+    uint8_t lastCommand_ = 0;
+    uint8_t lastStatus_ = 0;
+    std::deque<uint8_t> scriptedStatuses_;
+    bool staysBusy_ = false;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/hid_transport.h"
+#include "device/mouse_firmware.h"
+
+// An in-process mouse behind the HidTransport seam, for tests and --simulate.
+// Each mouse shows three interfaces, in this order: an ordinary mouse
+// interface (0x0001/0x0002), the configuration interface (0xFF01/2) and the
+// event interface (0xFF02/1). Unplugging makes every open connection fail as
+// a removed device does (Error); plugging in again gives the interfaces new
+// paths, as the kernel gives the device a new name.
+//
+// Thread-safe: the event listener reads input on its own thread.
+class SimulatedMouse : public HidTransport {
+public:
+    SimulatedMouse();
+    ~SimulatedMouse() override;
+
+    std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) override;
+    std::unique_ptr<HidConnection> Open(const std::string& path) override;
+
+    // A further mouse, listed after the ones before it. Returns its index.
+    size_t AddMouse();
+    MouseFirmware& Firmware(size_t mouse = 0);
+
+    void Unplug(size_t mouse = 0);
+    void Plug(size_t mouse = 0);
+    bool IsPlugged(size_t mouse = 0) const;
+
+    // The device path (udev syspath style, holding "0003:5B29:0C7E.nnnn") of
+    // each interface of a mouse as it is now; index 0..2 as listed above.
+    std::vector<std::string> InterfacePaths(size_t mouse = 0) const;
+
+    // Called once per interface on plug-in (arrived = true) and removal,
+    // from the thread that called Plug/Unplug.
+    void SetPlugObserver(std::function<void(const std::string& path, bool arrived)> observer);
+
+    // Fault script for the configuration interface: the next `count` sends
+    // or fetches fail with `result` (Transient or Error) without reaching the firmware.
+    void FailSends(HidResult result, int count);
+    void FailFetches(HidResult result, int count);
+    // Opening this mouse's interfaces fails while set.
+    void SetOpenFails(size_t mouse, bool fails);
+
+    // An input report of the event interface, delivered to every connection
+    // open on it (dropped when none is open, as hidraw does).
+    void SendInputReport(const std::vector<uint8_t>& report, size_t mouse = 0);
+
+    // Every feature report sent to a configuration interface, in order.
+    std::vector<std::vector<uint8_t>> SentReports() const;
+    void ClearSentReports();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};

@@ -1,0 +1,1 @@
+#include "support/message_recorder.h"

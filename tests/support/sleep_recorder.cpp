@@ -1,0 +1,1 @@
+#include "support/sleep_recorder.h"
