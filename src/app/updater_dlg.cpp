@@ -1,5 +1,7 @@
 #include "app/updater_dlg.h"
 
+#include <QApplication>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -7,12 +9,19 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <cstdio>
 
+#include "app/hotplug_watcher.h"
+#include "device/event_listener.h"
+#include "device/sleep.h"
+#include "device/write_retries.h"
 #include "pages/buttons/dlg_deb.h"
 #include "pages/buttons/mouse_set.h"
 #include "pages/sensor/sensor_dlg.h"
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
+#include "ui/message_box.h"
 
 CUpdaterDlg* mainDialog = nullptr;
 
@@ -22,13 +31,46 @@ void RefreshApplyState() {
     }
 }
 
+namespace {
+
+constexpr double kSoftwareVersion = 1.07;
+constexpr unsigned kArrivalSettleMs = 900;
+constexpr unsigned kArrivalRetryMs = 100;
+constexpr int kArrivalReadTries = 5;
+
+enum TabIndex { kBasicTab, kAdvancedSensorTab, kButtonsTab, kButtonMappingTab };
+
+// The mouse's interfaces carry its vendor and product in their device path.
+bool IsMousePath(const std::string& path) {
+    const QString text = QString::fromStdString(path);
+    return text.contains("5B29", Qt::CaseInsensitive) && text.contains("0C7E", Qt::CaseInsensitive);
+}
+
+// The version's hexadecimal digits are read back as decimal: 0x0107 shows
+// V1.07, and a digit a-f ends the number (0x01A3 shows V0.01).
+QString FormatFirmwareVersion(unsigned version) {
+    const QString hex = QString::number(version, 16);
+    int digits = 0;
+    while (digits < hex.size() && hex[digits].isDigit()) {
+        ++digits;
+    }
+    const unsigned number = digits == 0 ? 0 : hex.left(digits).toUInt();
+    return QString::asprintf("V%.2f", number / 100.0);
+}
+
+}  // namespace
+
 CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
+    setWindowIcon(QIcon(":/kestrine-config.svg"));
     BuildLayout();
     ConnectSignals();
     mainDialog = this;
 }
 
 CUpdaterDlg::~CUpdaterDlg() {
+    // The listener hands events to this window; none may arrive after it.
+    StopDeviceEventListener();
+    SetDeviceEventHandler({});
     if (mainDialog == this) {
         mainDialog = nullptr;
     }
@@ -36,13 +78,25 @@ CUpdaterDlg::~CUpdaterDlg() {
 
 void CUpdaterDlg::BuildLayout() {
     setWindowTitle("Kestrine XQ3 8k v2 Configuration Tool");
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+
     auto* info = new QGroupBox("Info", this);
     firmwareVersionField_ = new QLabel(info);
     firmwareVersionField_->setObjectName("firmwareVersionField");
+    firmwareVersionField_->setMinimumWidth(60);
     softwareVersionField_ = new QLabel(info);
     softwareVersionField_->setObjectName("softwareVersionField");
+    softwareVersionField_->setText(QString::asprintf("V%.2f", kSoftwareVersion));
     factoryResetButton_ = new QPushButton("Factory Reset", info);
     factoryResetButton_->setObjectName("factoryResetButton");
+
+    auto* infoLayout = new QGridLayout(info);
+    infoLayout->addWidget(new QLabel("Firmware Version :", info), 0, 0);
+    infoLayout->addWidget(firmwareVersionField_, 0, 1);
+    infoLayout->addWidget(new QLabel("Software Version :", info), 1, 0);
+    infoLayout->addWidget(softwareVersionField_, 1, 1);
+    infoLayout->setColumnStretch(2, 1);
+    infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("pageTabs");
@@ -54,12 +108,15 @@ void CUpdaterDlg::BuildLayout() {
     tabs_->addTab(supportPage_, "  Advanced Sensor  ");
     tabs_->addTab(buttonsPage_, "  Buttons  ");
     tabs_->addTab(mappingPage_, "  Button Mapping  ");
+    tabs_->setCurrentIndex(kBasicTab);
 
     applyButton_ = new QPushButton("APPLY", this);
     applyButton_->setObjectName("applyButton");
+    applyButton_->setMinimumWidth(110);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(info);
+    layout->addSpacing(8);
     layout->addWidget(tabs_, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
@@ -67,21 +124,189 @@ void CUpdaterDlg::BuildLayout() {
     layout->addLayout(bottom);
 }
 
-void CUpdaterDlg::ConnectSignals() {}
-void CUpdaterDlg::Initialise() {}
-void CUpdaterDlg::LoadAllPages() {}
+void CUpdaterDlg::ConnectSignals() {
+    connect(applyButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnApply);
+    connect(factoryResetButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnFactoryReset);
+    connect(tabs_, &QTabWidget::currentChanged, this, &CUpdaterDlg::ShowPage);
+}
+
+void CUpdaterDlg::ShowPage(int index) {
+    // QTabWidget shows exactly the selected page; only keep the focus sensible.
+    if (QWidget* page = tabs_->widget(index)) {
+        page->setFocus();
+    }
+}
+
+void CUpdaterDlg::Initialise() {
+    // Enter and Esc never press a button or close the window.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    if (!RegisterDeviceNotifications(this)) {
+        ShowMessage(this, "RegisterDeviceNotification Failed!");
+    }
+    LoadDefaultSettings(pendingSettings);
+    LoadDefaultSettings(deviceSettings);
+    FindDevice(kProductId);
+    std::array<uint8_t, kFirmwareBlockSize> block{};
+    if (ReadFirmwareInfo(block) == 1) {
+        SetConnectedState(true);
+        ShowFirmwareVersion(block);
+    } else {
+        SetConnectedState(false);
+    }
+    if (ReadSettings() == 1) {
+        DecodeSettingsImage(lastReadImage, deviceSettings);
+        LoadAllPages();
+    }
+    SetDeviceEventHandler([](uint8_t code, uint8_t value) {
+        // Records and widgets belong to the UI thread: hand the event over.
+        QMetaObject::invokeMethod(
+            qApp,
+            [code, value] {
+                if (mainDialog) {
+                    mainDialog->OnDeviceEvent(code, value);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    StartDeviceEventListener();
+    applyButton_->setEnabled(false);
+}
+
+void CUpdaterDlg::LoadAllPages() {
+    supportPage_->LoadFromSettings();
+    sensorPage_->LoadFromSettings();
+    buttonsPage_->LoadFromSettings();
+    mappingPage_->LoadFromSettings();
+}
+
 void CUpdaterDlg::RefreshApplyState() {
     applyButton_->setEnabled(SettingsDiffer(pendingSettings, deviceSettings));
 }
-void CUpdaterDlg::SetConnectedState(bool) {}
-void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>&) {}
-void CUpdaterDlg::OnApply() {}
-void CUpdaterDlg::OnFactoryReset() {}
-void CUpdaterDlg::OnDeviceChange(DeviceChange, const std::string&) {}
-void CUpdaterDlg::OnDeviceEvent(uint8_t, uint8_t) {}
-void CUpdaterDlg::keyPressEvent(QKeyEvent* event) {
-    event->accept();
+
+void CUpdaterDlg::SetConnectedState(bool connected) {
+    tabs_->setEnabled(connected);
+    factoryResetButton_->setEnabled(connected);
+    applyButton_->setEnabled(connected);
+    supportPage_->SetDeviceAvailable(connected);
+    buttonsPage_->SetDeviceAvailable(connected);
+    sensorPage_->SetDeviceAvailable(connected);
+    mappingPage_->SetDeviceAvailable(connected);
 }
+
+void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
+    firmwareVersionField_->setText(FormatFirmwareVersion(block[1] + 256u * block[2]));
+}
+
+void CUpdaterDlg::OnApply() {
+    if (writeInProgress) {
+        return;
+    }
+    writeInProgress = true;
+    if (!deviceConnected && !FindDevice(kProductId)) {
+        writeInProgress = false;
+        return;
+    }
+    supportPage_->StoreToSettings();
+    sensorPage_->StoreToSettings();
+    buttonsPage_->StoreToSettings();
+    // The tool must not believe the mouse holds values it never received.
+    const SettingsRecord before = deviceSettings;
+    CopyToDeviceSettings(pendingSettings);
+    if (!WriteSettingsWithRetries(pendingSettings)) {
+        deviceSettings = before;
+        RefreshApplyState();
+        writeInProgress = false;
+        return;
+    }
+    if (pendingSettings.multiclickAcknowledged == 1) {
+        buttonsPage_->HideAcknowledgement();
+    }
+    applyButton_->setEnabled(false);
+    writeInProgress = false;
+}
+
+void CUpdaterDlg::OnFactoryReset() {
+    if (!deviceConnected && !FindDevice(kProductId)) {
+        return;
+    }
+    // Keep showing what the mouse holds when it did not confirm the reset.
+    if (FactoryReset() != 1) {
+        return;
+    }
+    LoadDefaultSettings(pendingSettings);
+    LoadDefaultSettings(deviceSettings);
+    LoadAllPages();
+    applyButton_->setEnabled(false);
+}
+
+void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& devicePath) {
+    if (!IsMousePath(devicePath)) {
+        return;
+    }
+    if (change == DeviceChange::Arrival && !deviceConnected) {
+        ReconnectAfterArrival();
+    } else if (change == DeviceChange::Removal && deviceConnected) {
+        // The listener's mouse has gone: it must not outlive it.
+        StopDeviceEventListener();
+        firmwareVersionField_->clear();
+        SetConnectedState(false);
+        deviceConnected = false;
+    }
+}
+
+void CUpdaterDlg::ReconnectAfterArrival() {
+    SleepMs(kArrivalSettleMs);
+    SetConnectedState(true);
+    applyButton_->setEnabled(false);
+    FindDevice(kProductId);
+    for (int attempt = 0; attempt < kArrivalReadTries; ++attempt) {
+        std::array<uint8_t, kFirmwareBlockSize> block{};
+        if (ReadFirmwareInfo(block) == 1) {
+            ShowFirmwareVersion(block);
+            break;
+        }
+        SleepMs(kArrivalRetryMs);
+    }
+    for (int attempt = 0; attempt < kArrivalReadTries; ++attempt) {
+        if (ReadSettings() == 1) {
+            LoadAllPages();
+            break;
+        }
+        SleepMs(kArrivalRetryMs);
+    }
+    StartDeviceEventListener();
+}
+
+void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
+    constexpr uint8_t kLevelChanged = 2;
+    constexpr uint8_t kReportRateChanged = 6;
+    // Both records change alike, so whether they differ does not change.
+    if (code == kLevelChanged) {
+        sensorPage_->OnDeviceLevelChanged(value);
+    } else if (code == kReportRateChanged) {
+        sensorPage_->OnDevicePollingRateChanged(value);
+    }
+}
+
+void CUpdaterDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();  // neither closes the window nor presses a button
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
 void CUpdaterDlg::mousePressEvent(QMouseEvent* event) {
+    // A press on a free spot moves the window, as if the caption was grabbed.
+    if (event->button() == Qt::LeftButton && windowHandle()) {
+        windowHandle()->startSystemMove();
+    }
     QDialog::mousePressEvent(event);
 }

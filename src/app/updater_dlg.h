@@ -14,7 +14,6 @@ class CSensorDlg;
 class CSupportDlg;
 class CDlgDeb;
 class CMouseSet;
-class HotplugWatcher;
 
 // The main window and the controller: start-up, APPLY, Factory Reset, plug
 // and unplug, and the enabling of everything while the mouse is present.
@@ -32,6 +31,9 @@ public:
     CDlgDeb* ButtonsPage() const { return buttonsPage_; }
     CMouseSet* MappingPage() const { return mappingPage_; }
     QPushButton* ApplyButton() const { return applyButton_; }
+    QPushButton* FactoryResetButton() const { return factoryResetButton_; }
+    QTabWidget* Tabs() const { return tabs_; }
+    QLabel* FirmwareVersionField() const { return firmwareVersionField_; }
 
     // Set while APPLY or the Basic page's level write talks to the mouse.
     bool writeInProgress = false;
@@ -54,7 +56,9 @@ protected:
 private:
     void BuildLayout();
     void ConnectSignals();
+    void ShowPage(int index);
     void LoadAllPages();
+    void ReconnectAfterArrival();
 
     CSensorDlg* sensorPage_ = nullptr;
     CSupportDlg* supportPage_ = nullptr;
@@ -65,7 +69,6 @@ private:
     QLabel* softwareVersionField_ = nullptr;
     QPushButton* factoryResetButton_ = nullptr;
     QPushButton* applyButton_ = nullptr;
-    HotplugWatcher* hotplug_ = nullptr;
 };
 
 // The one main window; null while none exists.
