@@ -18,7 +18,15 @@
 // - a write stores the 1024 image bytes exactly as sent;
 // - a factory reset stores the settings model's defaults (opaque bytes 0);
 // - the status of the last command is answered by every fetch of either
-//   report until the next command.
+//   report until the next command; before the first command it is 0;
+// - an unknown command code, or a settings report whose command is not 0x11,
+//   is accepted and answered with the failure status 2, changing nothing;
+// - a scripted status changes only the answer, never what the command did;
+// - the command report carries the firmware block (version in block bytes
+//   1-2, report bytes 17-18, low byte first) only after command 0x02; the
+//   settings report always carries the memory;
+// - an answer is cut to the requested length, so a short request gets a
+//   short answer.
 class MouseFirmware {
 public:
     MouseFirmware();
@@ -42,11 +50,16 @@ public:
     // While set, every fetch answers busy (3).
     void SetStaysBusy(bool busy) { staysBusy_ = busy; }
 
-    // Called after every write or reset changed the memory (persistence).
+    // Called after every write or reset stored into the memory (persistence).
+    // The simulated mouse calls it with its lock held: do not call back into it.
     std::function<void(const SettingsImage&)> onMemoryChanged;
 
 private:
     uint8_t NextStatus();
+    void RunCommand(uint8_t command);
+    void StoreMemory(const SettingsImage& image);
+    int AnswerCommandReport(uint8_t* data, size_t length);
+    int AnswerSettingsReport(uint8_t* data, size_t length);
 
     SettingsImage memory_{};
     uint8_t lastCommand_ = 0;

@@ -1,37 +1,309 @@
 #include "device/simulated_mouse.h"
 
-// Placeholder until the simulated mouse lands.
-struct SimulatedMouse::State {
-    MouseFirmware firmware;
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <stdexcept>
+
+#include "device/device_link.h"
+
+namespace {
+
+struct InterfaceKind {
+    uint16_t usagePage;
+    uint16_t usage;
 };
-SimulatedMouse::SimulatedMouse() : state_(std::make_shared<State>()) {}
-SimulatedMouse::~SimulatedMouse() = default;
-std::vector<HidInterfaceInfo> SimulatedMouse::Enumerate(uint16_t, uint16_t) {
-    return {};
+
+// In the order the system lists them for the real mouse.
+constexpr std::array<InterfaceKind, 3> kInterfaceKinds{{
+    {0x0001, 0x0002},  // the ordinary mouse: generic desktop page, mouse usage
+    {kConfigUsagePage, kConfigUsage},
+    {kEventUsagePage, kEventUsage},
+}};
+constexpr size_t kConfigInterface = 1;
+constexpr size_t kEventInterface = 2;
+
+struct Fault {
+    HidResult result = HidResult::Ok;
+    int count = 0;
+};
+
+}  // namespace
+
+struct SimulatedMouse::State {
+    struct Mouse {
+        MouseFirmware firmware;
+        bool plugged = false;
+        bool openFails = false;
+        // Kernel device number of its first interface as plugged in now.
+        unsigned firstDeviceNumber = 0;
+        // Plug-ins so far: a connection opened during an earlier one is dead.
+        unsigned generation = 0;
+    };
+
+    // Input reports waiting for one open event-interface connection.
+    struct InputQueue {
+        size_t mouse;
+        unsigned generation;
+        std::deque<std::vector<uint8_t>> reports;
+    };
+
+    mutable std::mutex mutex;
+    std::condition_variable inputChanged;
+    std::vector<std::unique_ptr<Mouse>> mice;
+    unsigned nextDeviceNumber = 1;
+    Fault sendFault;
+    Fault fetchFault;
+    std::vector<std::vector<uint8_t>> sentReports;
+    std::vector<InputQueue*> inputQueues;
+    std::function<void(const std::string&, bool)> plugObserver;
+
+    Mouse& At(size_t mouse) const {
+        if (mouse >= mice.size())
+            throw std::out_of_range("no such simulated mouse");
+        return *mice[mouse];
+    }
+
+    bool Alive(size_t mouse, unsigned generation) const {
+        const Mouse& m = At(mouse);
+        return m.plugged && m.generation == generation;
+    }
+
+    static std::string Path(const Mouse& mouse, size_t interface) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/sys/devices/virtual/hid/0003:%04X:%04X.%04X", kVendorId,
+                      kProductId, mouse.firstDeviceNumber + static_cast<unsigned>(interface));
+        return name;
+    }
+
+    std::vector<std::string> Paths(const Mouse& mouse) const {
+        std::vector<std::string> paths;
+        if (!mouse.plugged)
+            return paths;
+        for (size_t i = 0; i < kInterfaceKinds.size(); ++i)
+            paths.push_back(Path(mouse, i));
+        return paths;
+    }
+
+    // One new device number per interface, as the kernel names each collection anew.
+    void PlugIn(Mouse& mouse) {
+        ++mouse.generation;
+        mouse.firstDeviceNumber = nextDeviceNumber;
+        nextDeviceNumber += kInterfaceKinds.size();
+        mouse.plugged = true;
+    }
+
+    static bool TakeFault(Fault& fault, HidResult& result) {
+        if (fault.count <= 0)
+            return false;
+        --fault.count;
+        result = fault.result;
+        return true;
+    }
+
+    // Observers run outside the lock so that they may call back into the mouse.
+    void Notify(std::unique_lock<std::mutex>& lock, const std::vector<std::string>& paths,
+                bool arrived) {
+        auto observer = plugObserver;
+        lock.unlock();
+        if (!observer)
+            return;
+        for (const auto& path : paths)
+            observer(path, arrived);
+    }
+};
+
+class SimulatedMouse::Connection : public HidConnection {
+public:
+    Connection(std::shared_ptr<State> state, size_t mouse, size_t interface, unsigned generation)
+        : state_(std::move(state)), interface_(interface), queue_{mouse, generation, {}} {
+        if (interface_ == kEventInterface)
+            state_->inputQueues.push_back(&queue_);  // the caller holds the lock
+    }
+
+    ~Connection() override {
+        std::lock_guard lock(state_->mutex);
+        auto& queues = state_->inputQueues;
+        queues.erase(std::remove(queues.begin(), queues.end(), &queue_), queues.end());
+    }
+
+    HidResult SendFeatureReport(const uint8_t* data, size_t length) override {
+        std::lock_guard lock(state_->mutex);
+        HidResult result = HidResult::Error;
+        if (!ReachesFirmware() || State::TakeFault(state_->sendFault, result))
+            return result;
+        state_->sentReports.emplace_back(data, data + length);
+        return Firmware().SetFeature(data, length) ? HidResult::Ok : HidResult::Error;
+    }
+
+    HidResult GetFeatureReport(uint8_t* data, size_t length) override {
+        std::lock_guard lock(state_->mutex);
+        HidResult result = HidResult::Error;
+        if (!ReachesFirmware() || State::TakeFault(state_->fetchFault, result))
+            return result;
+        const int delivered = Firmware().GetFeature(data, length);
+        if (delivered < 0)
+            return HidResult::Error;
+        if (static_cast<size_t>(delivered) < length) {
+            std::memset(data + delivered, 0, length - delivered);
+            return HidResult::Error;
+        }
+        return HidResult::Ok;
+    }
+
+    int ReadInput(uint8_t* data, size_t length, int timeoutMs) override {
+        std::unique_lock lock(state_->mutex);
+        auto ready = [this] { return !Alive() || !queue_.reports.empty(); };
+        if (timeoutMs < 0)
+            state_->inputChanged.wait(lock, ready);
+        else
+            state_->inputChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+        if (!Alive())
+            return -1;
+        if (queue_.reports.empty())
+            return 0;
+        const std::vector<uint8_t> report = std::move(queue_.reports.front());
+        queue_.reports.pop_front();
+        const size_t count = std::min(length, report.size());
+        std::memcpy(data, report.data(), count);
+        std::memset(data + count, 0, length - count);
+        return static_cast<int>(count);
+    }
+
+private:
+    bool Alive() const { return state_->Alive(queue_.mouse, queue_.generation); }
+    bool ReachesFirmware() const { return Alive() && interface_ == kConfigInterface; }
+    MouseFirmware& Firmware() const { return state_->At(queue_.mouse).firmware; }
+
+    std::shared_ptr<State> state_;
+    size_t interface_;
+    State::InputQueue queue_;
+};
+
+SimulatedMouse::SimulatedMouse() : state_(std::make_shared<State>()) {
+    state_->mice.push_back(std::make_unique<State::Mouse>());
+    state_->PlugIn(*state_->mice.back());
 }
-std::unique_ptr<HidConnection> SimulatedMouse::Open(const std::string&) {
+
+SimulatedMouse::~SimulatedMouse() = default;
+
+std::vector<HidInterfaceInfo> SimulatedMouse::Enumerate(uint16_t vendorId, uint16_t productId) {
+    std::vector<HidInterfaceInfo> found;
+    // hidapi treats 0 as "any".
+    if ((vendorId != 0 && vendorId != kVendorId) || (productId != 0 && productId != kProductId))
+        return found;
+    std::lock_guard lock(state_->mutex);
+    for (const auto& mouse : state_->mice) {
+        if (!mouse->plugged)
+            continue;
+        for (size_t i = 0; i < kInterfaceKinds.size(); ++i)
+            found.push_back({State::Path(*mouse, i), kVendorId, kProductId,
+                             kInterfaceKinds[i].usagePage, kInterfaceKinds[i].usage});
+    }
+    return found;
+}
+
+std::unique_ptr<HidConnection> SimulatedMouse::Open(const std::string& path) {
+    std::lock_guard lock(state_->mutex);
+    for (size_t m = 0; m < state_->mice.size(); ++m) {
+        const State::Mouse& mouse = *state_->mice[m];
+        if (!mouse.plugged || mouse.openFails)
+            continue;
+        for (size_t i = 0; i < kInterfaceKinds.size(); ++i) {
+            if (State::Path(mouse, i) == path)
+                return std::make_unique<Connection>(state_, m, i, mouse.generation);
+        }
+    }
     return nullptr;
 }
+
 size_t SimulatedMouse::AddMouse() {
-    return 0;
+    std::unique_lock lock(state_->mutex);
+    state_->mice.push_back(std::make_unique<State::Mouse>());
+    State::Mouse& mouse = *state_->mice.back();
+    state_->PlugIn(mouse);
+    const size_t index = state_->mice.size() - 1;
+    state_->Notify(lock, state_->Paths(mouse), true);
+    return index;
 }
-MouseFirmware& SimulatedMouse::Firmware(size_t) {
-    return state_->firmware;
+
+MouseFirmware& SimulatedMouse::Firmware(size_t mouse) {
+    std::lock_guard lock(state_->mutex);
+    return state_->At(mouse).firmware;
 }
-void SimulatedMouse::Unplug(size_t) {}
-void SimulatedMouse::Plug(size_t) {}
-bool SimulatedMouse::IsPlugged(size_t) const {
-    return false;
+
+void SimulatedMouse::Unplug(size_t mouse) {
+    std::unique_lock lock(state_->mutex);
+    State::Mouse& m = state_->At(mouse);
+    if (!m.plugged)
+        return;
+    const std::vector<std::string> paths = state_->Paths(m);
+    m.plugged = false;
+    state_->inputChanged.notify_all();  // blocked readers see the device gone
+    state_->Notify(lock, paths, false);
 }
-std::vector<std::string> SimulatedMouse::InterfacePaths(size_t) const {
-    return {};
+
+void SimulatedMouse::Plug(size_t mouse) {
+    std::unique_lock lock(state_->mutex);
+    State::Mouse& m = state_->At(mouse);
+    if (m.plugged)
+        return;
+    state_->PlugIn(m);
+    state_->Notify(lock, state_->Paths(m), true);
 }
-void SimulatedMouse::SetPlugObserver(std::function<void(const std::string&, bool)>) {}
-void SimulatedMouse::FailSends(HidResult, int) {}
-void SimulatedMouse::FailFetches(HidResult, int) {}
-void SimulatedMouse::SetOpenFails(size_t, bool) {}
-void SimulatedMouse::SendInputReport(const std::vector<uint8_t>&, size_t) {}
+
+bool SimulatedMouse::IsPlugged(size_t mouse) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->At(mouse).plugged;
+}
+
+std::vector<std::string> SimulatedMouse::InterfacePaths(size_t mouse) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->Paths(state_->At(mouse));
+}
+
+void SimulatedMouse::SetPlugObserver(
+    std::function<void(const std::string& path, bool arrived)> observer) {
+    std::lock_guard lock(state_->mutex);
+    state_->plugObserver = std::move(observer);
+}
+
+void SimulatedMouse::FailSends(HidResult result, int count) {
+    std::lock_guard lock(state_->mutex);
+    state_->sendFault = {result, result == HidResult::Ok ? 0 : count};
+}
+
+void SimulatedMouse::FailFetches(HidResult result, int count) {
+    std::lock_guard lock(state_->mutex);
+    state_->fetchFault = {result, result == HidResult::Ok ? 0 : count};
+}
+
+void SimulatedMouse::SetOpenFails(size_t mouse, bool fails) {
+    std::lock_guard lock(state_->mutex);
+    state_->At(mouse).openFails = fails;
+}
+
+void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t mouse) {
+    std::lock_guard lock(state_->mutex);
+    const State::Mouse& m = state_->At(mouse);
+    if (!m.plugged)
+        return;
+    for (State::InputQueue* queue : state_->inputQueues) {
+        if (queue->mouse == mouse && queue->generation == m.generation)
+            queue->reports.push_back(report);
+    }
+    state_->inputChanged.notify_all();
+}
+
 std::vector<std::vector<uint8_t>> SimulatedMouse::SentReports() const {
-    return {};
+    std::lock_guard lock(state_->mutex);
+    return state_->sentReports;
 }
-void SimulatedMouse::ClearSentReports() {}
+
+void SimulatedMouse::ClearSentReports() {
+    std::lock_guard lock(state_->mutex);
+    state_->sentReports.clear();
+}

@@ -19,7 +19,13 @@
 // a removed device does (Error); plugging in again gives the interfaces new
 // paths, as the kernel gives the device a new name.
 //
-// Thread-safe: the event listener reads input on its own thread.
+// Feature reports reach the firmware only through a configuration interface;
+// on the other two they fail with Error. A fetch the firmware answers with
+// fewer bytes than asked for fails with Error and the bytes it did not
+// deliver are zero, as the hidapi transport does.
+//
+// Thread-safe: the event listener reads input on its own thread. Configure a
+// mouse's firmware (Firmware()) while no other thread sends it reports.
 class SimulatedMouse : public HidTransport {
 public:
     SimulatedMouse();
@@ -28,7 +34,8 @@ public:
     std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) override;
     std::unique_ptr<HidConnection> Open(const std::string& path) override;
 
-    // A further mouse, listed after the ones before it. Returns its index.
+    // A further mouse, plugged in and listed after the ones before it (the
+    // plug observer hears of it). Returns its index.
     size_t AddMouse();
     MouseFirmware& Firmware(size_t mouse = 0);
 
@@ -38,14 +45,16 @@ public:
 
     // The device path (udev syspath style, holding "0003:5B29:0C7E.nnnn") of
     // each interface of a mouse as it is now; index 0..2 as listed above.
+    // Empty while the mouse is unplugged.
     std::vector<std::string> InterfacePaths(size_t mouse = 0) const;
 
     // Called once per interface on plug-in (arrived = true) and removal,
     // from the thread that called Plug/Unplug.
     void SetPlugObserver(std::function<void(const std::string& path, bool arrived)> observer);
 
-    // Fault script for the configuration interface: the next `count` sends
-    // or fetches fail with `result` (Transient or Error) without reaching the firmware.
+    // Fault script for the configuration interface (of any mouse): the next
+    // `count` sends or fetches fail with `result` (Transient or Error) without
+    // reaching the firmware. A new call replaces the previous script.
     void FailSends(HidResult result, int count);
     void FailFetches(HidResult result, int count);
     // Opening this mouse's interfaces fails while set.
@@ -55,11 +64,12 @@ public:
     // open on it (dropped when none is open, as hidraw does).
     void SendInputReport(const std::vector<uint8_t>& report, size_t mouse = 0);
 
-    // Every feature report sent to a configuration interface, in order.
+    // Every feature report that reached a configuration interface's firmware, in order.
     std::vector<std::vector<uint8_t>> SentReports() const;
     void ClearSentReports();
 
 private:
     struct State;
+    class Connection;
     std::shared_ptr<State> state_;
 };
