@@ -1,8 +1,302 @@
 #include "pages/sensor/support_dlg.h"
 
-CSupportDlg::CSupportDlg(QWidget* parent) : QWidget(parent) {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <array>
 
-void CSupportDlg::LoadFromSettings() {}
+#include "app/updater_dlg.h"
+#include "pages/sensor/support_angle_text.h"
+#include "ui/message_box.h"
 
-void CSupportDlg::StoreToSettings() {}
-void CSupportDlg::SetDeviceAvailable(bool /*connected*/) {}
+namespace {
+
+struct TuningEntry {
+    const char* text;
+    uint8_t code;
+};
+
+// Entries in box order with the code each writes, and for every 2-bit code
+// the entry that shows it.
+constexpr std::array<TuningEntry, 4> kDownshiftEntries{{
+    {"Force Off", 2},
+    {"Light Timer Only", 3},
+    {"Medium Timer Only", 1},
+    {"Default", 0},
+}};
+constexpr std::array<int, 4> kDownshiftIndexOfCode{3, 2, 0, 1};
+constexpr int kDownshiftInitialIndex = 3;  // "Default"
+
+constexpr std::array<TuningEntry, 3> kSmoothingEntries{{
+    {"Force Off", 2},
+    {"Ripple Control Off", 0},
+    {"Ripple Control On", 1},
+}};
+// Code 3 has no entry of its own; "Force Off" shows it and writes 2 back.
+constexpr std::array<int, 4> kSmoothingIndexOfCode{1, 2, 0, 0};
+constexpr int kSmoothingInitialIndex = 0;  // "Force Off"
+
+constexpr uint8_t kTuningKeptBits = 0xF0;
+constexpr int kDownshiftShift = 2;
+constexpr uint8_t kTwoBitMask = 0x03;
+
+template <size_t N>
+void FillTuningList(QComboBox* list, const std::array<TuningEntry, N>& entries) {
+    list->clear();
+    for (const TuningEntry& entry : entries) {
+        list->addItem(entry.text);
+    }
+}
+
+template <size_t N>
+uint8_t CodeOf(const QComboBox* list, const std::array<TuningEntry, N>& entries) {
+    const int index = list->currentIndex();
+    return index >= 0 && index < static_cast<int>(N) ? entries[index].code : 0;
+}
+
+uint8_t SwitchByte(const QCheckBox* box) {
+    return box->isChecked() ? 1 : 0;
+}
+
+void SetFlag(uint8_t& flags, uint8_t bit, bool on) {
+    flags = on ? (flags | bit) : (flags & ~bit);
+}
+
+QCheckBox* NewCheckBox(const char* text, const char* name, QWidget* parent) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+QLabel* NewLabel(const char* text, const char* name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+// The two hidden boxes keep their place, so the visible controls sit where
+// they always have.
+void HideKeepingPlace(QWidget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    widget->hide();
+}
+
+}  // namespace
+
+CSupportDlg::CSupportDlg(QWidget* parent) : QWidget(parent) {
+    BuildControls();
+    BuildLayout();
+    ConnectSignals();
+
+    ShowTransfer();
+    FillTuningList(downshiftTuningList_, kDownshiftEntries);
+    downshiftTuningList_->setCurrentIndex(kDownshiftInitialIndex);
+    smoothingTuningList_->setCurrentIndex(kSmoothingInitialIndex);
+    HideKeepingPlace(motionJitterFilterCheck_);
+    HideKeepingPlace(sensorGlassModeCheck_);
+    sensorAngleSlider_->setRange(kAngleMin, kAngleMax);
+    sensorAngleSlider_->setValue(0);
+}
+
+void CSupportDlg::BuildControls() {
+    downshiftTuningLabel_ = NewLabel("CPI Downshift Tuning", "downshiftTuningLabel", this);
+    downshiftTuningList_ = new QComboBox(this);
+    downshiftTuningList_->setObjectName("downshiftTuningList");
+
+    smoothingTuningLabel_ = NewLabel("Smoothing Tuning", "smoothingTuningLabel", this);
+    smoothingTuningList_ = new QComboBox(this);
+    smoothingTuningList_->setObjectName("smoothingTuningList");
+    FillTuningList(smoothingTuningList_, kSmoothingEntries);
+
+    motionJitterFilterCheck_ = NewCheckBox("Motion Jitter Filter", "motionJitterFilterCheck", this);
+    motionSyncCheck_ = NewCheckBox("Motion Sync", "motionSyncCheck", this);
+    forceMaxFpsCheck_ = NewCheckBox("Force max Sensor fps", "forceMaxFpsCheck", this);
+    sensorGlassModeCheck_ = NewCheckBox("Sensor Glass Mode", "sensorGlassModeCheck", this);
+
+    sensorAngleLabel_ = NewLabel("Sensor Angle Tuning", "sensorAngleLabel", this);
+    sensorAngleSlider_ = new QSlider(Qt::Horizontal, this);
+    sensorAngleSlider_->setObjectName("sensorAngleSlider");
+    sensorAngleSlider_->setTickPosition(QSlider::NoTicks);
+    sensorAngleField_ = new QLineEdit(this);
+    sensorAngleField_->setObjectName("sensorAngleField");
+    sensorAngleField_->setFixedWidth(64);
+}
+
+void CSupportDlg::BuildLayout() {
+    for (QComboBox* list : {downshiftTuningList_, smoothingTuningList_}) {
+        list->setMinimumWidth(200);
+        list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(14);
+    grid->addWidget(downshiftTuningLabel_, 0, 0);
+    grid->addWidget(downshiftTuningList_, 0, 1, Qt::AlignLeft);
+    grid->addWidget(smoothingTuningLabel_, 1, 0);
+    grid->addWidget(smoothingTuningList_, 1, 1, Qt::AlignLeft);
+    grid->addWidget(motionJitterFilterCheck_, 1, 2);
+
+    auto* switches = new QHBoxLayout;
+    switches->setSpacing(24);
+    switches->addWidget(motionSyncCheck_);
+    switches->addWidget(forceMaxFpsCheck_);
+    switches->addWidget(sensorGlassModeCheck_);
+    switches->addStretch();
+    grid->addLayout(switches, 2, 0, 1, 3);
+
+    grid->addWidget(sensorAngleLabel_, 3, 0);
+    grid->addWidget(sensorAngleSlider_, 3, 1);
+    grid->addWidget(sensorAngleField_, 3, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(24, 24, 24, 24);
+    page->addLayout(grid);
+    page->addStretch();
+}
+
+// Only user actions reach the handlers: the page's own changes to the
+// controls raise none of these signals.
+void CSupportDlg::ConnectSignals() {
+    connect(motionSyncCheck_, &QCheckBox::clicked, this, &CSupportDlg::OnMotionSyncClicked);
+    connect(motionJitterFilterCheck_, &QCheckBox::clicked, this,
+            &CSupportDlg::OnMotionJitterFilterClicked);
+    connect(forceMaxFpsCheck_, &QCheckBox::clicked, this, &CSupportDlg::OnForceMaxFpsClicked);
+    connect(sensorAngleField_, &QLineEdit::textEdited, this, &CSupportDlg::OnAngleEdited);
+    connect(sensorAngleSlider_, &QSlider::actionTriggered, this, &CSupportDlg::OnAngleSliderAction);
+    connect(downshiftTuningList_, &QComboBox::activated, this, &CSupportDlg::OnTuningChanged);
+    connect(smoothingTuningList_, &QComboBox::activated, this, &CSupportDlg::OnTuningChanged);
+    // "Sensor Glass Mode" is bound to nothing: it has no effect.
+}
+
+void CSupportDlg::ShowTransfer() {
+    motionSyncCheck_->setChecked(motionSyncTicked);
+    const QString text = QString::number(angleValue);
+    if (sensorAngleField_->text() != text) {
+        sensorAngleField_->setText(text);
+    }
+}
+
+bool CSupportDlg::ReadTransfer() {
+    motionSyncTicked = motionSyncCheck_->isChecked();
+    const std::optional<int> angle =
+        ReadWholeInteger(sensorAngleField_->text(), kAngleMin, kAngleMax);
+    if (!angle) {
+        ShowMessage(this, "Enter an integer.");
+        sensorAngleField_->setFocus();
+        sensorAngleField_->selectAll();
+        return false;
+    }
+    angleValue = *angle;
+    return true;
+}
+
+uint8_t CSupportDlg::TuningFrom(uint8_t oldTuning) const {
+    return (oldTuning & kTuningKeptBits) |
+           (CodeOf(downshiftTuningList_, kDownshiftEntries) << kDownshiftShift) |
+           CodeOf(smoothingTuningList_, kSmoothingEntries);
+}
+
+void CSupportDlg::LoadFromSettings() {
+    const SettingsRecord& record = pendingSettings;
+    motionSyncCheck_->setChecked(record.motionSync == 1);
+    motionSyncTicked = motionSyncCheck_->isChecked();
+    motionJitterFilterCheck_->setChecked(record.featureFlags & kMotionJitterFilterFlag);
+    forceMaxFpsCheck_->setChecked(record.forceMaxFps == 1);
+
+    // -128 lies outside the track bar's range and shows as 0.
+    angleValue = record.sensorAngle == -128 ? 0 : record.sensorAngle;
+    sensorAngleSlider_->setValue(angleValue);
+
+    smoothingTuningList_->setCurrentIndex(kSmoothingIndexOfCode[record.sensorTuning & kTwoBitMask]);
+    downshiftTuningList_->setCurrentIndex(
+        kDownshiftIndexOfCode[(record.sensorTuning >> kDownshiftShift) & kTwoBitMask]);
+    ShowTransfer();
+}
+
+void CSupportDlg::StoreToSettings() {
+    StoreToSettings(pendingSettings);
+}
+
+void CSupportDlg::StoreToSettings(SettingsRecord& record) {
+    record.motionSync = SwitchByte(motionSyncCheck_);
+    SetFlag(record.featureFlags, kMotionJitterFilterFlag, motionJitterFilterCheck_->isChecked());
+    record.forceMaxFps = SwitchByte(forceMaxFpsCheck_);
+    record.sensorAngle = static_cast<int8_t>(sensorAngleSlider_->value());
+    record.sensorTuning = TuningFrom(record.sensorTuning);
+}
+
+void CSupportDlg::SetDeviceAvailable(bool connected) {
+    QWidget* const controls[] = {
+        motionSyncCheck_,  motionJitterFilterCheck_, forceMaxFpsCheck_,    sensorGlassModeCheck_,
+        sensorAngleField_, sensorAngleSlider_,       downshiftTuningList_, smoothingTuningList_};
+    for (QWidget* control : controls) {
+        control->setEnabled(connected);
+    }
+}
+
+void CSupportDlg::OnMotionSyncClicked() {
+    // A bad angle text is reported but does not keep Motion Sync from switching.
+    ReadTransfer();
+    pendingSettings.motionSync = motionSyncTicked ? 1 : 0;
+    RefreshApplyState();
+}
+
+void CSupportDlg::OnMotionJitterFilterClicked() {
+    SetFlag(pendingSettings.featureFlags, kMotionJitterFilterFlag,
+            motionJitterFilterCheck_->isChecked());
+    RefreshApplyState();
+}
+
+void CSupportDlg::OnForceMaxFpsClicked() {
+    pendingSettings.forceMaxFps = SwitchByte(forceMaxFpsCheck_);
+    RefreshApplyState();
+}
+
+void CSupportDlg::OnAngleEdited(const QString& text) {
+    // Left alone so that a negative number can be typed.
+    if (text.isEmpty() || text == "-") {
+        return;
+    }
+    angleValue = ReadLeadingInteger(text, kAngleMin, kAngleMax);
+    pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
+    sensorAngleSlider_->setValue(angleValue);
+    ShowTransfer();
+    RefreshApplyState();
+}
+
+// actionTriggered comes before the slider takes its new value, so the
+// position is the one to read.
+void CSupportDlg::OnAngleSliderAction() {
+    angleValue = sensorAngleSlider_->sliderPosition();
+    pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
+    ShowTransfer();
+    RefreshApplyState();
+}
+
+void CSupportDlg::OnTuningChanged() {
+    pendingSettings.sensorTuning = TuningFrom(pendingSettings.sensorTuning);
+    RefreshApplyState();
+}
+
+void CSupportDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape neither close nor reset the page.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}

@@ -3,6 +3,14 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "settings/settings_image.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
 // The "  Advanced Sensor  " page: sensor tuning, motion sync, sensor angle.
 class CSupportDlg : public QWidget {
     Q_OBJECT
@@ -10,6 +18,46 @@ public:
     explicit CSupportDlg(QWidget* parent = nullptr);
 
     void LoadFromSettings();
+    // Collects the controls into pendingSettings (APPLY).
     void StoreToSettings();
+    void StoreToSettings(SettingsRecord& record);
     void SetDeviceAvailable(bool connected);
+
+    static constexpr int kAngleMin = -127;
+    static constexpr int kAngleMax = 127;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildLayout();
+    void ConnectSignals();
+
+    // Mirrors of the Motion Sync box and the angle field.
+    void ShowTransfer();
+    bool ReadTransfer();
+    uint8_t TuningFrom(uint8_t oldTuning) const;
+
+    void OnMotionSyncClicked();
+    void OnMotionJitterFilterClicked();
+    void OnForceMaxFpsClicked();
+    void OnAngleEdited(const QString& text);
+    void OnAngleSliderAction();
+    void OnTuningChanged();
+
+    int angleValue = 0;
+    bool motionSyncTicked = false;
+
+    QLabel* downshiftTuningLabel_ = nullptr;
+    QComboBox* downshiftTuningList_ = nullptr;
+    QLabel* smoothingTuningLabel_ = nullptr;
+    QComboBox* smoothingTuningList_ = nullptr;
+    QCheckBox* motionJitterFilterCheck_ = nullptr;
+    QCheckBox* motionSyncCheck_ = nullptr;
+    QCheckBox* forceMaxFpsCheck_ = nullptr;
+    QCheckBox* sensorGlassModeCheck_ = nullptr;
+    QLabel* sensorAngleLabel_ = nullptr;
+    QSlider* sensorAngleSlider_ = nullptr;
+    QLineEdit* sensorAngleField_ = nullptr;
 };
