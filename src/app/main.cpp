@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QIcon>
 
 #include "app/updater_app.h"
 
@@ -8,7 +7,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("kestrine-config");
     QApplication::setApplicationVersion("1.07");
     QApplication::setDesktopFileName("kestrine-config");
-    QApplication::setWindowIcon(QIcon(":/kestrine-config.svg"));
     CUpdaterApp app;
     return app.Run();
 }

@@ -25,6 +25,10 @@
 
 CUpdaterDlg* mainDialog = nullptr;
 
+// The icon lives in this static library's resources, which the linker keeps
+// only when something refers to them.
+static void InitialiseResources() { Q_INIT_RESOURCE(resources); }
+
 void RefreshApplyState() {
     if (mainDialog) {
         mainDialog->RefreshApplyState();
@@ -61,6 +65,7 @@ QString FormatFirmwareVersion(unsigned version) {
 }  // namespace
 
 CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
+    InitialiseResources();
     setWindowIcon(QIcon(":/kestrine-config.svg"));
     BuildLayout();
     ConnectSignals();

@@ -1,0 +1,60 @@
+# Shared by the end-to-end scripts: a private X server and runtime folder.
+set -euo pipefail
+
+PROGRAM=${1:?usage: $0 path/to/kestrine-config}
+WORK=$(mktemp -d)
+export XDG_RUNTIME_DIR="$WORK/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+PIDS=()
+
+cleanup() {
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ]; then
+        import -window root "$WORK/failure.png" 2>/dev/null && cp "$WORK/failure.png" /tmp/e2e-failure-$$.png &&
+            echo "screenshot: /tmp/e2e-failure-$$.png" >&2
+    fi
+    exit 1
+}
+
+start_x() {
+    local display
+    for display in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
+        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        PIDS+=($!)
+        export DISPLAY=":$display"
+        for _ in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        fail "Xvfb did not start on :$display"
+    done
+    fail "no free X display"
+}
+
+# wait_for_window NAME [SECONDS]: prints the window id once a window with exactly that title is shown.
+wait_for_window() {
+    local name=$1 seconds=${2:-30} id
+    for _ in $(seq 1 $((seconds * 10))); do
+        id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n 1 || true)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "no window titled '$name' after ${seconds}s"
+}
+
+count_windows() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
