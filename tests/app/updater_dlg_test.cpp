@@ -1,0 +1,271 @@
+#include "app/updater_dlg.h"
+
+#include <QKeyEvent>
+#include <QTest>
+
+#include "app_fixture.h"
+#include "pages/buttons/dlg_deb.h"
+#include "pages/sensor/sensor_dlg.h"
+
+namespace {
+
+using Startup = AppFixture;
+using Apply = AppFixture;
+using FactoryResetButton = AppFixture;
+using HotPlug = AppFixture;
+using MainWindow = AppFixture;
+
+TEST_F(Startup, WithTheMouseEverythingIsEnabledAndApplyIsNot) {
+    StartWindow();
+    EXPECT_TRUE(deviceConnected);
+    EXPECT_EQ(FirmwareText(), "V1.07");
+    EXPECT_EQ(window->findChild<QLabel*>("softwareVersionField")->text(), "V1.07");
+    EXPECT_TRUE(window->Tabs()->isEnabled());
+    EXPECT_TRUE(window->FactoryResetButton()->isEnabled());
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, deviceSettings));
+    EXPECT_TRUE(DeviceEventListenerRunning());
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(Startup, ReadsWhatTheMouseHoldsIntoBothRecords) {
+    SettingsRecord held = MouseMemory();
+    held.pollingRateCode = 8;
+    held.cpiLevels[3].x = 12000;
+    held.opaqueBlock[4] = 0x42;
+    SettingsImage image{};
+    EncodeSettingsImage(held, image);
+    mouse.Firmware().SetMemory(image);
+
+    StartWindow();
+    EXPECT_EQ(pendingSettings.pollingRateCode, 8);
+    EXPECT_EQ(deviceSettings.cpiLevels[3].x, 12000);
+    EXPECT_EQ(deviceSettings.opaqueBlock[4], 0x42);
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(Startup, WithoutTheMouseEverythingIsDisabledAndTheDefaultsAreHeld) {
+    mouse.Unplug();
+    StartWindow();
+    EXPECT_FALSE(deviceConnected);
+    EXPECT_TRUE(FirmwareText().isEmpty());
+    EXPECT_FALSE(window->Tabs()->isEnabled());
+    EXPECT_FALSE(window->FactoryResetButton()->isEnabled());
+    EXPECT_FALSE(ApplyEnabled());
+    SettingsRecord defaults{};
+    LoadDefaultSettings(defaults);
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, defaults));
+    EXPECT_FALSE(DeviceEventListenerRunning());
+}
+
+TEST_F(MainWindow, FirmwareVersionIsTheHexDigitsReadAsDecimal) {
+    StartWindow();
+    const struct {
+        uint16_t version;
+        const char* shown;
+    } cases[] = {{0x0107, "V1.07"},
+                 {0x0250, "V2.50"},
+                 {0x0000, "V0.00"},
+                 {0x01A3, "V0.01"},
+                 {0xA123, "V0.00"}};
+    for (const auto& c : cases) {
+        std::array<uint8_t, kFirmwareBlockSize> block{};
+        block[1] = c.version & 0xFF;
+        block[2] = c.version >> 8;
+        window->ShowFirmwareVersion(block);
+        EXPECT_EQ(FirmwareText(), c.shown) << std::hex << c.version;
+    }
+}
+
+TEST_F(MainWindow, EnterAndEscNeverCloseIt) {
+    StartWindow();
+    window->show();
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QTest::keyClick(window.get(), key);
+        QTest::keyClick(window->FactoryResetButton(), key);
+        EXPECT_TRUE(window->isVisible()) << key;
+    }
+    EXPECT_EQ(window->result(), 0);
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(MainWindow, TabsShowOnePageAtATimeStartingWithBasic) {
+    StartWindow();
+    window->show();
+    QTabWidget* tabs = window->Tabs();
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "  Basic  ");
+    EXPECT_EQ(tabs->tabText(1), "  Advanced Sensor  ");
+    EXPECT_EQ(tabs->tabText(2), "  Buttons  ");
+    EXPECT_EQ(tabs->tabText(3), "  Button Mapping  ");
+    EXPECT_TRUE(window->SensorPage()->isVisible());
+    tabs->setCurrentIndex(2);
+    EXPECT_FALSE(window->SensorPage()->isVisible());
+    EXPECT_TRUE(window->ButtonsPage()->isVisible());
+}
+
+TEST_F(Apply, ChangingAValueAndBackTogglesApply) {
+    StartWindow();
+    pendingSettings.motionSync = 1;
+    RefreshApplyState();
+    EXPECT_TRUE(ApplyEnabled());
+    pendingSettings.motionSync = 0;
+    RefreshApplyState();
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(Apply, BusyFirstWriteIsRetriedWithALongerWait) {
+    StartWindow();
+    // The mapping page edits the record as it goes; APPLY collects nothing over it.
+    pendingSettings.buttons[4].code = 0x10;
+    RefreshApplyState();
+    mouse.Firmware().QueueStatuses({3});
+
+    QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
+
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{300, 350}));
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(window->writeInProgress);
+    EXPECT_EQ(MouseMemory().buttons[4].code, 0x10);
+    EXPECT_EQ(deviceSettings.buttons[4].code, 0x10);
+}
+
+TEST_F(Apply, ThreeFailedWritesLeaveTheToolsPictureOfTheMouseAlone) {
+    StartWindow();
+    pendingSettings.buttons[4].code = 0x10;
+    RefreshApplyState();
+    mouse.Firmware().QueueStatuses({2, 2, 2});
+
+    window->OnApply();
+
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{300, 350, 400}));
+    EXPECT_EQ(deviceSettings.buttons[4].code, 0x08);
+    EXPECT_EQ(MouseMemory().buttons[4].code, 0x10);  // the mouse stored it but never said so
+    EXPECT_TRUE(ApplyEnabled());
+    EXPECT_FALSE(window->writeInProgress);
+}
+
+TEST_F(Apply, WithoutTheMouseNothingHappens) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    pendingSettings.angleSnapping = 1;
+    const SettingsRecord before = deviceSettings;
+
+    window->OnApply();
+
+    EXPECT_TRUE(sleeps.waits.empty());
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, before));
+    EXPECT_FALSE(window->writeInProgress);
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(Apply, WhileAnotherWriteRunsNothingIsSent) {
+    StartWindow();
+    pendingSettings.angleSnapping = 1;
+    mouse.ClearSentReports();
+    window->writeInProgress = true;
+    window->OnApply();
+    EXPECT_TRUE(mouse.SentReports().empty());
+    EXPECT_EQ(deviceSettings.angleSnapping, 0);
+}
+
+TEST_F(FactoryResetButton, ResetLoadsTheDefaultsIntoBothRecords) {
+    StartWindow();
+    pendingSettings.pollingRateCode = 16;
+    deviceSettings.pollingRateCode = 16;
+    pendingSettings.opaqueBlock[0] = 0x77;
+
+    QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
+
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{1100}));
+    EXPECT_EQ(pendingSettings.pollingRateCode, 1);
+    EXPECT_EQ(deviceSettings.pollingRateCode, 1);
+    EXPECT_EQ(pendingSettings.opaqueBlock[0], 0x77);  // not the defaults' business
+    EXPECT_EQ(mouse.Firmware().Memory(), MouseFirmware::FactoryImage());
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(FactoryResetButton, FailedResetKeepsWhatTheToolShowed) {
+    StartWindow();
+    pendingSettings.pollingRateCode = 16;
+    deviceSettings.pollingRateCode = 16;
+    mouse.Firmware().QueueStatuses({2});
+
+    window->OnFactoryReset();
+
+    EXPECT_EQ(pendingSettings.pollingRateCode, 16);
+    EXPECT_EQ(deviceSettings.pollingRateCode, 16);
+}
+
+TEST_F(HotPlug, UnplugEmptiesTheVersionAndDisablesEverything) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    EXPECT_FALSE(deviceConnected);
+    EXPECT_TRUE(FirmwareText().isEmpty());
+    EXPECT_FALSE(window->Tabs()->isEnabled());
+    EXPECT_FALSE(window->FactoryResetButton()->isEnabled());
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(DeviceEventListenerRunning());
+}
+
+TEST_F(HotPlug, PlugInWaitsOnceThenReloadsFromTheMouse) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    SettingsRecord changed = MouseMemory();
+    changed.liftOffDistance = 2;
+    SettingsImage image{};
+    EncodeSettingsImage(changed, image);
+    mouse.Firmware().SetMemory(image);
+    sleeps.waits.clear();
+
+    mouse.Plug();  // three interfaces, three notifications
+    DeliverQueuedEvents();
+
+    ASSERT_FALSE(sleeps.waits.empty());
+    EXPECT_EQ(sleeps.waits.front(), 900u);
+    EXPECT_EQ(std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u), 1);
+    EXPECT_TRUE(deviceConnected);
+    EXPECT_EQ(FirmwareText(), "V1.07");
+    EXPECT_TRUE(window->Tabs()->isEnabled());
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_EQ(pendingSettings.liftOffDistance, 2);
+    EXPECT_TRUE(DeviceEventListenerRunning());
+}
+
+TEST_F(HotPlug, OtherDevicesAndLaterInterfacesChangeNothing) {
+    StartWindow();
+    window->OnDeviceChange(CUpdaterDlg::DeviceChange::Removal,
+                           "/sys/devices/pci0000:00/0003:046D:C52B.0004/hidraw/hidraw3");
+    EXPECT_TRUE(deviceConnected);
+    window->OnDeviceChange(CUpdaterDlg::DeviceChange::Arrival,
+                           mouse.InterfacePaths()[2]);  // already connected
+    EXPECT_TRUE(sleeps.waits.empty());
+
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    window->OnDeviceChange(CUpdaterDlg::DeviceChange::Arrival,
+                           "/sys/devices/virtual/hid/0003:5B29:0C7F.0009/hidraw/hidraw9");
+    EXPECT_TRUE(sleeps.waits.empty());
+    EXPECT_FALSE(deviceConnected);
+}
+
+TEST_F(HotPlug, AMouseThatDoesNotAnswerAfterPlugInIsTriedFiveTimes) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    mouse.SetOpenFails(0, true);
+    sleeps.waits.clear();
+    mouse.Plug();
+    DeliverQueuedEvents();
+
+    EXPECT_FALSE(deviceConnected);
+    // Each of the three notifications runs the whole sequence while the link is not found.
+    const auto settles = std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u);
+    EXPECT_EQ(settles, 3);
+    EXPECT_TRUE(FirmwareText().isEmpty());
+}
+
+}  // namespace
