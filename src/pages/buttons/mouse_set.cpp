@@ -1,7 +1,227 @@
 #include "pages/buttons/mouse_set.h"
 
-CMouseSet::CMouseSet(QWidget* parent) : QWidget(parent) {}
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
 
-void CMouseSet::LoadFromSettings() {}
+#include "app/updater_dlg.h"
+#include "pages/buttons/button_actions.h"
+#include "pages/buttons/fixed_cpi_dlg.h"
+#include "pages/buttons/keyboard_dlg.h"
+#include "settings/settings_image.h"
 
-void CMouseSet::SetDeviceAvailable(bool /*connected*/) {}
+namespace {
+
+struct RowInfo {
+    const char* label;
+    const char* buttonText;  // the text until an action is loaded or chosen
+    int slot;                // row 1 in left-handed mode: slot 0
+    bool offersFixedCpi;
+};
+constexpr RowInfo kRows[] = {
+    {"Right Button", "RIGHT CLICK", 1, true}, {"Middle Button", "MIDDLE CLICK", 2, true},
+    {"Forward Button", "FORWARD", 3, true},   {"Back Button", "BACK", 4, true},
+    {"Wheel Up", "SCROLL UP", 6, false},      {"Wheel Down", "SCROLL DOWN", 7, false},
+};
+constexpr int kLeftSlot = 0;
+constexpr int kRightSlot = 1;
+constexpr int kNoRow = -1;
+// The row whose button shows a slot; slot 5 has none.
+constexpr int kRowOfSlot[kButtonSlotCount] = {0, 0, 1, 2, 3, kNoRow, 4, 5};
+
+struct SubMenu {
+    const char* title;
+    std::initializer_list<int> commands;
+};
+// Top-level entries in order; a submenu with no title is a plain item.
+const SubMenu kMenu[] = {
+    {"MOUSE", {8001, 8002, 8003, 8004, 8005, 8006, 8007}},
+    {nullptr, {kKeyboardKeyCommand}},
+    {"CPI", {8051, kFixedCpiCommand}},
+    {"MEDIA", {8021, 8022, 8023, 8024, 8025, 8026, 8027, 8028}},
+    {nullptr, {8060}},
+};
+
+constexpr ActionValues kLeftClick = {static_cast<uint8_t>(ActionKind::MouseButton), 0x01, 0, 0};
+
+}  // namespace
+
+CMouseSet::CMouseSet(QWidget* parent) : QWidget(parent) {
+    BuildLayout();
+    BuildMenu();
+    ConnectSignals();
+}
+
+void CMouseSet::BuildLayout() {
+    leftHandedCheck_ = new QCheckBox("Left-handed Mode", this);
+    leftHandedCheck_->setObjectName("leftHandedCheck");
+
+    auto* rows = new QGridLayout;
+    rows->setHorizontalSpacing(24);
+    rows->setVerticalSpacing(10);
+    for (int row = 0; row < kRowCount; ++row) {
+        rowLabels_[row] = new QLabel(kRows[row].label, this);
+        rowLabels_[row]->setObjectName(QString("rowLabel%1").arg(row + 1));
+        actionButtons_[row] = new QPushButton(kRows[row].buttonText, this);
+        actionButtons_[row]->setObjectName(QString("actionButton%1").arg(row + 1));
+        actionButtons_[row]->setFixedWidth(200);
+        actionButtons_[row]->setAutoDefault(false);
+        rows->addWidget(rowLabels_[row], row, 0);
+        rows->addWidget(actionButtons_[row], row, 1);
+    }
+    rows->setColumnMinimumWidth(0, 120);
+    rows->setColumnStretch(2, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->addWidget(leftHandedCheck_);
+    layout->addSpacing(12);
+    layout->addLayout(rows);
+    layout->addStretch();
+}
+
+void CMouseSet::BuildMenu() {
+    actionMenu_ = new QMenu(this);
+    actionMenu_->setObjectName("actionMenu");
+    for (const SubMenu& entry : kMenu) {
+        QMenu* target = actionMenu_;
+        if (entry.title) {
+            target = actionMenu_->addMenu(entry.title);
+            target->setObjectName(QString("%1Menu").arg(QString(entry.title).toLower()));
+        }
+        for (int command : entry.commands) {
+            QAction* action = target->addAction(FindActionByCommand(command)->label);
+            action->setData(command);
+            if (command == kFixedCpiCommand) {
+                cpiMenu_ = target;
+                fixedCpiAction_ = action;
+            }
+        }
+    }
+}
+
+void CMouseSet::ConnectSignals() {
+    connect(leftHandedCheck_, &QCheckBox::clicked, this, &CMouseSet::OnLeftHandedClicked);
+    for (int row = 0; row < kRowCount; ++row) {
+        connect(actionButtons_[row], &QPushButton::clicked, this,
+                [this, row] { OnRowClicked(row); });
+    }
+    // Sub-menu choices reach the top menu too.
+    connect(actionMenu_, &QMenu::triggered, this,
+            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
+}
+
+int CMouseSet::SlotOfRow(int row) const {
+    if (row == 0 && leftHandedCheck_->isChecked()) {
+        return kLeftSlot;
+    }
+    return kRows[row].slot;
+}
+
+void CMouseSet::OnRowClicked(int row) {
+    currentSlot = SlotOfRow(row);
+    if (kRows[row].offersFixedCpi) {
+        if (cpiMenu_->actions().size() < 2) {
+            cpiMenu_->addAction(fixedCpiAction_);
+        }
+    } else {
+        cpiMenu_->removeAction(fixedCpiAction_);
+    }
+    QPushButton* button = actionButtons_[row];
+    actionMenu_->popup(button->mapToGlobal(button->rect().bottomLeft()));
+}
+
+void CMouseSet::OnMenuCommand(int commandId) {
+    if (commandId == kKeyboardKeyCommand) {
+        RunKeyboardDialog();
+    } else if (commandId == kFixedCpiCommand) {
+        RunFixedCpiDialog();
+    } else if (const ActionEntry* entry = FindActionByCommand(commandId)) {
+        AssignAction(pendingSettings.buttons[currentSlot], entry->values);
+        SetSlotText(currentSlot, entry->label);
+    }
+    RefreshApplyState();
+}
+
+void CMouseSet::RunKeyboardDialog() {
+    CKeyboard dialog(this);
+    if (dialog.exec() != QDialog::Accepted || keyCapture.keyText.empty()) {
+        return;
+    }
+    SetSlotText(currentSlot, QString::fromStdString(keyCapture.keyText));
+    AssignAction(pendingSettings.buttons[currentSlot], EncodeKeyAction(keyCapture));
+}
+
+void CMouseSet::RunFixedCpiDialog() {
+    CFixedCPI dialog(this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    SetSlotText(currentSlot, QString::fromStdString(FormatFixedCpiText(fixedCpiX, fixedCpiY)));
+    AssignAction(pendingSettings.buttons[currentSlot],
+                 {static_cast<uint8_t>(ActionKind::FixedCpi), 0x00,
+                  static_cast<uint16_t>(fixedCpiX), static_cast<uint16_t>(fixedCpiY)});
+}
+
+void CMouseSet::SetSlotText(int slot, const QString& text) {
+    if (const int row = kRowOfSlot[slot]; row != kNoRow) {
+        actionButtons_[row]->setText(text);
+    }
+}
+
+void CMouseSet::ShowRowOneLabel(bool leftHanded) {
+    rowLabels_[0]->setText(leftHanded ? "Left Button" : "Right Button");
+}
+
+void CMouseSet::OnLeftHandedClicked(bool checked) {
+    // The row's action moves with it to the other slot, LEFT CLICK goes to the
+    // slot the row no longer shows, and the two filter bytes change places.
+    const int shownSlot = checked ? kLeftSlot : kRightSlot;
+    const int hiddenSlot = checked ? kRightSlot : kLeftSlot;
+    ButtonAction& shown = pendingSettings.buttons[shownSlot];
+    ButtonAction& hidden = pendingSettings.buttons[hiddenSlot];
+    const uint8_t shownFilter = shown.filter;
+    shown = hidden;
+    AssignAction(hidden, kLeftClick);
+    hidden.filter = shownFilter;
+    currentSlot = shownSlot;
+    ShowRowOneLabel(checked);
+    RefreshApplyState();
+}
+
+void CMouseSet::LoadFromSettings() {
+    const bool leftHanded = ValuesOf(pendingSettings.buttons[kRightSlot]) == kLeftClick;
+    leftHandedCheck_->setChecked(leftHanded);
+    currentSlot = leftHanded ? kLeftSlot : kRightSlot;
+    ShowRowOneLabel(leftHanded);
+    for (int row = 0; row < kRowCount; ++row) {
+        const int slot = SlotOfRow(row);
+        if (const auto text = FormatActionText(pendingSettings.buttons[slot])) {
+            actionButtons_[row]->setText(QString::fromStdString(*text));
+        }
+    }
+}
+
+void CMouseSet::SetDeviceAvailable(bool connected) {
+    leftHandedCheck_->setEnabled(connected);
+    for (QPushButton* button : actionButtons_) {
+        button->setEnabled(connected);
+    }
+}
+
+void CMouseSet::keyPressEvent(QKeyEvent* event) {
+    // The keyboard never closes the window through this page.
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}

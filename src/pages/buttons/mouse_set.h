@@ -1,7 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPushButton;
 
 // The "  Button Mapping  " page: one action per remappable button.
 class CMouseSet : public QWidget {
@@ -12,4 +19,36 @@ public:
     void LoadFromSettings();
     // Enables "Left-handed Mode" and the six action buttons.
     void SetDeviceAvailable(bool connected);
+
+    // The slot the next menu choice writes.
+    int CurrentSlot() const { return currentSlot; }
+    QMenu* ActionMenu() const { return actionMenu_; }
+
+    // Carries out a menu command as if its item had been chosen.
+    void OnMenuCommand(int commandId);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    static constexpr int kRowCount = 6;
+
+    void BuildLayout();
+    void BuildMenu();
+    void ConnectSignals();
+    void OnRowClicked(int row);
+    void OnLeftHandedClicked(bool checked);
+    void RunKeyboardDialog();
+    void RunFixedCpiDialog();
+    void SetSlotText(int slot, const QString& text);
+    void ShowRowOneLabel(bool leftHanded);
+    int SlotOfRow(int row) const;
+
+    int currentSlot = 0;
+    QCheckBox* leftHandedCheck_ = nullptr;
+    std::array<QLabel*, kRowCount> rowLabels_{};
+    std::array<QPushButton*, kRowCount> actionButtons_{};
+    QMenu* actionMenu_ = nullptr;
+    QMenu* cpiMenu_ = nullptr;
+    QAction* fixedCpiAction_ = nullptr;
 };

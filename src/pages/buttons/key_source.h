@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QObject;
+
+// A source of the desktop's key presses and releases, as Windows virtual-key
+// codes. It only listens: every key still reaches the window with the focus.
+class KeySource {
+public:
+    // May be called on any thread; InstallKeyHook queues it onto the UI thread.
+    using Sink = std::function<void(uint16_t virtualKey, bool released)>;
+
+    virtual ~KeySource() = default;  // stops the source
+    // false: this source cannot run here (no X server, no application, ...).
+    virtual bool Start(Sink sink) = 0;
+};
+
+using KeySourceList = std::vector<std::unique_ptr<KeySource>>;
+
+// The sources to try, best first: XInput 2 raw key events when running on X11,
+// then an application-wide event filter that sees the keys typed into the tool.
+KeySourceList PlatformKeySources();
+
+// Tests put their own sources here. {} = PlatformKeySources.
+void SetKeySourceFactory(std::function<KeySourceList()> factory);
+
+// Starts the first source that can run and hands each key event to `handler`
+// on the UI thread for as long as `owner` lives and the hook stays installed.
+// A hook still installed is removed first, so there is never more than one.
+// false: no source could start, and no hook is installed.
+bool InstallKeyHook(QObject* owner, std::function<void(uint16_t, bool)> handler);
+// Removes the hook if `owner` installed it; a later owner's hook stays.
+void RemoveKeyHook(const QObject* owner);
+bool KeyHookInstalled();
+bool KeyHookOwnedBy(const QObject* owner);
