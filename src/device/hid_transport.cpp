@@ -1,16 +1,20 @@
 #include "device/hid_transport.h"
 
-#include <stdexcept>
+#include <atomic>
 
-// Placeholder until the hidapi transport lands.
+#include "device/hidapi_transport.h"
+
 namespace {
-HidTransport* current = nullptr;
-}
+// The listener thread asks for the transport too.
+std::atomic<HidTransport*> current{nullptr};
+}  // namespace
+
 void SetHidTransport(HidTransport* transport) {
     current = transport;
 }
+
 HidTransport& CurrentHidTransport() {
-    if (!current)
-        throw std::logic_error("no transport");
-    return *current;
+    if (HidTransport* transport = current.load())
+        return *transport;
+    return DefaultHidapiTransport();
 }

@@ -1,0 +1,133 @@
+#include "device/hidapi_transport.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+struct ErrnoClass {
+    int error;
+    HidResult result;
+};
+
+// What each errno means on a hidraw feature-report or read call. Anything not
+// listed is taken as Error.
+constexpr ErrnoClass kErrnoClasses[] = {
+    // The device stalled the control request; it may accept the next one.
+    {EPIPE, HidResult::Transient},
+    // USB protocol error on the transfer (bit stuffing, babble).
+    {EPROTO, HidResult::Transient},
+    // USB CRC or bad token on the transfer.
+    {EILSEQ, HidResult::Transient},
+    // Generic I/O failure; also a get-report that the device left unanswered.
+    {EIO, HidResult::Transient},
+    // The control transfer timed out.
+    {ETIMEDOUT, HidResult::Transient},
+    // Busy for now: try again.
+    {EAGAIN, HidResult::Transient},
+    // A signal interrupted the call.
+    {EINTR, HidResult::Transient},
+    // The driver refused the request as it stands; a device still settling gives this.
+    {EINVAL, HidResult::Transient},
+    // The device was unplugged: a removed hidraw node answers this from then on.
+    {ENODEV, HidResult::Error},
+    // The node is gone.
+    {ENOENT, HidResult::Error},
+    // The USB interface was shut down as the device disconnected.
+    {ESHUTDOWN, HidResult::Error},
+    // The handle is not open.
+    {EBADF, HidResult::Error},
+    // No permission on the node (the udev rule is not installed).
+    {EACCES, HidResult::Error},
+};
+
+// hid_init once, hid_exit at process exit.
+bool HidapiReady() {
+    struct Library {
+        Library() : ready(hid_init() == 0) {}
+        ~Library() { hid_exit(); }
+        bool ready;
+    };
+    static Library library;
+    return library.ready;
+}
+
+class HidapiConnection : public HidConnection {
+public:
+    explicit HidapiConnection(hid_device* device) : device_(device) {}
+    ~HidapiConnection() override { hid_close(device_); }
+    HidapiConnection(const HidapiConnection&) = delete;
+    HidapiConnection& operator=(const HidapiConnection&) = delete;
+
+    HidResult SendFeatureReport(const uint8_t* data, size_t length) override {
+        errno = 0;
+        if (hid_send_feature_report(device_, data, length) >= 0)
+            return HidResult::Ok;
+        return ClassifyErrno(errno);
+    }
+
+    HidResult GetFeatureReport(uint8_t* data, size_t length) override {
+        errno = 0;
+        const int delivered = hid_get_feature_report(device_, data, length);
+        return FinishFeatureFetch(delivered, errno, data, length);
+    }
+
+    int ReadInput(uint8_t* data, size_t length, int timeoutMs) override {
+        const int delivered = hid_read_timeout(device_, data, length, timeoutMs);
+        if (delivered < 0)
+            return -1;
+        std::fill(data + delivered, data + length, 0);
+        return delivered;
+    }
+
+private:
+    hid_device* device_;
+};
+
+}  // namespace
+
+HidResult ClassifyErrno(int error) {
+    const auto* found = std::find_if(std::begin(kErrnoClasses), std::end(kErrnoClasses),
+                                     [error](const ErrnoClass& c) { return c.error == error; });
+    return found == std::end(kErrnoClasses) ? HidResult::Error : found->result;
+}
+
+HidResult FinishFeatureFetch(int delivered, int error, uint8_t* data, size_t length) {
+    if (delivered < 0)
+        return ClassifyErrno(error);
+    if (static_cast<size_t>(delivered) >= length)
+        return HidResult::Ok;
+    std::fill(data + delivered, data + length, 0);
+    // The device sends the same short report again: repeating would not help.
+    return HidResult::Error;
+}
+
+std::vector<HidInterfaceInfo> HidapiTransport::Enumerate(uint16_t vendorId, uint16_t productId) {
+    std::vector<HidInterfaceInfo> found;
+    if (!HidapiReady())
+        return found;
+    hid_device_info* list = hid_enumerate(vendorId, productId);
+    for (const hid_device_info* entry = list; entry; entry = entry->next)
+        found.push_back({entry->path ? entry->path : "", entry->vendor_id, entry->product_id,
+                         entry->usage_page, entry->usage});
+    hid_free_enumeration(list);
+    return found;
+}
+
+std::unique_ptr<HidConnection> HidapiTransport::Open(const std::string& path) {
+    if (!HidapiReady())
+        return nullptr;
+    hid_device* device = hid_open_path(path.c_str());
+    if (!device)
+        return nullptr;
+    return std::make_unique<HidapiConnection>(device);
+}
+
+HidapiTransport& DefaultHidapiTransport() {
+    static HidapiTransport transport;
+    return transport;
+}

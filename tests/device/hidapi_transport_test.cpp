@@ -1,0 +1,48 @@
+#include "device/hidapi_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+// Repeating helps only where the failure can pass; a removed or forbidden
+// device must fail at once.
+TEST(HidapiTransportTest, ErrnoDecidesWhetherAFailureIsWorthRepeating) {
+    for (int error : {EPIPE, EPROTO, EILSEQ, EIO, ETIMEDOUT, EAGAIN, EINTR, EINVAL})
+        EXPECT_EQ(ClassifyErrno(error), HidResult::Transient) << error;
+    for (int error : {ENODEV, ENOENT, ESHUTDOWN, EBADF, EACCES, EPERM, ENOMEM, 0})
+        EXPECT_EQ(ClassifyErrno(error), HidResult::Error) << error;
+}
+
+TEST(HidapiTransportTest, FeatureFetchOutcome) {
+    struct Case {
+        int delivered;
+        int error;
+        HidResult result;
+        std::vector<uint8_t> buffer;  // after the call, from 5 bytes of 0xEE
+    };
+    const Case cases[] = {
+        {5, 0, HidResult::Ok, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {2, 0, HidResult::Error, {0xEE, 0xEE, 0, 0, 0}},  // short: the rest is no answer
+        {0, 0, HidResult::Error, {0, 0, 0, 0, 0}},
+        {-1, EIO, HidResult::Transient, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {-1, ENODEV, HidResult::Error, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.delivered);
+        std::vector<uint8_t> buffer(5, 0xEE);
+        EXPECT_EQ(FinishFeatureFetch(c.delivered, c.error, buffer.data(), buffer.size()), c.result);
+        EXPECT_EQ(buffer, c.buffer);
+    }
+}
+
+// This machine may have no such mouse, but the default transport must be
+// hidapi and must answer without one.
+TEST(HidapiTransportTest, DefaultTransportIsHidapi) {
+    SetHidTransport(nullptr);
+    EXPECT_EQ(&CurrentHidTransport(), &DefaultHidapiTransport());
+    EXPECT_EQ(CurrentHidTransport().Open("/nonexistent/hidraw"), nullptr);
+}
+
+}  // namespace
