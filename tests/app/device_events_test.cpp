@@ -1,0 +1,112 @@
+#include <QComboBox>
+#include <QRadioButton>
+#include <QTest>
+#include <mutex>
+
+#include "app_fixture.h"
+#include "pages/sensor/sensor_dlg.h"
+
+namespace {
+
+// Changes made with the mouse's own buttons reach the records and the Basic
+// page through the real listener thread and the UI thread's event loop.
+class DeviceEvents : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        StartWindow();
+        // The listener pauses on its own thread; record that without racing the test.
+        SetSleepHook([this](unsigned) {
+            std::lock_guard lock(listenerPausesMutex);
+            ++listenerPauses;
+        });
+        ASSERT_TRUE(DeviceEventListenerRunning());
+    }
+
+    void TearDown() override {
+        StopDeviceEventListener();
+        SetSleepHook({});
+        AppFixture::TearDown();
+    }
+
+    // Sends the reports, then a marker event, and runs the event loop until the
+    // marker (level 3) has been applied, so every earlier report was handled.
+    void SendAndSettle(const std::vector<std::vector<uint8_t>>& reports) {
+        for (const auto& report : reports) {
+            mouse.SendInputReport(report);
+        }
+        mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
+        ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.activeCpiLevel == 3; }, 10000));
+    }
+
+    QRadioButton* LevelRadio(int level) {
+        return window->findChild<QRadioButton*>(QString("cpiLevelRadio%1").arg(level));
+    }
+    QComboBox* PollingRateList() { return window->findChild<QComboBox*>("pollingRateList"); }
+
+    std::mutex listenerPausesMutex;
+    int listenerPauses = 0;
+};
+
+TEST_F(DeviceEvents, LevelChangeChecksTheLevelInBothRecordsWithoutApply) {
+    mouse.SendInputReport({3, 2, 2, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.activeCpiLevel == 2; }, 10000));
+    EXPECT_EQ(deviceSettings.activeCpiLevel, 2);
+    ASSERT_NE(LevelRadio(2), nullptr);
+    EXPECT_TRUE(LevelRadio(2)->isChecked());
+    EXPECT_FALSE(LevelRadio(1)->isChecked());
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(DeviceEvents, ReportRateChangeSelectsTheRateInBothRecords) {
+    mouse.SendInputReport({3, 6, 8, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.pollingRateCode == 8; }, 10000));
+    EXPECT_EQ(deviceSettings.pollingRateCode, 8);
+    ASSERT_NE(PollingRateList(), nullptr);
+    EXPECT_EQ(PollingRateList()->currentText(), "1000Hz");
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(DeviceEvents, UnknownValuesOtherEventsAndOtherReportsChangeNothing) {
+    const SettingsRecord before = pendingSettings;
+    const QString rateShown = PollingRateList()->currentText();
+    SendAndSettle(
+        {{3, 6, 3, 0, 0, 0, 0, 0}, {3, 0xB4, 5, 0, 0, 0, 0, 0}, {4, 2, 1, 0, 0, 0, 0, 0}});
+
+    SettingsRecord expected = before;
+    expected.activeCpiLevel = 3;  // the marker
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, expected));
+    EXPECT_EQ(PollingRateList()->currentText(), rateShown);
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(DeviceEvents, ABurstIsAppliedInOrder) {
+    SendAndSettle({{3, 6, 64, 0, 0, 0, 0, 0},
+                   {3, 2, 0, 0, 0, 0, 0, 0},
+                   {3, 6, 16, 0, 0, 0, 0, 0},
+                   {3, 2, 1, 0, 0, 0, 0, 0}});
+    EXPECT_EQ(pendingSettings.pollingRateCode, 16);
+    EXPECT_EQ(deviceSettings.pollingRateCode, 16);
+    EXPECT_EQ(PollingRateList()->currentText(), "500Hz");
+    EXPECT_TRUE(LevelRadio(3)->isChecked());
+    std::lock_guard lock(listenerPausesMutex);
+    EXPECT_GE(listenerPauses, 5);
+}
+
+TEST_F(DeviceEvents, UnplugStopsTheListenerAndPlugInStartsExactlyOne) {
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    EXPECT_FALSE(DeviceEventListenerRunning());
+
+    mouse.Plug();
+    DeliverQueuedEvents();
+    EXPECT_TRUE(DeviceEventListenerRunning());
+    SendAndSettle({{3, 6, 32, 0, 0, 0, 0, 0}});
+    EXPECT_EQ(pendingSettings.pollingRateCode, 32);
+    // Two reports read by one listener: two pauses. A second listener would read them again.
+    StopDeviceEventListener();
+    std::lock_guard lock(listenerPausesMutex);
+    EXPECT_EQ(listenerPauses, 2);
+}
+
+}  // namespace
