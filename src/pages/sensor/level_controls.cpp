@@ -1,0 +1,25 @@
+#include "pages/sensor/level_controls.h"
+
+#include <QMouseEvent>
+
+LevelRadioButton::LevelRadioButton(QWidget* parent) : QRadioButton(parent) {
+    setAutoExclusive(false);
+}
+
+void LevelRadioButton::nextCheckState() {
+    setChecked(true);
+}
+
+LevelLabel::LevelLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void LevelLabel::mousePressEvent(QMouseEvent* event) {
+    event->setAccepted(event->button() == Qt::LeftButton);
+}
+
+void LevelLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked();
+    }
+}
