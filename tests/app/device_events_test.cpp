@@ -2,6 +2,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <mutex>
+#include <thread>
 
 #include "app_fixture.h"
 #include "pages/sensor/sensor_dlg.h"
@@ -16,9 +17,11 @@ protected:
         AppFixture::SetUp();
         StartWindow();
         // The listener pauses on its own thread; record that without racing the test.
-        SetSleepHook([this](unsigned) {
-            std::lock_guard lock(listenerPausesMutex);
-            ++listenerPauses;
+        SetSleepHook([this, uiThread = std::this_thread::get_id()](unsigned) {
+            if (std::this_thread::get_id() != uiThread) {
+                std::lock_guard lock(listenerPausesMutex);
+                ++listenerPauses;
+            }
         });
         ASSERT_TRUE(DeviceEventListenerRunning());
     }
