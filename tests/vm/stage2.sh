@@ -1,0 +1,40 @@
+#!/bin/sh
+# Second stage of the test VM, PID 1 in the overlay of the host's /.
+# usage: stage2.sh JOB, where JOB (written by run-vm-tests.sh) sets
+# BUSYBOX, KERNEL_MODULES, UDEV_RULE, UHID_MOUSE, VM_TESTS, WATCHDOG and
+# defines run_tests. Prints "kestrine-vm: result N" and powers off.
+
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+say() { echo "kestrine-vm: $*"; }
+. "$1" || { say "cannot read the job $1"; say "result 125"; /bin/busybox poweroff -f; }
+
+finish() {
+    say "result $1"
+    sync
+    "$BUSYBOX" poweroff -f
+    sleep 30  # never let PID 1 exit before the power is off (kernel panic)
+}
+
+# A hung test must not hold the run: end it with a clear line instead.
+(
+    sleep "$WATCHDOG"
+    say "WATCHDOG: the tests did not finish within ${WATCHDOG}s, powering off"
+    finish 124
+) &
+
+mkdir -p /etc/udev/rules.d
+if [ -f "$UDEV_RULE" ]; then
+    install -m 644 "$UDEV_RULE" /etc/udev/rules.d/
+else
+    say "no udev rule at $UDEV_RULE"
+fi
+/lib/systemd/systemd-udevd --daemon || finish 126
+# Loaded after udevd started, so that it sees and handles every HID device.
+for module in hid uhid hid-generic; do
+    "$BUSYBOX" insmod "$KERNEL_MODULES/$module.ko" || { say "cannot load $module"; finish 126; }
+done
+udevadm settle --timeout=10
+
+export KESTRINE_UHID_MOUSE="$UHID_MOUSE"
+run_tests
+finish $?

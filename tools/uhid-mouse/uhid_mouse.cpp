@@ -1,0 +1,271 @@
+#include "uhid_mouse.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+// Vendor page 0xFF01, usage 2: feature report 0xA1 (63 data bytes) and 0xA0
+// (1040 data bytes). Logical maximum 255 in its 2-byte form, so that it is
+// not read as -1.
+const std::vector<uint8_t> kConfigDescriptor = {
+    0x06, 0x01, 0xFF, 0x09, 0x02, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x85, 0xA1,
+    0x95, 0x3F, 0x09, 0x01, 0xB1, 0x02, 0x85, 0xA0, 0x96, 0x10, 0x04, 0x09, 0x03, 0xB1, 0x02, 0xC0,
+};
+// Vendor page 0xFF02, usage 1: input report 3 with 7 data bytes.
+const std::vector<uint8_t> kEventDescriptor = {
+    0x06, 0x02, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x09, 0x01, 0x15,
+    0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0,
+};
+
+// Feature report sizes, report id included, as the descriptor declares them.
+const std::map<uint8_t, size_t> kFeatureReportSizes = {{0xA1, 64}, {0xA0, 1041}};
+constexpr size_t kEventReportSize = 8;
+
+// Long enough for the kernel to bind hid-generic under software emulation.
+constexpr int kPlugTimeoutMs = 10000;
+constexpr int kAwaitOpenTimeoutMs = 10000;
+
+std::string Hex(const uint8_t* data, size_t length) {
+    std::string text;
+    char byte[3];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(byte, sizeof byte, "%02x", data[i]);
+        text += byte;
+    }
+    return text;
+}
+
+// Whitespace-separated numbers; base 16 when hex, else as written (0x.. or decimal).
+bool ParseBytes(const std::string& text, bool hex, std::vector<uint8_t>& bytes) {
+    std::istringstream stream(text);
+    std::string word;
+    while (stream >> word) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long value = std::strtoul(word.c_str(), &end, hex ? 16 : 0);
+        if (errno != 0 || *end != '\0' || value > 0xFF) {
+            return false;
+        }
+        bytes.push_back(static_cast<uint8_t>(value));
+    }
+    return true;
+}
+
+}  // namespace
+
+UhidMouse::UhidMouse(UhidMouseOptions options) : options_(std::move(options)) {
+    firmware_.SetMemory(MouseFirmware::FactoryImage());
+}
+
+bool UhidMouse::Open() {
+    if (!config_.Open()) {
+        error_ = config_.error();
+        return false;
+    }
+    if (!events_.Open()) {
+        error_ = events_.error();
+        return false;
+    }
+    return true;
+}
+
+std::string UhidMouse::Execute(const std::string& line) {
+    using Handler = std::function<std::string(const std::string&)>;
+    const std::map<std::string, Handler> commands = {
+        {"plug", [this](const std::string& arguments) { return Plug(arguments); }},
+        {"unplug", [this](const std::string&) { return Unplug(); }},
+        {"input", [this](const std::string& arguments) { return Input(arguments); }},
+        {"await-open", [this](const std::string&) { return AwaitOpen(); }},
+        {"statuses", [this](const std::string& arguments) { return Statuses(arguments); }},
+        {"busy",
+         [this](const std::string& arguments) {
+             return Switch(arguments, [this](bool on) { firmware_.SetStaysBusy(on); });
+         }},
+        {"silent",
+         [this](const std::string& arguments) {
+             return Switch(arguments, [this](bool on) { silent_ = on; });
+         }},
+        {"memory", [this](const std::string&) { return Memory(); }},
+        {"counts", [this](const std::string&) { return Counts(); }},
+        {"quit",
+         [this](const std::string&) {
+             quit_ = true;
+             return Unplug();
+         }},
+    };
+    const size_t space = line.find(' ');
+    const std::string name = line.substr(0, space);
+    const std::string arguments = space == std::string::npos ? "" : line.substr(space + 1);
+    const auto command = commands.find(name);
+    if (command == commands.end()) {
+        return "error unknown command: " + name;
+    }
+    return command->second(arguments);
+}
+
+void UhidMouse::HandleKernelEvents() {
+    for (UhidDevice* device : {&config_, &events_}) {
+        uhid_event event;
+        while (device->ReadEvent(event)) {
+            HandleEvent(*device, event);
+        }
+    }
+}
+
+std::string UhidMouse::Plug(const std::string& arguments) {
+    if (!arguments.empty() && arguments != "events-first") {
+        return "error plug takes nothing or events-first";
+    }
+    const UhidIdentity config{options_.name + " configuration", options_.vendorId,
+                              options_.productId, kConfigDescriptor};
+    const UhidIdentity events{options_.name + " events", options_.vendorId, options_.productId,
+                              kEventDescriptor};
+    // The kernel numbers the devices in the order they are created; hidapi
+    // lists them in that order.
+    std::pair<UhidDevice*, const UhidIdentity*> order[] = {{&config_, &config},
+                                                           {&events_, &events}};
+    if (arguments == "events-first") {
+        std::swap(order[0], order[1]);
+    }
+    for (const auto& [device, identity] : order) {
+        if (!device->Create(*identity)) {
+            return "error " + device->error();
+        }
+    }
+    if (!PumpUntil([this] { return config_.started() && events_.started(); }, kPlugTimeoutMs)) {
+        return "error the kernel did not start both interfaces";
+    }
+    return "ok";
+}
+
+std::string UhidMouse::Unplug() {
+    // Both, even when the first fails.
+    const bool configGone = config_.Destroy();
+    const bool eventsGone = events_.Destroy();
+    if (!configGone) {
+        return "error " + config_.error();
+    }
+    if (!eventsGone) {
+        return "error " + events_.error();
+    }
+    return "ok";
+}
+
+std::string UhidMouse::Input(const std::string& arguments) {
+    std::vector<uint8_t> report;
+    if (!ParseBytes(arguments, true, report) || report.empty() ||
+        report.size() > kEventReportSize) {
+        return "error input wants 1 to 8 hex bytes";
+    }
+    if (!events_.created()) {
+        return "error unplugged";
+    }
+    // The report's declared size: the rest of it is zero.
+    report.resize(kEventReportSize, 0);
+    if (!events_.SendInput(report.data(), report.size())) {
+        return "error " + events_.error();
+    }
+    return "ok";
+}
+
+std::string UhidMouse::AwaitOpen() {
+    if (!PumpUntil([this] { return events_.opened(); }, kAwaitOpenTimeoutMs)) {
+        return "error nothing opened the event interface";
+    }
+    return "ok";
+}
+
+std::string UhidMouse::Statuses(const std::string& arguments) {
+    std::vector<uint8_t> statuses;
+    if (!ParseBytes(arguments, false, statuses) || statuses.empty()) {
+        return "error statuses wants numbers 0 to 255";
+    }
+    for (uint8_t status : statuses) {
+        firmware_.QueueStatuses({status});
+    }
+    return "ok";
+}
+
+std::string UhidMouse::Switch(const std::string& arguments, const std::function<void(bool)>& set) {
+    if (arguments != "on" && arguments != "off") {
+        return "error wants on or off";
+    }
+    set(arguments == "on");
+    return "ok";
+}
+
+std::string UhidMouse::Memory() const {
+    return "ok " + Hex(firmware_.Memory().data(), firmware_.Memory().size());
+}
+
+std::string UhidMouse::Counts() const {
+    return "ok get=" + std::to_string(getCount_) + " set=" + std::to_string(setCount_);
+}
+
+void UhidMouse::HandleEvent(UhidDevice& device, const uhid_event& event) {
+    if (event.type == UHID_GET_REPORT) {
+        AnswerGetReport(device, event.u.get_report);
+    } else if (event.type == UHID_SET_REPORT) {
+        AnswerSetReport(device, event.u.set_report);
+    }
+}
+
+void UhidMouse::AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request) {
+    if (silent_) {
+        return;  // the kernel gives up on its own after a few seconds
+    }
+    const auto size = kFeatureReportSizes.find(request.rnum);
+    if (&device != &config_ || request.rtype != UHID_FEATURE_REPORT ||
+        size == kFeatureReportSizes.end()) {
+        device.ReplyGetReport(request.id, EIO, nullptr, 0);
+        return;
+    }
+    std::vector<uint8_t> report(size->second, 0);
+    report[0] = request.rnum;
+    const int length = firmware_.GetFeature(report.data(), report.size());
+    if (length < 0) {
+        device.ReplyGetReport(request.id, EIO, nullptr, 0);
+        return;
+    }
+    ++getCount_;
+    device.ReplyGetReport(request.id, 0, report.data(), static_cast<size_t>(length));
+}
+
+void UhidMouse::AnswerSetReport(UhidDevice& device, const uhid_set_report_req& request) {
+    if (silent_) {
+        return;
+    }
+    const size_t length = std::min<size_t>(request.size, sizeof request.data);
+    if (&device != &config_ || request.rtype != UHID_FEATURE_REPORT ||
+        !firmware_.SetFeature(request.data, length)) {
+        device.ReplySetReport(request.id, EIO);
+        return;
+    }
+    ++setCount_;
+    device.ReplySetReport(request.id, 0);
+}
+
+bool UhidMouse::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd fds[] = {{config_.Fd(), POLLIN, 0}, {events_.Fd(), POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR) {
+            return false;
+        }
+        HandleKernelEvents();
+    }
+    return true;
+}

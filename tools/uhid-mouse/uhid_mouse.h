@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "device/mouse_firmware.h"
+#include "uhid_device.h"
+
+// The mouse as the kernel sees it: its configuration interface and its event
+// interface, each a uhid device, answering feature reports through the same
+// MouseFirmware as the in-process simulated mouse.
+//
+// Driven by text commands, one a line, each answered with one line:
+// "ok[ data]" or "error <reason>":
+//   plug [events-first]    create both interfaces, the configuration interface
+//                          first unless told otherwise; waits until the kernel
+//                          has started both
+//   unplug                 destroy both
+//   input HEX...           send an input report on the event interface
+//   await-open             wait until something has the event interface open
+//   statuses N...          statuses answered by the next fetches, in order
+//   busy on|off            every fetch answers busy
+//   silent on|off          leave get-report requests unanswered (a hung mouse)
+//   memory                 the firmware's 1024 bytes, in hex
+//   counts                 "get=N set=N": feature requests answered so far
+//   quit                   unplug and end
+struct UhidMouseOptions {
+    uint16_t vendorId;
+    uint16_t productId;
+    std::string name;
+};
+
+class UhidMouse {
+public:
+    explicit UhidMouse(UhidMouseOptions options);
+
+    // Opens /dev/uhid twice. false with error() set when it cannot.
+    bool Open();
+    const std::string& error() const { return error_; }
+
+    // Runs one command; the reply line without its newline. Sets quit().
+    std::string Execute(const std::string& line);
+    bool quit() const { return quit_; }
+
+    int ConfigFd() const { return config_.Fd(); }
+    int EventFd() const { return events_.Fd(); }
+    // Handles whatever the kernel has sent on either interface.
+    void HandleKernelEvents();
+
+private:
+    std::string Plug(const std::string& arguments);
+    std::string Unplug();
+    std::string Input(const std::string& arguments);
+    std::string AwaitOpen();
+    std::string Statuses(const std::string& arguments);
+    std::string Switch(const std::string& arguments, const std::function<void(bool)>& set);
+    std::string Memory() const;
+    std::string Counts() const;
+
+    void HandleEvent(UhidDevice& device, const uhid_event& event);
+    void AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request);
+    void AnswerSetReport(UhidDevice& device, const uhid_set_report_req& request);
+    // Handles kernel events until done() or the timeout; returns done().
+    bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
+
+    UhidMouseOptions options_;
+    MouseFirmware firmware_;
+    UhidDevice config_;
+    UhidDevice events_;
+    bool silent_ = false;
+    bool quit_ = false;
+    unsigned getCount_ = 0;
+    unsigned setCount_ = 0;
+    std::string error_;
+};
