@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/simulated_mouse_window.h"
 #include "app_fixture.h"
 #include "pages/sensor/sensor_dlg.h"
 
@@ -110,6 +111,24 @@ TEST_F(DeviceEvents, UnplugStopsTheListenerAndPlugInStartsExactlyOne) {
     StopDeviceEventListener();
     std::lock_guard lock(listenerPausesMutex);
     EXPECT_EQ(listenerPauses, 2);
+}
+
+TEST_F(DeviceEvents, SimulatedMouseButtonsStepTheLevelAndChooseTheRate) {
+    SimulatedMouseWindow buttons(mouse);
+    const int start = pendingSettings.activeCpiLevel;
+    QTest::mouseClick(buttons.findChild<QPushButton*>("simulatedCpiButton"), Qt::LeftButton);
+    const int next = (start + 1) % 4;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pendingSettings.activeCpiLevel == next; }, 10000));
+    EXPECT_TRUE(LevelRadio(next)->isChecked());
+    EXPECT_EQ(MouseMemory().activeCpiLevel, next);
+
+    auto* rates = buttons.findChild<QComboBox*>("simulatedReportRateList");
+    rates->setCurrentIndex(rates->findText("2000 Hz"));
+    emit rates->activated(rates->currentIndex());
+    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.pollingRateCode == 4; }, 10000));
+    EXPECT_EQ(PollingRateList()->currentText(), "2000Hz");
+    EXPECT_EQ(MouseMemory().pollingRateCode, 4);
+    EXPECT_FALSE(ApplyEnabled());
 }
 
 }  // namespace
