@@ -4,14 +4,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/hotplug_watcher.h"
 #include "app/instance_lock.h"
 #include "app/simulated_mouse_window.h"
+#include "app/simulated_session.h"
 #include "app/updater_dlg.h"
 #include "device/event_listener.h"
-#include "device/hid_transport.h"
-#include "device/mouse_memory_file.h"
-#include "device/simulated_mouse.h"
 
 namespace {
 
@@ -28,30 +25,6 @@ const char kUsage[] =
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "kestrine-config: %s\n", qPrintable(text));
-}
-
-// Points the device code at a simulated mouse for the whole run, its memory
-// optionally kept in a file. nullptr (after printing why) when the file is unusable.
-std::unique_ptr<SimulatedMouse> StartSimulatedMouse(const std::string& file) {
-    auto mouse = std::make_unique<SimulatedMouse>();
-    if (!file.empty()) {
-        SettingsImage memory{};
-        std::string error;
-        if (!LoadOrCreateMemoryFile(file, MouseFirmware::FactoryImage(), memory, error)) {
-            PrintError(QString::fromStdString(error));
-            return nullptr;
-        }
-        mouse->Firmware().SetMemory(memory);
-        mouse->Firmware().onMemoryChanged = [file](const SettingsImage& image) {
-            std::string saveError;
-            if (!SaveMemoryFile(file, image, saveError)) {
-                PrintError(QString::fromStdString(saveError));
-            }
-        };
-    }
-    SetHidTransport(mouse.get());
-    SetSimulatedHotplugSource(mouse.get());
-    return mouse;
 }
 
 }  // namespace
@@ -102,30 +75,25 @@ int CUpdaterApp::Run() {
         return 0;  // the running instance stays undisturbed
     }
 
-    std::unique_ptr<SimulatedMouse> simulatedMouse;
+    std::unique_ptr<SimulatedSession> simulation;
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     if (options->simulate) {
-        simulatedMouse = StartSimulatedMouse(options->simulateFile);
-        if (!simulatedMouse) {
+        std::string fileError;
+        simulation = SimulatedSession::Start(options->simulateFile, fileError);
+        if (!simulation) {
+            PrintError(QString::fromStdString(fileError));
             return kExitUsage;
         }
-        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulatedMouse);
+        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(simulation->Mouse());
     }
 
-    int status = 0;
-    {
-        CUpdaterDlg dialog;
-        dialog.Initialise();
-        if (simulatedMouseWindow) {
-            simulatedMouseWindow->show();
-        }
-        dialog.exec();
-        StopDeviceEventListener();
+    CUpdaterDlg dialog;
+    dialog.Initialise();
+    if (simulatedMouseWindow) {
+        simulatedMouseWindow->show();
     }
-    simulatedMouseWindow.reset();
-    if (simulatedMouse) {
-        SetSimulatedHotplugSource(nullptr);
-        SetHidTransport(nullptr);
-    }
-    return status;
+    dialog.exec();
+    // The listener's thread and connection end before the mouse they read.
+    StopDeviceEventListener();
+    return 0;
 }
