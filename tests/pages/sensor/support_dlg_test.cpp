@@ -26,6 +26,7 @@ SettingsRecord DefaultRecord() {
 void Choose(QComboBox* list, const QString& text) {
     const int target = list->findText(text);
     ASSERT_GE(target, 0) << text.toStdString();
+    ASSERT_TRUE(list->isEnabled()) << "a disabled list takes no keys";
     while (list->currentIndex() < target) {
         QTest::keyClick(list, Qt::Key_Down);
     }

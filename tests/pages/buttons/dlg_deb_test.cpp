@@ -1,0 +1,581 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "app/updater_dlg.h"
+#include "pages/buttons/dlg_deb.h"
+#include "settings/settings_image.h"
+
+namespace {
+
+constexpr int kSlots = CDlgDeb::kFilterSlots;
+const char* const kAcknowledgementText =
+    "I understand that the Multiclick Filter is not a traditional debounce slider, lower values "
+    "don't affect click latency.";
+
+SettingsRecord DefaultRecord() {
+    SettingsRecord record{};
+    LoadDefaultSettings(record);
+    return record;
+}
+
+SettingsRecord AcknowledgedRecord() {
+    SettingsRecord record = DefaultRecord();
+    record.multiclickAcknowledged = 1;
+    return record;
+}
+
+// Chooses an entry the way the keyboard does on a closed drop-down list:
+// every step selects the next entry and tells the page.
+void Choose(QComboBox* list, const QString& text) {
+    const int target = list->findText(text);
+    ASSERT_GE(target, 0) << text.toStdString();
+    ASSERT_TRUE(list->isEnabled()) << "a disabled list takes no keys";
+    while (list->currentIndex() < target) {
+        QTest::keyClick(list, Qt::Key_Down);
+    }
+    while (list->currentIndex() > target) {
+        QTest::keyClick(list, Qt::Key_Up);
+    }
+}
+
+void ClearField(QLineEdit* field) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+}
+
+void TypeInto(QLineEdit* field, const QString& text) {
+    ClearField(field);
+    QTest::keyClicks(field, text);
+}
+
+// Works on the page standalone or inside a main window.
+class ButtonsPageAccess {
+public:
+    explicit ButtonsPageAccess(CDlgDeb* page) : page_(page) {}
+
+    template <typename T>
+    T* Control(const QString& name) const {
+        T* control = page_->findChild<T*>(name);
+        EXPECT_NE(control, nullptr) << name.toStdString();
+        return control;
+    }
+    QSlider* Slider(int slot) const {
+        return Control<QSlider>(QString("filterSlider%1").arg(slot));
+    }
+    QLineEdit* Field(int slot) const {
+        return Control<QLineEdit>(QString("filterField%1").arg(slot));
+    }
+    QComboBox* ModeList(int slot) const {
+        return Control<QComboBox>(QString("switchModeList%1").arg(slot));
+    }
+    QCheckBox* Acknowledge() const { return Control<QCheckBox>("multiclickAcknowledgeCheck"); }
+    QCheckBox* Slamclick() const { return Control<QCheckBox>("slamclickFilterCheck"); }
+
+private:
+    CDlgDeb* page_;
+};
+
+class DlgDebTest : public ::testing::Test {
+protected:
+    void SetUp() override { Load(DefaultRecord()); }
+
+    void Load(const SettingsRecord& record) {
+        pendingSettings = record;
+        deviceSettings = record;
+        page.LoadFromSettings();
+    }
+
+    CDlgDeb page;
+    ButtonsPageAccess ui{&page};
+};
+
+TEST(DlgDebInitialTest, ShowsInitialStateBeforeAnyLoad) {
+    CDlgDeb page;
+    ButtonsPageAccess ui(&page);
+    const QStringList rowLabels{"Left Button Multiclick Filter", "Right Button Multiclick Filter",
+                                "Middle Button Multiclick Filter",
+                                "Forward Button Multiclick Filter",
+                                "Back Button Multiclick Filter"};
+    for (int slot = 0; slot < kSlots; ++slot) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(ui.Control<QLabel>(QString("filterLabel%1").arg(slot))->text(), rowLabels[slot]);
+        EXPECT_EQ(ui.Slider(slot)->minimum(), 0);
+        EXPECT_EQ(ui.Slider(slot)->maximum(), 25);
+        EXPECT_EQ(ui.Slider(slot)->value(), 8);
+        EXPECT_EQ(ui.Slider(slot)->orientation(), Qt::Horizontal);
+        EXPECT_EQ(ui.Slider(slot)->tickPosition(), QSlider::NoTicks);
+        EXPECT_EQ(ui.Field(slot)->text(), "");
+    }
+    for (int slot = 0; slot < CDlgDeb::kSwitchSlots; ++slot) {
+        SCOPED_TRACE(slot);
+        QComboBox* list = ui.ModeList(slot);
+        ASSERT_EQ(list->count(), 3);
+        EXPECT_EQ(list->itemText(0), "OFF");
+        EXPECT_EQ(list->itemText(1), "HV Speed Mode");
+        EXPECT_EQ(list->itemText(2), "HV Safe Mode");
+        EXPECT_EQ(list->currentText(), "OFF");
+        EXPECT_EQ(ui.Control<QLabel>(QString("switchModeLabel%1").arg(slot))->text(), "SPDT:");
+    }
+    EXPECT_EQ(page.findChildren<QComboBox*>().size(), 2) << "only Left and Right have a mode";
+    EXPECT_TRUE(ui.Slamclick()->isChecked());
+    EXPECT_EQ(ui.Slamclick()->text(), "Slamclick Filter");
+    EXPECT_FALSE(ui.Acknowledge()->isChecked());
+    EXPECT_FALSE(ui.Acknowledge()->isHidden());
+    EXPECT_EQ(ui.Acknowledge()->text(), kAcknowledgementText);
+}
+
+TEST_F(DlgDebTest, DefaultsLoadAsLevelEightNotAcknowledged) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        EXPECT_EQ(ui.Slider(slot)->value(), 8) << slot;
+        EXPECT_EQ(ui.Field(slot)->text(), "8") << slot;
+        EXPECT_FALSE(ui.Slider(slot)->isEnabled()) << slot;
+        EXPECT_FALSE(ui.Field(slot)->isEnabled()) << slot;
+    }
+    EXPECT_TRUE(ui.Slamclick()->isChecked());
+    EXPECT_FALSE(ui.Acknowledge()->isChecked());
+}
+
+struct FilterTextCase {
+    const char* typed;
+    int level;
+    const char* shown;
+};
+
+class DlgDebFilterTextTest : public DlgDebTest,
+                             public ::testing::WithParamInterface<std::tuple<int, FilterTextCase>> {
+};
+
+TEST_P(DlgDebFilterTextTest, TypedLevelIsLimitedAndRewritten) {
+    const auto [slot, c] = GetParam();
+    Load(AcknowledgedRecord());
+
+    TypeInto(ui.Field(slot), c.typed);
+
+    EXPECT_EQ(ui.Field(slot)->text(), c.shown);
+    EXPECT_EQ(ui.Slider(slot)->value(), c.level);
+    EXPECT_EQ(pendingSettings.buttons[slot].filter, c.level);
+    for (int other = 0; other < kSlots; ++other) {
+        if (other != slot) {
+            EXPECT_EQ(pendingSettings.buttons[other].filter, 8) << other;
+        }
+    }
+    page.StoreToSettings();
+    EXPECT_EQ(pendingSettings.buttons[slot].filter, c.level);
+}
+
+INSTANTIATE_TEST_SUITE_P(SlotsAndTexts, DlgDebFilterTextTest,
+                         ::testing::Combine(::testing::Range(0, kSlots),
+                                            ::testing::Values(FilterTextCase{"30", 25, "25"},
+                                                              FilterTextCase{"007", 7, "7"},
+                                                              FilterTextCase{"25", 25, "25"},
+                                                              FilterTextCase{"0", 0, "0"},
+                                                              // Only digits get into the field.
+                                                              FilterTextCase{"-1a", 1, "1"})));
+
+TEST_F(DlgDebTest, PastedLongNumberReadsAsTheTopLevel) {
+    Load(AcknowledgedRecord());
+    ui.Field(3)->selectAll();
+    ui.Field(3)->insert("4294967297");  // as a paste does: one edit
+    EXPECT_EQ(pendingSettings.buttons[3].filter, 25);
+    EXPECT_EQ(ui.Slider(3)->value(), 25);
+    EXPECT_EQ(ui.Field(3)->text(), "25");
+}
+
+TEST_F(DlgDebTest, EmptyingAFieldChangesNothing) {
+    SettingsRecord record = AcknowledgedRecord();
+    record.buttons[2].filter = 13;
+    Load(record);
+
+    ClearField(ui.Field(2));
+
+    EXPECT_EQ(ui.Field(2)->text(), "");
+    EXPECT_EQ(ui.Slider(2)->value(), 13);
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, record));
+}
+
+struct FilterKeyCase {
+    Qt::Key key;
+    int level;
+};
+
+class DlgDebFilterSliderTest
+    : public DlgDebTest,
+      public ::testing::WithParamInterface<std::tuple<int, FilterKeyCase>> {};
+
+TEST_P(DlgDebFilterSliderTest, MovingTheSliderWritesFieldAndRecord) {
+    const auto [slot, c] = GetParam();
+    Load(AcknowledgedRecord());
+
+    QTest::keyClick(ui.Slider(slot), c.key);
+
+    EXPECT_EQ(ui.Slider(slot)->value(), c.level);
+    EXPECT_EQ(ui.Field(slot)->text(), QString::number(c.level));
+    EXPECT_EQ(pendingSettings.buttons[slot].filter, c.level);
+}
+
+INSTANTIATE_TEST_SUITE_P(SlotsAndKeys, DlgDebFilterSliderTest,
+                         ::testing::Combine(::testing::Range(0, kSlots),
+                                            ::testing::Values(FilterKeyCase{Qt::Key_Right, 9},
+                                                              FilterKeyCase{Qt::Key_Left, 7},
+                                                              FilterKeyCase{Qt::Key_Home, 0},
+                                                              FilterKeyCase{Qt::Key_End, 25})));
+
+TEST_F(DlgDebTest, DraggingTheSliderWritesEveryPositionOnTheWay) {
+    Load(AcknowledgedRecord());
+    QSlider* slider = ui.Slider(4);
+    slider->setSliderDown(true);
+    for (int position : {10, 17, 3}) {
+        slider->setSliderPosition(position);  // what a drag of the thumb does
+        EXPECT_EQ(ui.Field(4)->text(), QString::number(position));
+        EXPECT_EQ(pendingSettings.buttons[4].filter, position);
+    }
+    slider->setSliderDown(false);
+}
+
+struct SwitchModeCase {
+    int slot;
+    const char* mode;
+    uint8_t filterByte;
+};
+
+class DlgDebSwitchModeTest : public DlgDebTest,
+                             public ::testing::WithParamInterface<SwitchModeCase> {};
+
+TEST_P(DlgDebSwitchModeTest, ModeParksTheLevelAtEightAndOffBringsItBack) {
+    const SwitchModeCase& c = GetParam();
+    SettingsRecord record = AcknowledgedRecord();
+    record.buttons[c.slot].filter = 3;
+    Load(record);
+
+    Choose(ui.ModeList(c.slot), c.mode);
+
+    EXPECT_EQ(ui.Slider(c.slot)->value(), 8);
+    EXPECT_EQ(ui.Field(c.slot)->text(), "8");
+    EXPECT_FALSE(ui.Slider(c.slot)->isEnabled());
+    EXPECT_FALSE(ui.Field(c.slot)->isEnabled());
+    EXPECT_TRUE(ui.ModeList(c.slot)->isEnabled());
+    EXPECT_EQ(pendingSettings.buttons[c.slot].filter, c.filterByte);
+    const int otherSlot = 1 - c.slot;
+    EXPECT_TRUE(ui.Slider(otherSlot)->isEnabled());
+    EXPECT_EQ(pendingSettings.buttons[otherSlot].filter, 8);
+    page.StoreToSettings();
+    EXPECT_EQ(pendingSettings.buttons[c.slot].filter, c.filterByte);
+
+    Choose(ui.ModeList(c.slot), "OFF");
+
+    EXPECT_EQ(pendingSettings.buttons[c.slot].filter, 8);
+    EXPECT_TRUE(ui.Slider(c.slot)->isEnabled());
+    EXPECT_TRUE(ui.Field(c.slot)->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftAndRight, DlgDebSwitchModeTest,
+                         ::testing::Values(SwitchModeCase{0, "HV Speed Mode", 0xF1},
+                                           SwitchModeCase{0, "HV Safe Mode", 0xF0},
+                                           SwitchModeCase{1, "HV Speed Mode", 0xF1},
+                                           SwitchModeCase{1, "HV Safe Mode", 0xF0}));
+
+struct FilterLoadCase {
+    int slot;
+    uint8_t stored;
+    const char* mode;  // nullptr for slots without a switch mode
+    int level;
+    uint8_t storedBack;
+};
+
+class DlgDebFilterLoadTest : public DlgDebTest,
+                             public ::testing::WithParamInterface<FilterLoadCase> {};
+
+TEST_P(DlgDebFilterLoadTest, StoredByteShowsAsModeAndLevel) {
+    const FilterLoadCase& c = GetParam();
+    SettingsRecord record = DefaultRecord();  // not acknowledged: controls disabled
+    record.buttons[c.slot].filter = c.stored;
+    Load(record);
+
+    if (c.mode) {
+        EXPECT_EQ(ui.ModeList(c.slot)->currentText(), c.mode);
+    }
+    EXPECT_EQ(ui.Slider(c.slot)->value(), c.level);
+    EXPECT_EQ(ui.Field(c.slot)->text(), QString::number(c.level));
+    EXPECT_EQ(pendingSettings.buttons[c.slot].filter, c.stored) << "loading changes nothing";
+
+    // APPLY stores the disabled controls as they show.
+    page.StoreToSettings();
+    EXPECT_EQ(pendingSettings.buttons[c.slot].filter, c.storedBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, DlgDebFilterLoadTest,
+                         ::testing::Values(FilterLoadCase{0, 0xF0, "HV Safe Mode", 8, 0xF0},
+                                           FilterLoadCase{0, 0xF1, "HV Speed Mode", 8, 0xF1},
+                                           FilterLoadCase{1, 0xF0, "HV Safe Mode", 8, 0xF0},
+                                           FilterLoadCase{1, 0xF1, "HV Speed Mode", 8, 0xF1},
+                                           FilterLoadCase{0, 26, "OFF", 25, 25},
+                                           FilterLoadCase{1, 0, "OFF", 0, 0},
+                                           FilterLoadCase{1, 0xF2, "OFF", 25, 25},
+                                           FilterLoadCase{2, 0xF0, nullptr, 25, 25},
+                                           FilterLoadCase{2, 0xF1, nullptr, 25, 25},
+                                           FilterLoadCase{3, 200, nullptr, 25, 25},
+                                           FilterLoadCase{4, 13, nullptr, 13, 13},
+                                           FilterLoadCase{4, 25, nullptr, 25, 25}));
+
+TEST_F(DlgDebTest, ModeControlsDisableOnlyTheirOwnRowOnLoad) {
+    SettingsRecord record = AcknowledgedRecord();
+    record.buttons[0].filter = 0xF0;
+    Load(record);
+    EXPECT_FALSE(ui.Slider(0)->isEnabled());
+    EXPECT_FALSE(ui.Field(0)->isEnabled());
+    EXPECT_TRUE(ui.ModeList(0)->isEnabled());
+    for (int slot = 1; slot < kSlots; ++slot) {
+        EXPECT_TRUE(ui.Slider(slot)->isEnabled()) << slot;
+        EXPECT_TRUE(ui.Field(slot)->isEnabled()) << slot;
+    }
+}
+
+struct AcknowledgementLoadCase {
+    uint8_t stored;
+    bool acknowledged;
+    uint8_t storedBack;
+};
+
+class DlgDebAcknowledgementLoadTest
+    : public DlgDebTest,
+      public ::testing::WithParamInterface<AcknowledgementLoadCase> {};
+
+TEST_P(DlgDebAcknowledgementLoadTest, OnlyOneCountsAsAcknowledged) {
+    const AcknowledgementLoadCase& c = GetParam();
+    SettingsRecord record = DefaultRecord();
+    record.multiclickAcknowledged = c.stored;
+    Load(record);
+
+    EXPECT_EQ(ui.Acknowledge()->isChecked(), c.acknowledged);
+    EXPECT_EQ(ui.Acknowledge()->isHidden(), c.acknowledged);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        EXPECT_EQ(ui.Slider(slot)->isEnabled(), c.acknowledged) << slot;
+        EXPECT_EQ(ui.Field(slot)->isEnabled(), c.acknowledged) << slot;
+    }
+    for (int slot = 0; slot < CDlgDeb::kSwitchSlots; ++slot) {
+        EXPECT_EQ(ui.ModeList(slot)->isEnabled(), c.acknowledged) << slot;
+    }
+    EXPECT_EQ(pendingSettings.multiclickAcknowledged, c.stored) << "loading changes nothing";
+    page.StoreToSettings();
+    EXPECT_EQ(pendingSettings.multiclickAcknowledged, c.storedBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, DlgDebAcknowledgementLoadTest,
+                         ::testing::Values(AcknowledgementLoadCase{0, false, 0},
+                                           AcknowledgementLoadCase{1, true, 1},
+                                           AcknowledgementLoadCase{2, false, 0},
+                                           AcknowledgementLoadCase{0xFF, false, 0}));
+
+TEST_F(DlgDebTest, TickingTheAcknowledgementEnablesTheFiltersAndKeepsTheBoxVisible) {
+    ui.Acknowledge()->click();
+    EXPECT_EQ(pendingSettings.multiclickAcknowledged, 1);
+    EXPECT_FALSE(ui.Acknowledge()->isHidden());
+    for (int slot = 0; slot < kSlots; ++slot) {
+        EXPECT_TRUE(ui.Slider(slot)->isEnabled()) << slot;
+    }
+    ui.Acknowledge()->click();
+    EXPECT_EQ(pendingSettings.multiclickAcknowledged, 0);
+    EXPECT_FALSE(ui.Slider(0)->isEnabled());
+    EXPECT_FALSE(ui.ModeList(0)->isEnabled());
+}
+
+TEST_F(DlgDebTest, AcknowledgementClickedAnywhereOnItsWrappedText) {
+    page.resize(700, 560);
+    page.show();
+    QCheckBox* box = ui.Acknowledge();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 20, box->height() - 4));
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(pendingSettings.multiclickAcknowledged, 1);
+}
+
+TEST_F(DlgDebTest, HiddenAcknowledgementComesBackOnlyThroughALoadFindingItUnset) {
+    ui.Acknowledge()->click();
+    page.HideAcknowledgement();
+    EXPECT_TRUE(ui.Acknowledge()->isHidden());
+    EXPECT_TRUE(ui.Slider(0)->isEnabled()) << "the filters stay enabled";
+
+    Load(AcknowledgedRecord());
+    EXPECT_TRUE(ui.Acknowledge()->isHidden());
+    Load(DefaultRecord());
+    EXPECT_FALSE(ui.Acknowledge()->isHidden());
+    EXPECT_FALSE(ui.Acknowledge()->isChecked());
+}
+
+TEST_F(DlgDebTest, SlamclickClickSwitchesItsBitOnly) {
+    SettingsRecord record = DefaultRecord();
+    record.featureFlags = 0x31;
+    Load(record);
+
+    ui.Slamclick()->click();
+    EXPECT_EQ(pendingSettings.featureFlags, 0x30);
+    ui.Slamclick()->click();
+    EXPECT_EQ(pendingSettings.featureFlags, 0x31);
+
+    record.featureFlags = 0x30;
+    Load(record);
+    EXPECT_FALSE(ui.Slamclick()->isChecked());
+    page.StoreToSettings();
+    EXPECT_EQ(pendingSettings.featureFlags, 0x30);
+}
+
+TEST_F(DlgDebTest, StoreLeavesSlotsFiveToSevenAndOtherFieldsAlone) {
+    SettingsRecord record = AcknowledgedRecord();
+    for (int slot = 5; slot < kButtonSlotCount; ++slot) {
+        record.buttons[slot].filter = static_cast<uint8_t>(100 + slot);
+    }
+    record.featureFlags = 0x91;
+    Load(record);
+    page.StoreToSettings();
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, record));
+}
+
+struct AvailabilityCase {
+    const char* name;
+    bool acknowledged;
+    bool leftInMode;
+};
+
+class DlgDebAvailabilityTest : public DlgDebTest,
+                               public ::testing::WithParamInterface<AvailabilityCase> {};
+
+TEST_P(DlgDebAvailabilityTest, FalseDisablesEverythingAndTrueFollowsTheGate) {
+    const AvailabilityCase& c = GetParam();
+    SettingsRecord record = c.acknowledged ? AcknowledgedRecord() : DefaultRecord();
+    record.buttons[0].filter = c.leftInMode ? 0xF1 : 8;
+    Load(record);
+
+    page.SetDeviceAvailable(false);
+    EXPECT_FALSE(ui.Slamclick()->isEnabled());
+    EXPECT_FALSE(ui.Acknowledge()->isEnabled());
+    for (int slot = 0; slot < kSlots; ++slot) {
+        EXPECT_FALSE(ui.Slider(slot)->isEnabled()) << slot;
+        EXPECT_FALSE(ui.Field(slot)->isEnabled()) << slot;
+    }
+    for (int slot = 0; slot < CDlgDeb::kSwitchSlots; ++slot) {
+        EXPECT_FALSE(ui.ModeList(slot)->isEnabled()) << slot;
+    }
+
+    page.SetDeviceAvailable(true);
+    EXPECT_TRUE(ui.Slamclick()->isEnabled());
+    EXPECT_TRUE(ui.Acknowledge()->isEnabled());
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const bool levelEnabled = c.acknowledged && !(slot == 0 && c.leftInMode);
+        EXPECT_EQ(ui.Slider(slot)->isEnabled(), levelEnabled) << slot;
+        EXPECT_EQ(ui.Field(slot)->isEnabled(), levelEnabled) << slot;
+    }
+    for (int slot = 0; slot < CDlgDeb::kSwitchSlots; ++slot) {
+        EXPECT_EQ(ui.ModeList(slot)->isEnabled(), c.acknowledged) << slot;
+    }
+    EXPECT_EQ(ui.Acknowledge()->isHidden(), c.acknowledged) << "availability never shows it";
+}
+
+INSTANTIATE_TEST_SUITE_P(GateStates, DlgDebAvailabilityTest,
+                         ::testing::Values(AvailabilityCase{"NotAcknowledged", false, false},
+                                           AvailabilityCase{"Acknowledged", true, false},
+                                           AvailabilityCase{"AcknowledgedLeftInMode", true, true}),
+                         [](const ::testing::TestParamInfo<AvailabilityCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST_F(DlgDebTest, AvailabilityFollowsATickGivenSinceTheLoad) {
+    ui.Acknowledge()->click();
+    page.SetDeviceAvailable(false);
+    page.SetDeviceAvailable(true);
+    EXPECT_TRUE(ui.Slider(2)->isEnabled());
+}
+
+class DlgDebKeyTest : public DlgDebTest, public ::testing::WithParamInterface<Qt::Key> {};
+
+TEST_P(DlgDebKeyTest, EnterAndEscapeInAFieldDoNothing) {
+    QDialog host;
+    auto* layout = new QVBoxLayout(&host);
+    page.setParent(&host);
+    layout->addWidget(&page);
+    Load(AcknowledgedRecord());
+    host.show();
+    TypeInto(ui.Field(1), "12");
+    const SettingsRecord before = pendingSettings;
+
+    QTest::keyClick(ui.Field(1), GetParam());
+
+    EXPECT_TRUE(host.isVisible()) << "the key must not reach the dialog around the page";
+    EXPECT_EQ(ui.Field(1)->text(), "12");
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, before));
+    page.setParent(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DlgDebKeyTest,
+                         ::testing::Values(Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape));
+
+TEST_F(DlgDebTest, FitsTheMainWindowsPageWithNothingClipped) {
+    const QSize pageSize(700, 560);
+    EXPECT_LE(page.minimumSizeHint().width(), pageSize.width());
+    EXPECT_LE(page.minimumSizeHint().height(), pageSize.height());
+    page.resize(pageSize);
+    page.show();
+    for (QWidget* child : page.findChildren<QWidget*>()) {
+        if (!child->isVisibleTo(&page) || child->parentWidget() != &page) {
+            continue;
+        }
+        const std::string name = child->objectName().toStdString();
+        EXPECT_TRUE(page.rect().contains(child->geometry())) << name;
+        EXPECT_GE(child->width(), child->minimumSizeHint().width()) << name;
+        // Wrapped text needs the height its width asks for.
+        const int neededHeight = child->hasHeightForWidth() ? child->heightForWidth(child->width())
+                                                            : child->minimumSizeHint().height();
+        EXPECT_GE(child->height(), neededHeight) << name;
+    }
+    for (int slot = 0; slot < kSlots; ++slot) {
+        // Each field sits right of its track bar, on the same row.
+        EXPECT_GT(ui.Field(slot)->x(), ui.Slider(slot)->geometry().right()) << slot;
+        EXPECT_NEAR(ui.Field(slot)->geometry().center().y(),
+                    ui.Slider(slot)->geometry().center().y(), 2)
+            << slot;
+        // Rows line up in one column each.
+        EXPECT_EQ(ui.Slider(slot)->x(), ui.Slider(0)->x()) << slot;
+        EXPECT_EQ(ui.Field(slot)->x(), ui.Field(0)->x()) << slot;
+    }
+    EXPECT_GT(ui.Acknowledge()->y(), ui.Slider(4)->geometry().bottom());
+}
+
+// The page inside the real main window, where APPLY follows the records.
+class DlgDebInMainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pendingSettings = DefaultRecord();
+        deviceSettings = pendingSettings;
+        window.ButtonsPage()->LoadFromSettings();
+        window.RefreshApplyState();
+    }
+
+    CUpdaterDlg window;
+    ButtonsPageAccess ui{window.ButtonsPage()};
+};
+
+TEST_F(DlgDebInMainWindowTest, TickThenUntickReturnsApplyToDisabled) {
+    ASSERT_FALSE(window.ApplyButton()->isEnabled());
+    ui.Acknowledge()->click();
+    EXPECT_TRUE(window.ApplyButton()->isEnabled());
+    ui.Acknowledge()->click();
+    EXPECT_FALSE(window.ApplyButton()->isEnabled());
+}
+
+TEST_F(DlgDebInMainWindowTest, EditingALevelBackReturnsApplyToDisabled) {
+    ui.Acknowledge()->click();
+    TypeInto(ui.Field(2), "12");
+    EXPECT_TRUE(window.ApplyButton()->isEnabled());
+    TypeInto(ui.Field(2), "8");
+    ui.Acknowledge()->click();
+    EXPECT_FALSE(window.ApplyButton()->isEnabled());
+}
+
+}  // namespace
