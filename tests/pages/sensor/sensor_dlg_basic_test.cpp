@@ -142,12 +142,15 @@ TEST_F(SensorBasicTest, RateListDisabledOnceStaysSoUntilSettingsAreLoaded) {
     EXPECT_TRUE(RateList()->isEnabled());
 }
 
-TEST_F(SensorBasicTest, RateListFollowsAvailabilityWhileTheWindowIsDisabled) {
-    // The main window disables its tabs around the pages when the mouse goes.
+// The main window disables its tabs, and with them the pages, before it tells
+// the pages that the mouse is gone.
+TEST_F(SensorBasicTest, RateListIsDisabledWithTheDeviceWhileTheWindowIsDisabled) {
     window->setEnabled(false);
-    page->SetDeviceAvailable(true);
+    page->SetDeviceAvailable(false);
     window->setEnabled(true);
-    EXPECT_TRUE(RateList()->isEnabled());
+    EXPECT_FALSE(RateList()->isEnabled());
+    page->SetDeviceAvailable(true);
+    EXPECT_FALSE(RateList()->isEnabled());
 }
 
 TEST_F(SensorBasicTest, SwitchesLoadOnlyOneAsOnAndStoreZeroOrOne) {
