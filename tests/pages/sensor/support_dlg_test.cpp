@@ -4,13 +4,23 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
+#include "app/updater_dlg.h"
+#include "device/hid_transport.h"
+#include "device/mouse_firmware.h"
+#include "device/simulated_mouse.h"
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
+#include "support/sleep_recorder.h"
 
 namespace {
 
@@ -481,6 +491,128 @@ TEST_F(SupportDlgTest, FitsTheMainWindowsPageWithNothingClipped) {
     // The field sits right of its track bar, on the same row.
     EXPECT_GT(AngleField()->x(), AngleSlider()->geometry().right());
     EXPECT_NEAR(AngleField()->geometry().center().y(), AngleSlider()->geometry().center().y(), 2);
+}
+
+// The page inside the real main window, talking to the simulated mouse: what
+// APPLY writes into the mouse's memory.
+class SupportDlgApplyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetHidTransport(&mouse);
+        startImage = MouseFirmware::FactoryImage();
+        startImage[0] = 0x5A;    // opaque0
+        startImage[6] = 0x11;    // featureFlags: slamclick and jitter filter
+        startImage[11] = 0x30;   // sensorTuning, high nibble set
+        startImage[20] = 0x77;   // opaqueBlock
+        startImage[9] = 2;       // liftOffDistance: 2.0 mm, which the glass list offers
+        startImage[111] = 1;     // glassMode
+        startImage[112] = 0xF6;  // sensorAngle -10
+        mouse.Firmware().SetMemory(startImage);
+        window = std::make_unique<CUpdaterDlg>();
+        window->Initialise();
+        page = window->SupportPage();
+    }
+
+    void TearDown() override {
+        window.reset();
+        SetHidTransport(nullptr);
+    }
+
+    template <typename T>
+    T* Control(const char* name) {
+        T* control = page->findChild<T*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+
+    SleepRecorder sleeps;
+    MessageRecorder messages;
+    SimulatedMouse mouse;
+    SettingsImage startImage{};
+    std::unique_ptr<CUpdaterDlg> window;
+    CSupportDlg* page = nullptr;
+};
+
+struct ControlBytesCase {
+    const char* name;
+    std::function<void(CSupportDlg*)> change;
+    std::vector<std::pair<size_t, uint8_t>> bytes;  // image offset, value after APPLY
+};
+
+class SupportDlgControlBytesTest : public SupportDlgApplyTest,
+                                   public ::testing::WithParamInterface<ControlBytesCase> {};
+
+TEST_P(SupportDlgControlBytesTest, ApplyWritesTheControlsBytesAndNothingElse) {
+    const ControlBytesCase& c = GetParam();
+    ASSERT_FALSE(window->ApplyButton()->isEnabled());
+
+    c.change(page);
+    EXPECT_TRUE(window->ApplyButton()->isEnabled());
+    window->ApplyButton()->click();
+
+    SettingsImage expected = startImage;
+    for (const auto& [offset, value] : c.bytes) {
+        expected[offset] = value;
+    }
+    const SettingsImage& memory = mouse.Firmware().Memory();
+    for (size_t offset = 0; offset < kSettingsImageSize; ++offset) {
+        EXPECT_EQ(memory[offset], expected[offset]) << "image byte " << offset;
+    }
+    EXPECT_FALSE(window->ApplyButton()->isEnabled());
+}
+
+template <typename T>
+T* Find(CSupportDlg* page, const char* name) {
+    return page->findChild<T*>(name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, SupportDlgControlBytesTest,
+    ::testing::Values(
+        ControlBytesCase{
+            "DownshiftForceOff",
+            [](CSupportDlg* p) { Choose(Find<QComboBox>(p, "downshiftTuningList"), "Force Off"); },
+            {{11, 0x38}}},
+        ControlBytesCase{"SmoothingRippleOn",
+                         [](CSupportDlg* p) {
+                             Choose(Find<QComboBox>(p, "smoothingTuningList"), "Ripple Control On");
+                         },
+                         {{11, 0x31}}},
+        ControlBytesCase{"MotionSync",
+                         [](CSupportDlg* p) { Find<QCheckBox>(p, "motionSyncCheck")->click(); },
+                         {{12, 1}}},
+        ControlBytesCase{"ForceMaxFps",
+                         [](CSupportDlg* p) { Find<QCheckBox>(p, "forceMaxFpsCheck")->click(); },
+                         {{113, 1}}},
+        ControlBytesCase{
+            "AngleField",
+            [](CSupportDlg* p) { TypeInto(Find<QLineEdit>(p, "sensorAngleField"), "-5"); },
+            {{112, 0xFB}}},
+        ControlBytesCase{"AngleSlider",
+                         [](CSupportDlg* p) {
+                             QTest::keyClick(Find<QSlider>(p, "sensorAngleSlider"), Qt::Key_End);
+                         },
+                         {{112, 127}}}),
+    [](const ::testing::TestParamInfo<ControlBytesCase>& info) { return info.param.name; });
+
+TEST_F(SupportDlgApplyTest, LoadedStateShowsAndApplyOfMinus128WritesZero) {
+    EXPECT_EQ(Control<QLineEdit>("sensorAngleField")->text(), "-10");
+    window.reset();
+
+    startImage[112] = 0x80;  // -128
+    mouse.Firmware().SetMemory(startImage);
+    window = std::make_unique<CUpdaterDlg>();
+    window->Initialise();
+    page = window->SupportPage();
+    EXPECT_EQ(Control<QSlider>("sensorAngleSlider")->value(), 0);
+    EXPECT_EQ(pendingSettings.sensorAngle, -128);
+
+    // Another change makes APPLY available; the angle goes out as the track bar shows it.
+    Control<QCheckBox>("forceMaxFpsCheck")->click();
+    window->ApplyButton()->click();
+    EXPECT_EQ(mouse.Firmware().Memory()[112], 0);
+    EXPECT_EQ(mouse.Firmware().Memory()[6], 0x11) << "jitter filter bit kept";
+    EXPECT_EQ(mouse.Firmware().Memory()[111], 1) << "glass mode kept";
 }
 
 }  // namespace
