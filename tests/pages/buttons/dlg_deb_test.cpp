@@ -9,10 +9,19 @@
 #include <QSlider>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/updater_dlg.h"
+#include "device/hid_transport.h"
+#include "device/mouse_firmware.h"
+#include "device/simulated_mouse.h"
 #include "pages/buttons/dlg_deb.h"
 #include "settings/settings_image.h"
+#include "support/message_recorder.h"
+#include "support/sleep_recorder.h"
 
 namespace {
 
@@ -576,6 +585,134 @@ TEST_F(DlgDebInMainWindowTest, EditingALevelBackReturnsApplyToDisabled) {
     TypeInto(ui.Field(2), "8");
     ui.Acknowledge()->click();
     EXPECT_FALSE(window.ApplyButton()->isEnabled());
+}
+
+// The page inside the real main window, talking to the simulated mouse.
+class DlgDebApplyTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetHidTransport(&mouse); }
+
+    void Start(uint8_t acknowledged) {
+        startImage = MouseFirmware::FactoryImage();
+        startImage[0] = 0x5A;   // opaque0
+        startImage[6] = 0x11;   // featureFlags: slamclick and jitter filter
+        startImage[30] = 0x77;  // opaqueBlock
+        startImage[96] = 19;    // buttons[5].filter, not on this page
+        startImage[114] = acknowledged;
+        mouse.Firmware().SetMemory(startImage);
+        window = std::make_unique<CUpdaterDlg>();
+        window->Initialise();
+        ui = std::make_unique<ButtonsPageAccess>(window->ButtonsPage());
+    }
+
+    void TearDown() override {
+        window.reset();
+        SetHidTransport(nullptr);
+    }
+
+    void ExpectMemory(const std::vector<std::pair<size_t, uint8_t>>& changes) {
+        SettingsImage expected = startImage;
+        for (const auto& [offset, value] : changes) {
+            expected[offset] = value;
+        }
+        const SettingsImage& memory = mouse.Firmware().Memory();
+        for (size_t offset = 0; offset < kSettingsImageSize; ++offset) {
+            EXPECT_EQ(memory[offset], expected[offset]) << "image byte " << offset;
+        }
+    }
+
+    SleepRecorder sleeps;
+    MessageRecorder messages;
+    SimulatedMouse mouse;
+    SettingsImage startImage{};
+    std::unique_ptr<CUpdaterDlg> window;
+    std::unique_ptr<ButtonsPageAccess> ui;
+};
+
+constexpr size_t FilterByteOffset(int slot) {
+    return 61 + 7 * static_cast<size_t>(slot);
+}
+
+struct ControlBytesCase {
+    std::string name;
+    std::function<void(const ButtonsPageAccess&)> change;
+    std::vector<std::pair<size_t, uint8_t>> bytes;  // image offset, value after APPLY
+};
+
+std::vector<ControlBytesCase> ControlBytesCases() {
+    std::vector<ControlBytesCase> cases{
+        {"Slamclick", [](const ButtonsPageAccess& ui) { ui.Slamclick()->click(); }, {{6, 0x10}}},
+        {"LeftSpeedMode",
+         [](const ButtonsPageAccess& ui) { Choose(ui.ModeList(0), "HV Speed Mode"); },
+         {{FilterByteOffset(0), 0xF1}}},
+        {"RightSafeMode",
+         [](const ButtonsPageAccess& ui) { Choose(ui.ModeList(1), "HV Safe Mode"); },
+         {{FilterByteOffset(1), 0xF0}}},
+    };
+    for (int slot = 0; slot < kSlots; ++slot) {
+        cases.push_back({"Field" + std::to_string(slot),
+                         [slot](const ButtonsPageAccess& ui) { TypeInto(ui.Field(slot), "12"); },
+                         {{FilterByteOffset(slot), 12}}});
+        cases.push_back(
+            {"Slider" + std::to_string(slot),
+             [slot](const ButtonsPageAccess& ui) { QTest::keyClick(ui.Slider(slot), Qt::Key_End); },
+             {{FilterByteOffset(slot), 25}}});
+    }
+    return cases;
+}
+
+class DlgDebControlBytesTest : public DlgDebApplyTest,
+                               public ::testing::WithParamInterface<ControlBytesCase> {};
+
+TEST_P(DlgDebControlBytesTest, ApplyWritesTheControlsBytesAndNothingElse) {
+    Start(1);
+    ASSERT_FALSE(window->ApplyButton()->isEnabled());
+
+    GetParam().change(*ui);
+    EXPECT_TRUE(window->ApplyButton()->isEnabled());
+    window->ApplyButton()->click();
+
+    ExpectMemory(GetParam().bytes);
+    EXPECT_FALSE(window->ApplyButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, DlgDebControlBytesTest, ::testing::ValuesIn(ControlBytesCases()),
+                         [](const ::testing::TestParamInfo<ControlBytesCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST_F(DlgDebApplyTest, AcknowledgementHiddenOnlyAfterASuccessfulWrite) {
+    Start(0);
+    ui->Acknowledge()->click();
+    ASSERT_TRUE(window->ApplyButton()->isEnabled());
+
+    // The mouse reports failure for all three attempts.
+    mouse.Firmware().QueueStatuses({2, 2, 2});
+    window->ApplyButton()->click();
+    EXPECT_FALSE(ui->Acknowledge()->isHidden());
+    EXPECT_TRUE(window->ApplyButton()->isEnabled());
+
+    window->ApplyButton()->click();
+    EXPECT_TRUE(ui->Acknowledge()->isHidden());
+    EXPECT_FALSE(window->ApplyButton()->isEnabled());
+    ExpectMemory({{114, 1}});
+    EXPECT_TRUE(ui->Slider(2)->isEnabled());
+}
+
+TEST_F(DlgDebApplyTest, ApplyWithoutAcknowledgementLeavesTheBoxShown) {
+    Start(0);
+    ui->Slamclick()->click();
+    window->ApplyButton()->click();
+    ExpectMemory({{6, 0x10}});
+    EXPECT_FALSE(ui->Acknowledge()->isHidden());
+}
+
+TEST_F(DlgDebApplyTest, AcknowledgedTwoIsWrittenBackAsZero) {
+    Start(2);
+    EXPECT_FALSE(ui->Acknowledge()->isChecked());
+    ui->Slamclick()->click();
+    window->ApplyButton()->click();
+    ExpectMemory({{6, 0x10}, {114, 0}});
 }
 
 }  // namespace
