@@ -3,6 +3,8 @@
 #include "sensor_dlg_fixture.h"
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "pages/sensor/cpi_scale.h"
 
@@ -123,6 +125,29 @@ TEST_F(SensorCpiTest, EmptyingAFieldTellsTheUserAndLeavesItAtTen) {
         EXPECT_TRUE(XField(2)->hasFocus());
         EXPECT_EQ(XField(2)->selectedText(), "10");
     }
+}
+
+// With a real message box the focus leaves the field while the box is open
+// and comes back afterwards; the outcome is the same.
+TEST_F(SensorCpiTest, EmptyingAFieldWithARealMessageBox) {
+    SetMessageHook({});
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->accept();
+    });
+    XField(1)->setFocus();
+    XField(1)->selectAll();
+    QTest::keyClick(XField(1), Qt::Key_Delete);
+
+    EXPECT_EQ(shown, "Enter a positive integer.");
+    EXPECT_EQ(XField(1)->text(), "10");
+    EXPECT_EQ(YField(1)->text(), "10");
+    EXPECT_EQ(pendingSettings.cpiLevels[1].x, 10);
+    EXPECT_EQ(pendingSettings.cpiLevels[1].y, 10);
+    EXPECT_EQ(XField(1)->selectedText(), "10");
 }
 
 struct TrackMoveCase {
