@@ -305,10 +305,13 @@ void CSensorDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CSensorDlg::mousePressEvent(QMouseEvent* event) {
-    QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
         return;
     }
+    // The press stays on the page: the main window would take it as the
+    // start of a window move, and a swatch would lose its click.
+    event->accept();
     // A swatch lets its press through; a click on it is a level choice, not
     // a click on the page.
     if (qobject_cast<CQyxStatic*>(childAt(event->position().toPoint())) != nullptr) {

@@ -103,6 +103,20 @@ TEST_F(SensorCpiTest, PressOnThePageSurfaceCommitsTheFocusedField) {
     EXPECT_EQ(pendingSettings.cpiLevels[0].x, 30000);
 }
 
+// The main window moves itself on a press that reaches it; presses on the
+// page, a swatch's included, must stay on the page.
+TEST_F(SensorCpiTest, PressesOnThePageDoNotReachTheWindow) {
+    for (QWidget* target : {static_cast<QWidget*>(Control<QLabel>("cpiLevelYLabel1")),
+                            static_cast<QWidget*>(Swatch(2))}) {
+        SCOPED_TRACE(target->objectName().toStdString());
+        const QPointF local = QRectF(target->rect()).center();
+        QMouseEvent press(QEvent::MouseButtonPress, local, target->mapToGlobal(local),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        EXPECT_TRUE(press.isAccepted());
+    }
+}
+
 TEST_F(SensorCpiTest, EmptyingAFieldTellsTheUserAndLeavesItAtTen) {
     for (const bool separate : {false, true}) {
         SCOPED_TRACE(separate ? "separate" : "linked");
