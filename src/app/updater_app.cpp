@@ -89,10 +89,13 @@ int CUpdaterApp::Run() {
 
     CUpdaterDlg dialog;
     dialog.Initialise();
+    // Shown, not run with exec(): a modal run would block the simulated mouse's window.
+    QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
+    dialog.show();
     if (simulatedMouseWindow) {
         simulatedMouseWindow->show();
     }
-    dialog.exec();
+    QApplication::exec();
     // The listener's thread and connection end before the mouse they read.
     StopDeviceEventListener();
     return 0;
