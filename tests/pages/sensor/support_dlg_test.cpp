@@ -232,6 +232,15 @@ TEST_F(SupportDlgTest, PastedTextIsReadFromItsLeadingNumber) {
     EXPECT_EQ(AngleField()->text(), "-42");
 }
 
+TEST_F(SupportDlgTest, TextThatNeedsNoRewriteKeepsTheCaretWhereTheUserTypes) {
+    TypeInto(AngleField(), "15");
+    AngleField()->setCursorPosition(1);
+    QTest::keyClick(AngleField(), Qt::Key_0);  // "105": in range, not rewritten
+    EXPECT_EQ(AngleField()->text(), "105");
+    EXPECT_EQ(AngleField()->cursorPosition(), 2);
+    EXPECT_EQ(pendingSettings.sensorAngle, 105);
+}
+
 TEST_F(SupportDlgTest, EmptyOrLoneMinusInTheAngleFieldIsLeftAlone) {
     SettingsRecord record = DefaultRecord();
     record.sensorAngle = 10;
