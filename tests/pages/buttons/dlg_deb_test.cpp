@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -159,6 +161,10 @@ struct FilterTextCase {
     const char* shown;
 };
 
+void PrintTo(const FilterTextCase& c, std::ostream* os) {
+    *os << '"' << c.typed << '"';
+}
+
 class DlgDebFilterTextTest : public DlgDebTest,
                              public ::testing::WithParamInterface<std::tuple<int, FilterTextCase>> {
 };
@@ -216,6 +222,10 @@ struct FilterKeyCase {
     int level;
 };
 
+void PrintTo(const FilterKeyCase& c, std::ostream* os) {
+    *os << "key " << int(c.key);
+}
+
 class DlgDebFilterSliderTest
     : public DlgDebTest,
       public ::testing::WithParamInterface<std::tuple<int, FilterKeyCase>> {};
@@ -255,6 +265,10 @@ struct SwitchModeCase {
     const char* mode;
     uint8_t filterByte;
 };
+
+void PrintTo(const SwitchModeCase& c, std::ostream* os) {
+    *os << "slot " << c.slot << ' ' << c.mode;
+}
 
 class DlgDebSwitchModeTest : public DlgDebTest,
                              public ::testing::WithParamInterface<SwitchModeCase> {};
@@ -299,6 +313,10 @@ struct FilterLoadCase {
     int level;
     uint8_t storedBack;
 };
+
+void PrintTo(const FilterLoadCase& c, std::ostream* os) {
+    *os << "slot " << c.slot << " byte " << int(c.stored);
+}
 
 class DlgDebFilterLoadTest : public DlgDebTest,
                              public ::testing::WithParamInterface<FilterLoadCase> {};
@@ -353,6 +371,10 @@ struct AcknowledgementLoadCase {
     bool acknowledged;
     uint8_t storedBack;
 };
+
+void PrintTo(const AcknowledgementLoadCase& c, std::ostream* os) {
+    *os << "multiclickAcknowledged " << int(c.stored);
+}
 
 class DlgDebAcknowledgementLoadTest
     : public DlgDebTest,
@@ -452,6 +474,10 @@ struct AvailabilityCase {
     bool acknowledged;
     bool leftInMode;
 };
+
+void PrintTo(const AvailabilityCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DlgDebAvailabilityTest : public DlgDebTest,
                                public ::testing::WithParamInterface<AvailabilityCase> {};
@@ -638,6 +664,10 @@ struct ControlBytesCase {
     std::function<void(const ButtonsPageAccess&)> change;
     std::vector<std::pair<size_t, uint8_t>> bytes;  // image offset, value after APPLY
 };
+
+void PrintTo(const ControlBytesCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<ControlBytesCase> ControlBytesCases() {
     std::vector<ControlBytesCase> cases{

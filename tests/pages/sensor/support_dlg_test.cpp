@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,10 @@ struct TuningLoadCase {
     uint8_t storedBack;
 };
 
+void PrintTo(const TuningLoadCase& c, std::ostream* os) {
+    *os << "sensorTuning " << int(c.stored);
+}
+
 class SupportDlgTuningLoadTest : public SupportDlgTest,
                                  public ::testing::WithParamInterface<TuningLoadCase> {};
 
@@ -201,6 +206,10 @@ struct AngleTextCase {
     int angle;
     const char* shown;
 };
+
+void PrintTo(const AngleTextCase& c, std::ostream* os) {
+    *os << '"' << c.typed << '"';
+}
 
 class SupportDlgAngleTextTest : public SupportDlgTest,
                                 public ::testing::WithParamInterface<AngleTextCase> {};
@@ -272,6 +281,10 @@ struct AngleKeyCase {
     int angle;
 };
 
+void PrintTo(const AngleKeyCase& c, std::ostream* os) {
+    *os << "key " << int(c.key);
+}
+
 class SupportDlgAngleSliderTest : public SupportDlgTest,
                                   public ::testing::WithParamInterface<AngleKeyCase> {};
 
@@ -311,6 +324,10 @@ struct SwitchLoadCase {
     uint8_t storedBack;
 };
 
+void PrintTo(const SwitchLoadCase& c, std::ostream* os) {
+    *os << c.box << " stored " << int(c.stored);
+}
+
 class SupportDlgSwitchLoadTest : public SupportDlgTest,
                                  public ::testing::WithParamInterface<SwitchLoadCase> {};
 
@@ -340,6 +357,10 @@ struct SwitchClickCase {
     SwitchField field;
     uint8_t mask;  // the bits of the field the box owns
 };
+
+void PrintTo(const SwitchClickCase& c, std::ostream* os) {
+    *os << c.box;
+}
 
 class SupportDlgSwitchClickTest : public SupportDlgTest,
                                   public ::testing::WithParamInterface<SwitchClickCase> {};
@@ -390,6 +411,10 @@ struct BadAngleCase {
     const char* fieldText;
     bool reported;
 };
+
+void PrintTo(const BadAngleCase& c, std::ostream* os) {
+    *os << "field \"" << c.fieldText << '"';
+}
 
 class SupportDlgMotionSyncAngleTest : public SupportDlgTest,
                                       public ::testing::WithParamInterface<BadAngleCase> {};
@@ -547,6 +572,10 @@ struct ControlBytesCase {
     std::function<void(CSupportDlg*)> change;
     std::vector<std::pair<size_t, uint8_t>> bytes;  // image offset, value after APPLY
 };
+
+void PrintTo(const ControlBytesCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SupportDlgControlBytesTest : public SupportDlgApplyTest,
                                    public ::testing::WithParamInterface<ControlBytesCase> {};
