@@ -61,6 +61,7 @@ CFixedCPI::CFixedCPI(QWidget* parent) : QDialog(parent) {
 
 void CFixedCPI::BuildLayout() {
     setWindowTitle("FIXED CPI");
+    setMinimumWidth(560);
     separateCheck_ = new QCheckBox("X/Y Settings", this);
     separateCheck_->setObjectName("fixedXySettingsCheck");
 

@@ -1,7 +1,6 @@
 #include "pages/buttons/keyboard_dlg.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,12 +33,13 @@ CKeyboard::~CKeyboard() {
 
 void CKeyboard::BuildLayout() {
     setWindowTitle("KEYBOARD KEY");
+    setMinimumSize(380, 150);
     auto* prompt = new QLabel("Enter a key:", this);
     keyLabel_ = new QLabel(this);
     keyLabel_->setObjectName("keyLabel");
     keyLabel_->setFrameShape(QFrame::Box);
     keyLabel_->setAlignment(Qt::AlignCenter);
-    keyLabel_->setMinimumSize(220, 32);
+    keyLabel_->setMinimumSize(240, 32);
 
     shiftCheck_ = new QCheckBox("SHIFT", this);
     shiftCheck_->setObjectName("shiftCheck");
@@ -66,8 +66,9 @@ void CKeyboard::BuildLayout() {
     bottom->addWidget(okButton_);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
     layout->addLayout(keyRow);
-    layout->addSpacing(8);
+    layout->addSpacing(12);
     layout->addLayout(boxes);
     layout->addStretch();
     layout->addLayout(bottom);
