@@ -12,7 +12,7 @@ set -euo pipefail
 readonly kSkip=77
 # Seconds the VM may take before its own watchdog powers it off, and the host's
 # limit on QEMU beyond that (a VM too stuck for its watchdog).
-readonly kVmWatchdog=${KESTRINE_VM_WATCHDOG:-110}
+readonly kVmWatchdog=${KESTRINE_VM_WATCHDOG:-150}
 readonly kHostLimit=$((kVmWatchdog + 30))
 
 fail() {

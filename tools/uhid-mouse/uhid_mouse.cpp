@@ -127,8 +127,9 @@ std::string UhidMouse::Plug(const std::string& arguments) {
                               options_.productId, kConfigDescriptor};
     const UhidIdentity events{options_.name + " events", options_.vendorId, options_.productId,
                               kEventDescriptor};
-    // The kernel numbers the devices in the order they are created; hidapi
-    // lists them in that order.
+    // The kernel adds each device on a worker of its own and numbers them in
+    // the order they are added, which hidapi follows when it lists them: the
+    // second is created only once the first has started, so the order holds.
     std::pair<UhidDevice*, const UhidIdentity*> order[] = {{&config_, &config},
                                                            {&events_, &events}};
     if (arguments == "events-first") {
@@ -138,9 +139,9 @@ std::string UhidMouse::Plug(const std::string& arguments) {
         if (!device->Create(*identity)) {
             return "error " + device->error();
         }
-    }
-    if (!PumpUntil([this] { return config_.started() && events_.started(); }, kPlugTimeoutMs)) {
-        return "error the kernel did not start both interfaces";
+        if (!PumpUntil([device = device] { return device->started(); }, kPlugTimeoutMs)) {
+            return "error the kernel did not start " + identity->name;
+        }
     }
     return "ok";
 }
