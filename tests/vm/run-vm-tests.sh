@@ -5,8 +5,13 @@
 # project's udev rule installed, and the uhid mouse gives the kernel a mouse.
 #
 # usage: run-vm-tests.sh SOURCE_DIR VM_TESTS UHID_MOUSE [gtest arguments...]
-# Exit: the test program's status; 77 (skip) when QEMU cannot run here at all;
+# Exit: 0 when the tests passed; 77 (skip) when QEMU cannot run here at all;
 # 1 with a clear message for every other failure, a hang included.
+#
+# For a look inside: KESTRINE_VM_KEEP=1 keeps the work folder (console log,
+# initramfs, job), KESTRINE_VM_QUIET= shows the kernel's messages,
+# KESTRINE_VM_WATCHDOG=SECONDS changes the VM's limit, KESTRINE_VM_KERNEL_DIR
+# names another kernel folder (kernel + modules/*.ko).
 set -euo pipefail
 
 readonly kSkip=77
@@ -53,6 +58,8 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrine-vm.XXXXXX")
 trap '[ -n "${KESTRINE_VM_KEEP:-}" ] || rm -rf "$work"' EXIT
 chmod 755 "$work"  # read by root inside the VM, but through the host's permissions
+# Its path travels on the kernel command line, which splits at blanks.
+[[ "$work" != *[[:space:]]* ]] || fail "the temporary folder $work has blanks in its path; set TMPDIR"
 
 # The initramfs: busybox, /init, and the modules that reach the host's /.
 mkdir -p "$work/initramfs/bin" "$work/initramfs/modules" "$work/initramfs/proc" \
@@ -63,6 +70,7 @@ for applet in $("$busybox" --list); do
     [ "$applet" = busybox ] || ln -s busybox "$work/initramfs/bin/$applet"
 done
 install -m 755 "$source_dir/tests/vm/init.sh" "$work/initramfs/init"
+install -m 755 "$source_dir/tests/vm/stage2.sh" "$work/stage2.sh"
 cp "$kernel_dir"/modules/*.ko "$work/initramfs/modules/"
 (cd "$work/initramfs" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
 
@@ -89,7 +97,7 @@ timeout --kill-after=5 "$kHostLimit" "$qemu" \
     -accel tcg -cpu max -smp 2 -m 1024 -nodefaults -no-reboot -display none \
     -monitor none -serial "file:$console" \
     -kernel "$kernel_dir/kernel" -initrd "$work/initramfs.cpio" \
-    -append "console=ttyS0 ${KESTRINE_VM_QUIET-quiet} panic=-1 rdinit=/init kestrine_stage2=$source_dir/tests/vm/stage2.sh kestrine_job=$work/job.sh" \
+    -append "console=ttyS0 ${KESTRINE_VM_QUIET-quiet} panic=-1 rdinit=/init kestrine_stage2=$work/stage2.sh kestrine_job=$work/job.sh" \
     -fsdev "local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap" \
     -device "virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot" </dev/null
 qemu_status=$?
