@@ -41,7 +41,7 @@ if ! "$qemu" -accel help 2>/dev/null | grep -qx tcg; then
     exit $kSkip
 fi
 
-kernel_dir=${KESTRINE_VM_KERNEL_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrine-config/vm-kernel/current}
+kernel_dir=${KESTRINE_VM_KERNEL_DIR:-${XDG_CACHE_HOME:-~/.cache}/kestrine-config/vm-kernel/current}
 [ -f "$kernel_dir/kernel" ] ||
     fail "no VM kernel in $kernel_dir: run scripts/install-deps, which fetches it from Debian's archive"
 busybox=$(command -v busybox || true)
