@@ -5,6 +5,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
 #include <fcntl.h>
 
 #include <poll.h>
@@ -40,6 +41,28 @@ void SelectRawKeys(Display* display) {
     mask.mask = bits;
     XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
     XFlush(display);
+}
+
+bool NumLockOn(Display* display) {
+    XkbStateRec state;
+    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) {
+        return false;
+    }
+    const unsigned numLockMask = XkbKeysymToModifiers(display, XK_Num_Lock);
+    return numLockMask != 0 && (state.locked_mods & numLockMask) != 0;
+}
+
+// The key's own symbol, unshifted: Shift+A arrives as Shift_L, then a. Keypad
+// digits follow NumLock, as the virtual keys of the numeric pad do.
+KeySym SymbolOf(Display* display, KeyCode keyCode) {
+    const KeySym base = XkbKeycodeToKeysym(display, keyCode, 0, 0);
+    if (base >= XK_KP_Space && base <= XK_KP_Delete && NumLockOn(display)) {
+        const KeySym numeric = XkbKeycodeToKeysym(display, keyCode, 0, 1);
+        if ((numeric >= XK_KP_0 && numeric <= XK_KP_9) || numeric == XK_KP_Decimal) {
+            return numeric;
+        }
+    }
+    return base;
 }
 
 }  // namespace
@@ -109,9 +132,7 @@ void XInputKeySource::HandlePendingEvents() {
         }
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            // The unshifted symbol of the key: Shift+A arrives as Shift_L, then a.
-            const KeySym symbol =
-                XkbKeycodeToKeysym(display_, static_cast<KeyCode>(raw->detail), 0, 0);
+            const KeySym symbol = SymbolOf(display_, static_cast<KeyCode>(raw->detail));
             sink_(KeysymToVirtualKey(static_cast<uint32_t>(symbol)),
                   cookie->evtype == XI_RawKeyRelease);
         }
