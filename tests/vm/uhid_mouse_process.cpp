@@ -15,9 +15,9 @@
 
 namespace {
 
-// A plug waits for the kernel to start both interfaces (the program's own
-// limit is 10 s), so a reply may take that long under emulation.
-constexpr int kReplyTimeoutMs = 15000;
+// A plug waits for the kernel to start each interface (the program's own
+// limit is 10 s for each), so a reply may take that long under emulation.
+constexpr int kReplyTimeoutMs = 25000;
 constexpr int kExitTimeoutMs = 5000;
 
 bool WriteAll(int fd, const std::string& text) {
