@@ -89,11 +89,15 @@ void CFixedCPI::BuildLayout() {
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("fixedCpiOkButton");
 
+    auto* xLabel = new QLabel("X:", this);
+    xLabel->setObjectName("fixedCpiXLabel");
+    auto* yLabel = new QLabel("Y:", this);
+    yLabel->setObjectName("fixedCpiYLabel");
     auto* rows = new QGridLayout;
-    rows->addWidget(new QLabel("X:", this), 0, 0);
+    rows->addWidget(xLabel, 0, 0);
     rows->addWidget(xSlider_, 0, 1);
     rows->addWidget(xField_, 0, 2);
-    rows->addWidget(new QLabel("Y:", this), 1, 0);
+    rows->addWidget(yLabel, 1, 0);
     rows->addWidget(ySlider_, 1, 1);
     rows->addWidget(yField_, 1, 2);
     rows->setColumnStretch(1, 1);
@@ -179,10 +183,10 @@ void CFixedCPI::OnOk() {
 }
 
 bool CFixedCPI::eventFilter(QObject* watched, QEvent* event) {
-    const Axis axis = watched == xField_ ? Axis::X : Axis::Y;
     if (watched != xField_ && watched != yField_) {
         return QDialog::eventFilter(watched, event);
     }
+    const Axis axis = watched == xField_ ? Axis::X : Axis::Y;
     switch (event->type()) {
         case QEvent::FocusIn:
         case QEvent::FocusOut:

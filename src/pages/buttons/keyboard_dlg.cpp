@@ -35,6 +35,7 @@ void CKeyboard::BuildLayout() {
     setWindowTitle("KEYBOARD KEY");
     setMinimumSize(380, 150);
     auto* prompt = new QLabel("Enter a key:", this);
+    prompt->setObjectName("keyPromptLabel");
     keyLabel_ = new QLabel(this);
     keyLabel_->setObjectName("keyLabel");
     keyLabel_->setFrameShape(QFrame::Box);
