@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "app/updater_dlg.h"
 #include "pages/buttons/button_actions.h"
@@ -35,7 +36,7 @@ constexpr int kRowOfSlot[kButtonSlotCount] = {0, 0, 1, 2, 3, kNoRow, 4, 5};
 
 struct SubMenu {
     const char* title;
-    std::initializer_list<int> commands;
+    std::vector<int> commands;
 };
 // Top-level entries in order; a submenu with no title is a plain item.
 const SubMenu kMenu[] = {
