@@ -27,7 +27,9 @@ CUpdaterDlg* mainDialog = nullptr;
 
 // The icon lives in this static library's resources, which the linker keeps
 // only when something refers to them.
-static void InitialiseResources() { Q_INIT_RESOURCE(resources); }
+static void InitialiseResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 void RefreshApplyState() {
     if (mainDialog) {
