@@ -21,6 +21,7 @@
 #include "pages/sensor/sensor_dlg.h"
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
+#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 CUpdaterDlg* mainDialog = nullptr;
@@ -299,14 +300,8 @@ void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
 }
 
 void CUpdaterDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();  // neither closes the window nor presses a button
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 

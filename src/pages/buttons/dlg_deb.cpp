@@ -13,6 +13,7 @@
 
 #include "app/updater_dlg.h"
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
+#include "ui/dialog_keys.h"
 
 namespace {
 
@@ -271,13 +272,7 @@ void CDlgDeb::OnFilterSliderAction(int slot) {
 
 void CDlgDeb::keyPressEvent(QKeyEvent* event) {
     // Enter and Escape neither close nor reset the page.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QWidget::keyPressEvent(event);
     }
 }

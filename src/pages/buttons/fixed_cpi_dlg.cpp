@@ -1,4 +1,5 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
+#include "ui/dialog_keys.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -209,14 +210,8 @@ bool CFixedCPI::eventFilter(QObject* watched, QEvent* event) {
 
 void CFixedCPI::keyPressEvent(QKeyEvent* event) {
     // Neither Esc nor Enter ends the dialog; only OK and the close box do.
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "pages/buttons/button_actions.h"
 #include "pages/buttons/key_source.h"
+#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -133,13 +134,7 @@ void CKeyboard::done(int result) {
 
 void CKeyboard::keyPressEvent(QKeyEvent* event) {
     // Esc must not cancel and Enter must not confirm; both are captured like any key.
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QDialog::keyPressEvent(event);
     }
 }

@@ -14,6 +14,7 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/keyboard_dlg.h"
 #include "settings/settings_image.h"
+#include "ui/dialog_keys.h"
 
 namespace {
 
@@ -216,13 +217,7 @@ void CMouseSet::SetDeviceAvailable(bool connected) {
 
 void CMouseSet::keyPressEvent(QKeyEvent* event) {
     // The keyboard never closes the window through this page.
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QWidget::keyPressEvent(event);
     }
 }

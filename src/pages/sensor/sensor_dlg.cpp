@@ -23,6 +23,7 @@
 #include "pages/sensor/cpi_scale.h"
 #include "pages/sensor/level_controls.h"
 #include "pages/sensor/sensor_choices.h"
+#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 #include "ui/qyx_static.h"
 
@@ -293,14 +294,8 @@ bool CSensorDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CSensorDlg::keyPressEvent(QKeyEvent* event) {
     // Enter and Escape never close or reset the page.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QWidget::keyPressEvent(event);
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/updater_dlg.h"
 #include "pages/sensor/support_angle_text.h"
+#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -290,13 +291,7 @@ void CSupportDlg::OnTuningChanged() {
 
 void CSupportDlg::keyPressEvent(QKeyEvent* event) {
     // Enter and Escape neither close nor reset the page.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
+    if (!SwallowEnterAndEscape(event)) {
+        QWidget::keyPressEvent(event);
     }
 }
