@@ -18,6 +18,10 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    local log
+    for log in "$WORK"/*.log; do
+        [ -s "$log" ] && { echo "--- $(basename "$log"):"; tail -n 20 "$log"; } >&2
+    done
     if [ -n "${DISPLAY:-}" ]; then
         import -window root "$WORK/failure.png" 2>/dev/null && cp "$WORK/failure.png" /tmp/e2e-failure-$$.png &&
             echo "screenshot: /tmp/e2e-failure-$$.png" >&2
@@ -26,19 +30,20 @@ fail() {
 }
 
 start_x() {
-    local display
-    for display in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-        PIDS+=($!)
-        export DISPLAY=":$display"
-        for _ in $(seq 1 50); do
-            xdpyinfo >/dev/null 2>&1 && return 0
-            sleep 0.1
-        done
-        fail "Xvfb did not start on :$display"
+    # Xvfb picks a free display itself and writes its number once it listens,
+    # so parallel runs never share (and lose) a server.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.out" 2>&1 &
+    PIDS+=($!)
+    local number=""
+    for _ in $(seq 1 100); do
+        number=$(tr -d '[:space:]' <"$WORK/display")
+        [ -n "$number" ] && break
+        kill -0 "${PIDS[-1]}" 2>/dev/null || fail "Xvfb ended: $(cat "$WORK/xvfb.out")"
+        sleep 0.1
     done
-    fail "no free X display"
+    [ -n "$number" ] || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    xdpyinfo >/dev/null 2>&1 || fail "cannot reach Xvfb on $DISPLAY"
 }
 
 # wait_for_window NAME [SECONDS]: prints the window id once a window with exactly that title is shown.
