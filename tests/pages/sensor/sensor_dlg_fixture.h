@@ -20,16 +20,11 @@
 #include "pages/sensor/sensor_dlg.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
+#include "support/page_input.h"
 #include "support/sleep_recorder.h"
 #include "ui/qyx_static.h"
 
 namespace sensor_dlg_test {
-
-inline SettingsRecord DefaultRecord() {
-    SettingsRecord record{};
-    LoadDefaultSettings(record);
-    return record;
-}
 
 inline SettingsRecord DecodeImage(const SettingsImage& image) {
     SettingsRecord record{};
@@ -39,19 +34,6 @@ inline SettingsRecord DecodeImage(const SettingsImage& image) {
 
 inline bool SameRecord(const SettingsRecord& a, const SettingsRecord& b) {
     return !SettingsDiffer(a, b);
-}
-
-// Chooses an entry the way the keyboard does on a closed drop-down list:
-// every step selects the next entry and tells the page.
-inline void Choose(QComboBox* list, const QString& text) {
-    const int target = list->findText(text);
-    ASSERT_GE(target, 0) << text.toStdString();
-    while (list->currentIndex() < target) {
-        QTest::keyClick(list, Qt::Key_Down);
-    }
-    while (list->currentIndex() > target) {
-        QTest::keyClick(list, Qt::Key_Up);
-    }
 }
 
 inline QStringList Items(const QComboBox* list) {

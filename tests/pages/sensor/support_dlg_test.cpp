@@ -21,40 +21,10 @@
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
+#include "support/page_input.h"
 #include "support/sleep_recorder.h"
 
 namespace {
-
-// A settings record as the mouse would send it; defaults otherwise.
-SettingsRecord DefaultRecord() {
-    SettingsRecord record{};
-    LoadDefaultSettings(record);
-    return record;
-}
-
-// Chooses an entry the way the keyboard does on a closed drop-down list:
-// every step selects the next entry and tells the page.
-void Choose(QComboBox* list, const QString& text) {
-    const int target = list->findText(text);
-    ASSERT_GE(target, 0) << text.toStdString();
-    ASSERT_TRUE(list->isEnabled()) << "a disabled list takes no keys";
-    while (list->currentIndex() < target) {
-        QTest::keyClick(list, Qt::Key_Down);
-    }
-    while (list->currentIndex() > target) {
-        QTest::keyClick(list, Qt::Key_Up);
-    }
-}
-
-void ClearField(QLineEdit* field) {
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-}
-
-void TypeInto(QLineEdit* field, const QString& text) {
-    ClearField(field);
-    QTest::keyClicks(field, text);
-}
 
 class SupportDlgTest : public ::testing::Test {
 protected:
