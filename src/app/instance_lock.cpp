@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -25,12 +26,17 @@ std::string FallbackFolder() {
     return folder;
 }
 
-std::string LockFolder() {
+// The user's runtime folder first, then the private folder under /tmp.
+std::vector<std::string> LockFolders() {
+    std::vector<std::string> folders;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime) {
-        return runtime;
+        folders.emplace_back(runtime);
     }
-    return FallbackFolder();
+    if (std::string fallback = FallbackFolder(); !fallback.empty()) {
+        folders.push_back(std::move(fallback));
+    }
+    return folders;
 }
 
 }  // namespace
@@ -42,20 +48,22 @@ InstanceLock::~InstanceLock() {
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& folder) {
-    const std::string directory = folder.empty() ? LockFolder() : folder;
-    if (directory.empty()) {
-        return Result::Unavailable;
+    for (const std::string& directory :
+         folder.empty() ? LockFolders() : std::vector<std::string>{folder}) {
+        const std::string path = directory + "/kestrine-config.lock";
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ < 0) {
+            continue;  // not writable here: try the next folder
+        }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+            return Result::Acquired;
+        }
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd_);
+        fd_ = -1;
+        if (held) {
+            return Result::HeldElsewhere;
+        }
     }
-    const std::string path = directory + "/kestrine-config.lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
-        return Result::Unavailable;
-    }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-        return Result::Acquired;
-    }
-    const Result result = errno == EWOULDBLOCK ? Result::HeldElsewhere : Result::Unavailable;
-    ::close(fd_);
-    fd_ = -1;
-    return result;
+    return Result::Unavailable;
 }

@@ -13,7 +13,8 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     enum class Result { Acquired, HeldElsewhere, Unavailable };
-    // `folder` empty = $XDG_RUNTIME_DIR, else a 0700 folder under /tmp named with the uid.
+    // `folder` empty = $XDG_RUNTIME_DIR, or where that cannot be written a
+    // 0700 folder under /tmp named with the uid.
     Result Acquire(const std::string& folder = {});
 
 private:

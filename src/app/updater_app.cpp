@@ -1,6 +1,8 @@
 #include "app/updater_app.h"
 
 #include <QApplication>
+#include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -23,21 +25,22 @@ const char kUsage[] =
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n";
 
-void PrintError(const QString& text) {
-    std::fprintf(stderr, "kestrine-config: %s\n", qPrintable(text));
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
 }
 
 }  // namespace
 
-std::optional<CUpdaterApp::Options> CUpdaterApp::ParseArguments(const QStringList& arguments,
-                                                                QString& error) {
+std::optional<CUpdaterApp::Options> CUpdaterApp::ParseArguments(
+    const std::vector<std::string>& arguments, std::string& error) {
+    const std::string simulateWithFile = "--simulate=";
     Options options;
-    for (const QString& argument : arguments.mid(1)) {
+    for (const std::string& argument : arguments) {
         if (argument == "--simulate") {
             options.simulate = true;
-        } else if (argument.startsWith("--simulate=")) {
+        } else if (argument.rfind(simulateWithFile, 0) == 0) {
             options.simulate = true;
-            options.simulateFile = argument.mid(int(sizeof("--simulate=")) - 1).toStdString();
+            options.simulateFile = argument.substr(simulateWithFile.size());
             if (options.simulateFile.empty()) {
                 error = "--simulate= needs a file name";
                 return std::nullopt;
@@ -46,17 +49,18 @@ std::optional<CUpdaterApp::Options> CUpdaterApp::ParseArguments(const QStringLis
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
-        } else {
-            error = QString("unknown argument %1 (see --help)").arg(argument);
+        } else if (argument.rfind("--", 0) == 0) {
+            error = "unknown argument " + argument + " (see --help)";
             return std::nullopt;
         }
     }
     return options;
 }
 
-int CUpdaterApp::Run() {
-    QString error;
-    const std::optional<Options> options = ParseArguments(QCoreApplication::arguments(), error);
+int CUpdaterApp::Run(int argc, char** argv) {
+    std::string error;
+    const std::optional<Options> options =
+        ParseArguments(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), error);
     if (!options) {
         PrintError(error);
         return kExitUsage;
@@ -66,7 +70,7 @@ int CUpdaterApp::Run() {
         return 0;
     }
     if (options->version) {
-        std::printf("kestrine-config %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        std::printf("kestrine-config %s\n", KESTRINE_VERSION);
         return 0;
     }
 
@@ -76,17 +80,29 @@ int CUpdaterApp::Run() {
     }
 
     std::unique_ptr<SimulatedSession> simulation;
-    std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     if (options->simulate) {
-        std::string fileError;
-        simulation = SimulatedSession::Start(options->simulateFile, fileError);
+        simulation = SimulatedSession::Start(options->simulateFile, error);
         if (!simulation) {
-            PrintError(QString::fromStdString(fileError));
+            PrintError(error);
             return kExitUsage;
         }
-        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(simulation->Mouse());
     }
 
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("kestrine-config");
+    QApplication::setApplicationVersion(KESTRINE_VERSION);
+    QApplication::setDesktopFileName("kestrine-config");
+    const QStringList leftOver =
+        QApplication::arguments().mid(1).filter(QRegularExpression("^-[^-]"));
+    if (!leftOver.isEmpty()) {
+        PrintError("unknown argument " + leftOver.first().toStdString() + " (see --help)");
+        return kExitUsage;
+    }
+
+    std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
+    if (simulation) {
+        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(simulation->Mouse());
+    }
     CUpdaterDlg dialog;
     dialog.Initialise();
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.

@@ -40,7 +40,6 @@ void RefreshApplyState() {
 
 namespace {
 
-constexpr double kSoftwareVersion = 1.07;
 constexpr unsigned kArrivalSettleMs = 900;
 constexpr unsigned kArrivalRetryMs = 100;
 constexpr int kArrivalReadTries = 5;
@@ -94,7 +93,7 @@ void CUpdaterDlg::BuildLayout() {
     firmwareVersionField_->setMinimumWidth(60);
     softwareVersionField_ = new QLabel(info);
     softwareVersionField_->setObjectName("softwareVersionField");
-    softwareVersionField_->setText(QString::asprintf("V%.2f", kSoftwareVersion));
+    softwareVersionField_->setText(QStringLiteral("V" KESTRINE_VERSION));
     factoryResetButton_ = new QPushButton("Factory Reset", info);
     factoryResetButton_->setObjectName("factoryResetButton");
 

@@ -7,6 +7,7 @@ export XDG_RUNTIME_DIR="$WORK/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
+export QT_STYLE_OVERRIDE=Fusion  # the layout the scripts' positions were taken from
 PIDS=()
 
 cleanup() {
@@ -31,8 +32,10 @@ fail() {
 
 start_x() {
     # Xvfb picks a free display itself and writes its number once it listens,
-    # so parallel runs never share (and lose) a server.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.out" 2>&1 &
+    # so parallel runs never share (and lose) a server. -noreset: without it the
+    # server resets when its last client leaves (xdpyinfo below), refusing the
+    # program that connects at that moment.
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.out" 2>&1 &
     PIDS+=($!)
     local number=""
     for _ in $(seq 1 100); do
