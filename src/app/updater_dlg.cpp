@@ -207,32 +207,42 @@ void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSi
     firmwareVersionField_->setText(FormatFirmwareVersion(block[1] + 256u * block[2]));
 }
 
-void CUpdaterDlg::OnApply() {
+bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
     if (writeInProgress) {
-        return;
+        return false;
     }
     writeInProgress = true;
     if (!deviceConnected && !FindDevice(kProductId)) {
         writeInProgress = false;
-        return;
+        return false;
     }
-    supportPage_->StoreToSettings();
-    sensorPage_->StoreToSettings();
-    buttonsPage_->StoreToSettings();
-    // The tool must not believe the mouse holds values it never received.
-    const SettingsRecord before = deviceSettings;
-    CopyToDeviceSettings(pendingSettings);
-    if (!WriteSettingsWithRetries(pendingSettings)) {
-        deviceSettings = before;
+    const SettingsRecord deviceBefore = deviceSettings;
+    prepare();
+    const bool written = WriteSettingsWithRetries(pendingSettings);
+    if (written) {
+        if (pendingSettings.multiclickAcknowledged == 1) {
+            buttonsPage_->HideAcknowledgement();
+        }
+    } else {
+        // The tool must not believe the mouse holds values it never confirmed;
+        // APPLY then shows that something is left to send.
+        deviceSettings = deviceBefore;
         RefreshApplyState();
-        writeInProgress = false;
-        return;
     }
-    if (pendingSettings.multiclickAcknowledged == 1) {
-        buttonsPage_->HideAcknowledgement();
-    }
-    applyButton_->setEnabled(false);
     writeInProgress = false;
+    return written;
+}
+
+void CUpdaterDlg::OnApply() {
+    const bool written = WritePendingSettings([this] {
+        supportPage_->StoreToSettings();
+        sensorPage_->StoreToSettings();
+        buttonsPage_->StoreToSettings();
+        CopyToDeviceSettings(pendingSettings);
+    });
+    if (written) {
+        applyButton_->setEnabled(false);
+    }
 }
 
 void CUpdaterDlg::OnFactoryReset() {

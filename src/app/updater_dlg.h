@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "device/device_link.h"
@@ -41,6 +42,12 @@ public:
     void RefreshApplyState();
     void SetConnectedState(bool connected);
     void ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block);
+
+    // APPLY and the Basic page's level write: one write of pendingSettings at
+    // a time, found mouse first. `prepare` readies the records just before the
+    // write; when no attempt is confirmed, deviceSettings goes back to what it
+    // was, since the mouse may not hold it. true after a confirmed write.
+    bool WritePendingSettings(const std::function<void()>& prepare);
 
     void OnApply();
     void OnFactoryReset();
