@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QTimer>
 
 #include "pages/buttons/key_source_keysyms.h"
 
@@ -127,12 +126,11 @@ bool QtKeySource::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) {
         return QObject::eventFilter(watched, event);
     }
-    if (event == lastEvent_ && type == lastType_) {
+    // A key event reaches its window once, before Qt offers it to the focus
+    // widget and the widgets above it; counting it there counts it once.
+    if (!watched->isWindowType()) {
         return false;
     }
-    lastEvent_ = event;
-    lastType_ = type;
-    QTimer::singleShot(0, this, [this] { lastEvent_ = nullptr; });
     sink_(QtKeyToVirtualKey(*static_cast<QKeyEvent*>(event)), type == QEvent::KeyRelease);
     return false;
 }

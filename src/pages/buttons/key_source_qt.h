@@ -19,10 +19,6 @@ protected:
 
 private:
     Sink sink_;
-    // One key event travels through the filter once per widget it is offered
-    // to; this remembers the one already delivered until the loop runs again.
-    const QEvent* lastEvent_ = nullptr;
-    int lastType_ = 0;
 };
 
 // The virtual-key code of a Qt key event: by its keysym where the platform

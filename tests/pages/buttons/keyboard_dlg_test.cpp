@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <thread>
+#include <tuple>
 
 #include "pages/buttons/button_actions.h"
 #include "pages/buttons/key_source.h"
@@ -196,14 +198,14 @@ TEST_F(KeyboardDialogTest, EscAndEnterAreCapturedAndDoNotCloseIt) {
     const std::pair<Qt::Key, const char*> keys[] = {
         {Qt::Key_Escape, "Esc"}, {Qt::Key_Return, "Enter"}, {Qt::Key_Enter, "Enter"}};
     for (const auto& [key, name] : keys) {
-        QTest::keyClick(shift, key);
+        QTest::keyClick(dialog.windowHandle(), key);
         Deliver();
         EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), name);
         EXPECT_TRUE(dialog.isVisible()) << name;
         EXPECT_EQ(dialog.result(), 0);
     }
     // Keys are passed on: Space toggles the focused box and is captured too.
-    QTest::keyClick(shift, Qt::Key_Space);
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_Space);
     Deliver();
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Space");
     EXPECT_TRUE(shift->isChecked());
@@ -282,28 +284,59 @@ TEST_F(KeyboardDialogTest, EventsFromAnotherThreadArriveOnTheUiThread) {
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Up Arrow ");
 }
 
-TEST(QtKeySource, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
-    SetKeySourceFactory([] {
-        KeySourceList list;
-        list.push_back(std::make_unique<QtKeySource>());
-        return list;
-    });
+using KeyEvents = std::vector<std::pair<uint16_t, bool>>;
+
+// A window with a focused check box, and the in-tool source hooked to it.
+class QtKeySourceTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetKeySourceFactory([] {
+            KeySourceList list;
+            list.push_back(std::make_unique<QtKeySource>());
+            return list;
+        });
+        box = new QCheckBox("box", &window);  // ignores A, which goes on to the window
+        window.show();
+        box->setFocus();
+        ASSERT_TRUE(InstallKeyHook(
+            &owner, [this](uint16_t key, bool released) { events.emplace_back(key, released); }));
+    }
+    void TearDown() override {
+        RemoveKeyHook(&owner);
+        EXPECT_FALSE(KeyHookInstalled());
+        SetKeySourceFactory({});
+    }
+
     QWidget window;
-    auto* box = new QCheckBox("box", &window);  // ignores A, which goes on to the window
-    window.show();
+    QCheckBox* box = nullptr;
     QObject owner;
-    std::vector<std::pair<uint16_t, bool>> events;
-    ASSERT_TRUE(InstallKeyHook(
-        &owner, [&](uint16_t key, bool released) { events.emplace_back(key, released); }));
-    QTest::keyClick(box, Qt::Key_A);
-    QTest::keyClick(box, Qt::Key_A);
+    KeyEvents events;
+};
+
+TEST_F(QtKeySourceTest, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
+    QTest::keyClick(window.windowHandle(), Qt::Key_A);
+    QTest::keyClick(window.windowHandle(), Qt::Key_A);
     Deliver();
-    const std::vector<std::pair<uint16_t, bool>> expected = {
-        {0x41, false}, {0x41, true}, {0x41, false}, {0x41, true}};
+    const KeyEvents expected = {{0x41, false}, {0x41, true}, {0x41, false}, {0x41, true}};
     EXPECT_EQ(events, expected);
-    RemoveKeyHook(&owner);
-    EXPECT_FALSE(KeyHookInstalled());
-    SetKeySourceFactory({});
+}
+
+TEST_F(QtKeySourceTest, DeliversEveryKeyOfAChordInOneLoopPass) {
+    // Handed to the window back to back with no event loop run between them,
+    // the way a burst of key events from the platform arrives.
+    const std::tuple<QEvent::Type, int, Qt::KeyboardModifiers> chord[] = {
+        {QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier},
+        {QEvent::KeyPress, Qt::Key_A, Qt::ShiftModifier},
+        {QEvent::KeyRelease, Qt::Key_A, Qt::ShiftModifier},
+        {QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier},
+    };
+    for (const auto& [type, key, modifiers] : chord) {
+        QKeyEvent event(type, key, modifiers);
+        QCoreApplication::sendEvent(window.windowHandle(), &event);
+    }
+    Deliver();
+    const KeyEvents expected = {{0xA0, false}, {0x41, false}, {0x41, true}, {0xA0, true}};
+    EXPECT_EQ(events, expected);
 }
 
 TEST(QtKeySource, MapsQtKeysToVirtualKeys) {
