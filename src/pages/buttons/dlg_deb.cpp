@@ -154,8 +154,9 @@ void CDlgDeb::ConnectSignals() {
     }
 }
 
+// A list with nothing selected (index -1) counts as OFF.
 bool CDlgDeb::SwitchModeOff(int slot) const {
-    return slot >= kSwitchSlots || switchModeLists_[slot]->currentIndex() == kSwitchModeOff;
+    return slot >= kSwitchSlots || switchModeLists_[slot]->currentIndex() <= kSwitchModeOff;
 }
 
 uint8_t CDlgDeb::FilterByteOf(int slot) const {

@@ -277,6 +277,17 @@ INSTANTIATE_TEST_SUITE_P(LeftAndRight, DlgDebSwitchModeTest,
                                            SwitchModeCase{1, "HV Speed Mode", 0xF1},
                                            SwitchModeCase{1, "HV Safe Mode", 0xF0}));
 
+TEST_F(DlgDebTest, ModeListWithNothingSelectedStoresTheLevel) {
+    SettingsRecord record = AcknowledgedRecord();
+    record.buttons[0].filter = 3;
+    Load(record);
+    ui.ModeList(0)->setCurrentIndex(-1);
+
+    page.StoreToSettings();
+
+    EXPECT_EQ(pendingSettings.buttons[0].filter, 3);
+}
+
 struct FilterLoadCase {
     int slot;
     uint8_t stored;
