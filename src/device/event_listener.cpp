@@ -13,15 +13,14 @@
 
 namespace {
 
-constexpr uint8_t kEventReportId = 3;
-constexpr size_t kEventReportSize = 8;
 // Bounded so that a stop request is seen within this time.
 constexpr int kReadTimeoutMs = 100;
 // Bounds the handling to about twelve reports a second.
 constexpr unsigned kPauseAfterReportMs = 80;
 
 bool IsRecognisedEvent(uint8_t code) {
-    return code == 2 || code == 6 || code == 0xB4;
+    return code == kEventLevelChanged || code == kEventReportRateChanged ||
+           code == kEventWithoutEffect;
 }
 
 struct Listener {

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
 // Reads the mouse's event interface on a background thread and hands each
 // recognised event (report id 3; codes 2, 6, 0xB4) to the handler, on the
 // listener thread. The handler must not touch records or widgets itself.
+inline constexpr uint8_t kEventReportId = 3;
+inline constexpr size_t kEventReportSize = 8;
+inline constexpr uint8_t kEventLevelChanged = 2;
+inline constexpr uint8_t kEventReportRateChanged = 6;
+inline constexpr uint8_t kEventWithoutEffect = 0xB4;
+
 using DeviceEventHandler = std::function<void(uint8_t code, uint8_t value)>;
 void SetDeviceEventHandler(DeviceEventHandler handler);
 

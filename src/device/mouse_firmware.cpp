@@ -4,11 +4,15 @@
 #include <cstring>
 
 #include "device/device_link.h"
+#include "device/event_listener.h"
 
 namespace {
 
 // What the firmware answers for a command it does not know.
 constexpr uint8_t kStatusFailed = 2;
+// Where the firmware keeps the two values its own buttons change.
+constexpr size_t kPollingRateCodeOffset = 5;
+constexpr size_t kActiveCpiLevelOffset = 13;
 // Block byte 1 of the firmware information, i.e. report byte 17.
 constexpr size_t kFirmwareVersionOffset = kReportPayloadOffset + 1;
 
@@ -68,6 +72,25 @@ void MouseFirmware::RunCommand(uint8_t command) {
             lastStatus_ = kStatusFailed;
             break;
     }
+}
+
+std::vector<uint8_t> MouseFirmware::PressCpiButton() {
+    SettingsRecord record{};
+    DecodeSettingsImage(memory_, record);
+    const bool countValid = record.cpiLevelCount >= 1 && record.cpiLevelCount <= kCpiLevelCount;
+    const int count = countValid ? record.cpiLevelCount : kCpiLevelCount;
+    const auto level = static_cast<uint8_t>((record.activeCpiLevel + 1) % count);
+    SettingsImage image = memory_;
+    image[kActiveCpiLevelOffset] = level;
+    StoreMemory(image);
+    return {kEventReportId, kEventLevelChanged, level, 0, 0, 0, 0, 0};
+}
+
+std::vector<uint8_t> MouseFirmware::SwitchReportRate(uint8_t pollingRateCode) {
+    SettingsImage image = memory_;
+    image[kPollingRateCodeOffset] = pollingRateCode;
+    StoreMemory(image);
+    return {kEventReportId, kEventReportRateChanged, pollingRateCode, 0, 0, 0, 0, 0};
 }
 
 void MouseFirmware::StoreMemory(const SettingsImage& image) {

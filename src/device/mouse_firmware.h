@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "settings/settings_image.h"
 
@@ -37,6 +38,12 @@ public:
     // Answer to a get-feature request for data[0]. Returns the number of bytes
     // written (at most length), or -1 for an unknown report id.
     int GetFeature(uint8_t* data, size_t length);
+
+    // The mouse's own buttons: each changes the memory as the firmware does
+    // and returns the input report the mouse then sends on its event interface.
+    // The CPI button makes the next level in use the active one.
+    std::vector<uint8_t> PressCpiButton();
+    std::vector<uint8_t> SwitchReportRate(uint8_t pollingRateCode);
 
     const SettingsImage& Memory() const { return memory_; }
     void SetMemory(const SettingsImage& image) { memory_ = image; }

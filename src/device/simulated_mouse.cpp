@@ -286,6 +286,28 @@ void SimulatedMouse::SetOpenFails(size_t mouse, bool fails) {
     state_->At(mouse).openFails = fails;
 }
 
+void SimulatedMouse::PressCpiButton(size_t mouse) {
+    std::vector<uint8_t> report;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->At(mouse).plugged)
+            return;
+        report = state_->At(mouse).firmware.PressCpiButton();
+    }
+    SendInputReport(report, mouse);
+}
+
+void SimulatedMouse::SwitchReportRate(uint8_t pollingRateCode, size_t mouse) {
+    std::vector<uint8_t> report;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->At(mouse).plugged)
+            return;
+        report = state_->At(mouse).firmware.SwitchReportRate(pollingRateCode);
+    }
+    SendInputReport(report, mouse);
+}
+
 void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t mouse) {
     std::lock_guard lock(state_->mutex);
     const State::Mouse& m = state_->At(mouse);

@@ -60,6 +60,11 @@ public:
     // Opening this mouse's interfaces fails while set.
     void SetOpenFails(size_t mouse, bool fails);
 
+    // The mouse's own buttons pressed: its memory changes and it reports the
+    // change on its event interface. Nothing happens while it is unplugged.
+    void PressCpiButton(size_t mouse = 0);
+    void SwitchReportRate(uint8_t pollingRateCode, size_t mouse = 0);
+
     // An input report of the event interface, delivered to every connection
     // open on it (dropped when none is open, as hidraw does).
     void SendInputReport(const std::vector<uint8_t>& report, size_t mouse = 0);

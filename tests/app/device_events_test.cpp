@@ -123,7 +123,7 @@ TEST_F(DeviceEvents, SimulatedMouseButtonsStepTheLevelAndChooseTheRate) {
     EXPECT_EQ(MouseMemory().activeCpiLevel, next);
 
     auto* rates = buttons.findChild<QComboBox*>("simulatedReportRateList");
-    rates->setCurrentIndex(rates->findText("2000 Hz"));
+    rates->setCurrentIndex(rates->findText("2000Hz"));
     emit rates->activated(rates->currentIndex());
     ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.pollingRateCode == 4; }, 10000));
     EXPECT_EQ(PollingRateList()->currentText(), "2000Hz");
