@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "app/updater_dlg.h"
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
 #include "ui/dialog_keys.h"
+#include "ui/digits_only.h"
 
 namespace {
 
@@ -88,7 +88,6 @@ void CDlgDeb::BuildControls() {
     slamclickFilterCheck_ = new QCheckBox("Slamclick Filter", this);
     slamclickFilterCheck_->setObjectName("slamclickFilterCheck");
 
-    auto* digitsOnly = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
     for (int slot = 0; slot < kFilterSlots; ++slot) {
         filterLabels_[slot] = new QLabel(kRowLabels[slot], this);
         filterLabels_[slot]->setObjectName(Indexed("filterLabel", slot));
@@ -98,7 +97,7 @@ void CDlgDeb::BuildControls() {
         filterSliders_[slot]->setMinimumWidth(120);
         filterFields_[slot] = new QLineEdit(this);
         filterFields_[slot]->setObjectName(Indexed("filterField", slot));
-        filterFields_[slot]->setValidator(digitsOnly);
+        SetDigitsOnly(filterFields_[slot]);
         filterFields_[slot]->setFixedWidth(48);
     }
     for (int slot = 0; slot < kSwitchSlots; ++slot) {

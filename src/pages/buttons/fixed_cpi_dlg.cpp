@@ -1,5 +1,6 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "ui/dialog_keys.h"
+#include "ui/digits_only.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -78,7 +78,7 @@ void CFixedCPI::BuildLayout() {
     auto makeField = [this](const char* name) {
         auto* field = new QLineEdit(this);
         field->setObjectName(name);
-        field->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), field));
+        SetDigitsOnly(field);
         field->setFixedWidth(80);
         field->installEventFilter(this);
         return field;

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -24,6 +23,7 @@
 #include "pages/sensor/level_controls.h"
 #include "pages/sensor/sensor_choices.h"
 #include "ui/dialog_keys.h"
+#include "ui/digits_only.h"
 #include "ui/message_box.h"
 #include "ui/qyx_static.h"
 
@@ -187,7 +187,6 @@ void CSensorDlg::BuildCpiRow(int level) {
     row.swatch->backgroundColour = kSwatchColours[level];
     row.swatch->setFixedSize(40, 14);
 
-    auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
     for (int axis = 0; axis < 2; ++axis) {
         const QString name = AxisName(axis);
         row.axisLabels[axis] = new QLabel(name + ":", this);
@@ -204,7 +203,7 @@ void CSensorDlg::BuildCpiRow(int level) {
 
         QLineEdit* field = new QLineEdit(this);
         field->setObjectName("cpiLevel" + name + "Field" + n);
-        field->setValidator(digits);
+        SetDigitsOnly(field);
         field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // Room for "30000" and a digit more, inside the frame and margins.
         field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("300000")) + 16);
