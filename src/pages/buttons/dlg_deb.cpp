@@ -12,6 +12,7 @@
 
 #include "app/updater_dlg.h"
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
+#include "pages/settings_bits.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 
@@ -54,10 +55,6 @@ int ReadLevel(const QString& digits) {
         level = std::min(CDlgDeb::kFilterLevelMax, level * 10 + digit.digitValue());
     }
     return level;
-}
-
-void SetFlag(uint8_t& flags, uint8_t bit, bool on) {
-    flags = on ? (flags | bit) : (flags & ~bit);
 }
 
 QString Indexed(const char* name, int index) {
@@ -221,7 +218,7 @@ void CDlgDeb::StoreToSettings() {
 
 void CDlgDeb::StoreToSettings(SettingsRecord& record) {
     SetFlag(record.featureFlags, kSlamclickFilterFlag, slamclickFilterCheck_->isChecked());
-    record.multiclickAcknowledged = multiclickAcknowledgeCheck_->isChecked() ? 1 : 0;
+    record.multiclickAcknowledged = SwitchByte(multiclickAcknowledgeCheck_->isChecked());
     for (int slot = 0; slot < kFilterSlots; ++slot) {
         record.buttons[slot].filter = FilterByteOf(slot);
     }
@@ -244,7 +241,7 @@ void CDlgDeb::OnSlamclickClicked() {
 // The box stays visible: only a load or a successful write hides it.
 void CDlgDeb::OnAcknowledgeClicked() {
     acknowledged = multiclickAcknowledgeCheck_->isChecked();
-    pendingSettings.multiclickAcknowledged = acknowledged ? 1 : 0;
+    pendingSettings.multiclickAcknowledged = SwitchByte(acknowledged);
     EnableFilterControls(acknowledged);
     RefreshApplyState();
 }

@@ -22,6 +22,7 @@
 #include "pages/sensor/cpi_scale.h"
 #include "pages/sensor/level_controls.h"
 #include "pages/sensor/sensor_choices.h"
+#include "pages/settings_bits.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 #include "ui/message_box.h"
@@ -357,7 +358,7 @@ void CSensorDlg::StoreLevel(int level) {
     CpiLevel& record = pendingSettings.cpiLevels[level];
     record.x = static_cast<uint16_t>(levelX[level]);
     record.y = static_cast<uint16_t>(levelY[level]);
-    record.separateXY = levelX[level] != levelY[level] ? 1 : 0;
+    record.separateXY = SwitchByte(levelX[level] != levelY[level]);
 }
 
 void CSensorDlg::RewriteCpiFields() {
@@ -592,13 +593,13 @@ void CSensorDlg::OnLiftOffChosen(int index) {
 }
 
 void CSensorDlg::OnAngleSnappingClicked() {
-    pendingSettings.angleSnapping = angleSnappingCheck_->isChecked() ? 1 : 0;
+    pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
     RefreshApplyState();
 }
 
 // Ticked means the LED is off on lift-off, which the mouse stores as 0.
 void CSensorDlg::OnLiftOffLedClicked() {
-    pendingSettings.liftOffLed = liftOffLedCheck_->isChecked() ? 0 : 1;
+    pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
     RefreshApplyState();
 }
 
@@ -648,8 +649,8 @@ void CSensorDlg::StoreToSettings() {
     CollectCpiFields();
     pendingSettings.liftOffDistance =
         LiftOffValueForIndex(glassLiftOff_, liftOffList_->currentIndex());
-    pendingSettings.angleSnapping = angleSnappingCheck_->isChecked() ? 1 : 0;
-    pendingSettings.liftOffLed = liftOffLedCheck_->isChecked() ? 0 : 1;
+    pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
+    pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
     StoreLevelCount();
     for (int level = 0; level < kCpiLevelCount; ++level) {
         StoreLevel(level);

@@ -13,6 +13,7 @@
 
 #include "app/updater_dlg.h"
 #include "pages/sensor/support_angle_text.h"
+#include "pages/settings_bits.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
@@ -59,14 +60,6 @@ template <size_t N>
 uint8_t CodeOf(const QComboBox* list, const std::array<TuningEntry, N>& entries) {
     const int index = list->currentIndex();
     return index >= 0 && index < static_cast<int>(N) ? entries[index].code : 0;
-}
-
-uint8_t SwitchByte(const QCheckBox* box) {
-    return box->isChecked() ? 1 : 0;
-}
-
-void SetFlag(uint8_t& flags, uint8_t bit, bool on) {
-    flags = on ? (flags | bit) : (flags & ~bit);
 }
 
 QCheckBox* NewCheckBox(const char* text, const char* name, QWidget* parent) {
@@ -229,9 +222,9 @@ void CSupportDlg::StoreToSettings() {
 }
 
 void CSupportDlg::StoreToSettings(SettingsRecord& record) {
-    record.motionSync = SwitchByte(motionSyncCheck_);
+    record.motionSync = SwitchByte(motionSyncCheck_->isChecked());
     SetFlag(record.featureFlags, kMotionJitterFilterFlag, motionJitterFilterCheck_->isChecked());
-    record.forceMaxFps = SwitchByte(forceMaxFpsCheck_);
+    record.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());
     record.sensorAngle = static_cast<int8_t>(sensorAngleSlider_->value());
     record.sensorTuning = TuningFrom(record.sensorTuning);
 }
@@ -248,7 +241,7 @@ void CSupportDlg::SetDeviceAvailable(bool connected) {
 void CSupportDlg::OnMotionSyncClicked() {
     // A bad angle text is reported but does not keep Motion Sync from switching.
     ReadTransfer();
-    pendingSettings.motionSync = motionSyncTicked ? 1 : 0;
+    pendingSettings.motionSync = SwitchByte(motionSyncTicked);
     RefreshApplyState();
 }
 
@@ -259,7 +252,7 @@ void CSupportDlg::OnMotionJitterFilterClicked() {
 }
 
 void CSupportDlg::OnForceMaxFpsClicked() {
-    pendingSettings.forceMaxFps = SwitchByte(forceMaxFpsCheck_);
+    pendingSettings.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());
     RefreshApplyState();
 }
 
