@@ -1,6 +1,5 @@
 #include "app/updater_dlg.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -167,16 +166,11 @@ void CUpdaterDlg::Initialise() {
         DecodeSettingsImage(lastReadImage, deviceSettings);
         LoadAllPages();
     }
-    SetDeviceEventHandler([](uint8_t code, uint8_t value) {
-        // Records and widgets belong to the UI thread: hand the event over.
+    SetDeviceEventHandler([this](uint8_t code, uint8_t value) {
+        // Records and widgets belong to the UI thread: hand the event over to
+        // this window (the destructor stops the listener before it goes).
         QMetaObject::invokeMethod(
-            qApp,
-            [code, value] {
-                if (mainDialog) {
-                    mainDialog->OnDeviceEvent(code, value);
-                }
-            },
-            Qt::QueuedConnection);
+            this, [this, code, value] { OnDeviceEvent(code, value); }, Qt::QueuedConnection);
     });
     StartDeviceEventListener();
     applyButton_->setEnabled(false);
@@ -298,12 +292,14 @@ void CUpdaterDlg::ReconnectAfterArrival() {
 }
 
 void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
-    constexpr uint8_t kLevelChanged = 2;
-    constexpr uint8_t kReportRateChanged = 6;
+    // A report read just before the mouse went away is no longer news.
+    if (!deviceConnected) {
+        return;
+    }
     // Both records change alike, so whether they differ does not change.
-    if (code == kLevelChanged) {
+    if (code == kEventLevelChanged) {
         sensorPage_->OnDeviceLevelChanged(value);
-    } else if (code == kReportRateChanged) {
+    } else if (code == kEventReportRateChanged) {
         sensorPage_->OnDevicePollingRateChanged(value);
     }
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <stdexcept>
 
 #include "app/updater_dlg.h"
 #include "device/event_listener.h"
@@ -20,10 +21,14 @@ protected:
     void SetUp() override { deviceConnected = false; }
     void TearDown() override { deviceConnected = false; }
 
+    // Ends the test when the session cannot start, rather than crashing it.
     std::unique_ptr<SimulatedSession> StartSession() {
         std::string error;
         auto session = SimulatedSession::Start(file, error);
-        EXPECT_NE(session, nullptr) << error;
+        if (!session) {
+            ADD_FAILURE() << error;
+            throw std::runtime_error(error);
+        }
         return session;
     }
 

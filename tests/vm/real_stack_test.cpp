@@ -35,7 +35,7 @@ namespace {
 constexpr int kDeviceTimeoutMs = 10000;
 
 // An unrelated HID device beside the mouse.
-constexpr uint16_t kOtherVendorId = 0x1209;
+constexpr uint16_t kOtherVendorId = 0x1A2B;
 constexpr uint16_t kOtherProductId = 0x0001;
 
 bool IsConfigInterface(const HidInterfaceInfo& info) {
