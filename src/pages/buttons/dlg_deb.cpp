@@ -213,10 +213,7 @@ void CDlgDeb::LoadFromSettings() {
 }
 
 void CDlgDeb::StoreToSettings() {
-    StoreToSettings(pendingSettings);
-}
-
-void CDlgDeb::StoreToSettings(SettingsRecord& record) {
+    SettingsRecord& record = pendingSettings;
     SetFlag(record.featureFlags, kSlamclickFilterFlag, slamclickFilterCheck_->isChecked());
     record.multiclickAcknowledged = SwitchByte(multiclickAcknowledgeCheck_->isChecked());
     for (int slot = 0; slot < kFilterSlots; ++slot) {

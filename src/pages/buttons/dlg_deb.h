@@ -21,7 +21,6 @@ public:
     void LoadFromSettings();
     // Collects the controls into pendingSettings (APPLY).
     void StoreToSettings();
-    void StoreToSettings(SettingsRecord& record);
     void SetDeviceAvailable(bool connected);
     // After a successful write with multiclickAcknowledged 1.
     void HideAcknowledgement();

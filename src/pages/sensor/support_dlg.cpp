@@ -218,10 +218,7 @@ void CSupportDlg::LoadFromSettings() {
 }
 
 void CSupportDlg::StoreToSettings() {
-    StoreToSettings(pendingSettings);
-}
-
-void CSupportDlg::StoreToSettings(SettingsRecord& record) {
+    SettingsRecord& record = pendingSettings;
     record.motionSync = SwitchByte(motionSyncCheck_->isChecked());
     SetFlag(record.featureFlags, kMotionJitterFilterFlag, motionJitterFilterCheck_->isChecked());
     record.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());

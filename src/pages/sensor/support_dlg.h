@@ -20,7 +20,6 @@ public:
     void LoadFromSettings();
     // Collects the controls into pendingSettings (APPLY).
     void StoreToSettings();
-    void StoreToSettings(SettingsRecord& record);
     void SetDeviceAvailable(bool connected);
 
     static constexpr int kAngleMin = -127;

@@ -238,11 +238,10 @@ TEST_F(SupportDlgTest, EmptyOrLoneMinusInTheAngleFieldIsLeftAlone) {
 
 TEST_F(SupportDlgTest, MinusFiveIsStoredAsByteFB) {
     TypeInto(AngleField(), "-5");
-    SettingsRecord stored = DefaultRecord();
-    page.StoreToSettings(stored);
+    page.StoreToSettings();
 
     SettingsImage image{};
-    EncodeSettingsImage(stored, image);
+    EncodeSettingsImage(pendingSettings, image);
     EXPECT_EQ(image[112], 0xFB);
 }
 
