@@ -10,6 +10,7 @@
 #include "app/simulated_mouse_window.h"
 #include "app/simulated_session.h"
 #include "app/updater_dlg.h"
+#include "device/device_link.h"
 #include "device/event_listener.h"
 
 namespace {
@@ -112,7 +113,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
         simulatedMouseWindow->show();
     }
     QApplication::exec();
-    // The listener's thread and connection end before the mouse they read.
+    // Both connections close before the mouse or the HID library behind them ends.
     StopDeviceEventListener();
+    ReleaseDevice();
     return 0;
 }

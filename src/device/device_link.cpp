@@ -156,6 +156,10 @@ bool FindDevice(uint16_t productId) {
     return false;
 }
 
+void ReleaseDevice() {
+    SetHandle(nullptr);
+}
+
 bool SetFeatureReport(uint8_t* buffer, size_t length) {
     const std::shared_ptr<HidConnection> handle = Handle();
     if (!handle || length == 0)

@@ -37,6 +37,8 @@ inline constexpr uint8_t kStatusBusy = 3;
 extern bool deviceConnected;
 
 bool FindDevice(uint16_t productId);
+// Closes the link's connection, at exit, before the transport behind it ends.
+void ReleaseDevice();
 bool SetFeatureReport(uint8_t* buffer, size_t length);
 bool GetFeatureReport(uint8_t* buffer, size_t length);
 // 1 read into lastReadImage and pendingSettings; 2 failed.
