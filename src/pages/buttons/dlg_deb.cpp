@@ -163,7 +163,6 @@ uint8_t CDlgDeb::FilterByteOf(int slot) const {
 }
 
 void CDlgDeb::ShowLevel(int slot, int level) {
-    filterPositions[slot] = static_cast<uint8_t>(level);
     filterSliders_[slot]->setValue(level);
     filterFields_[slot]->setText(QString::number(level));
 }
@@ -193,7 +192,7 @@ void CDlgDeb::LoadFromSettings() {
     const SettingsRecord& record = pendingSettings;
     slamclickFilterCheck_->setChecked(record.featureFlags & kSlamclickFilterFlag);
 
-    acknowledged = record.multiclickAcknowledged == 1;
+    const bool acknowledged = record.multiclickAcknowledged == 1;
     multiclickAcknowledgeCheck_->setChecked(acknowledged);
     multiclickAcknowledgeCheck_->setVisible(!acknowledged);
 
@@ -237,9 +236,9 @@ void CDlgDeb::OnSlamclickClicked() {
 
 // The box stays visible: only a load or a successful write hides it.
 void CDlgDeb::OnAcknowledgeClicked() {
-    acknowledged = multiclickAcknowledgeCheck_->isChecked();
-    pendingSettings.multiclickAcknowledged = SwitchByte(acknowledged);
-    EnableFilterControls(acknowledged);
+    const bool ticked = multiclickAcknowledgeCheck_->isChecked();
+    pendingSettings.multiclickAcknowledged = SwitchByte(ticked);
+    EnableFilterControls(ticked);
     RefreshApplyState();
 }
 
@@ -258,7 +257,6 @@ void CDlgDeb::OnFilterEdited(int slot, const QString& text) {
 // position is the one to read.
 void CDlgDeb::OnFilterSliderAction(int slot) {
     const int level = filterSliders_[slot]->sliderPosition();
-    filterPositions[slot] = static_cast<uint8_t>(level);
     pendingSettings.buttons[slot].filter = static_cast<uint8_t>(level);
     filterFields_[slot]->setText(QString::number(level));
     RefreshApplyState();

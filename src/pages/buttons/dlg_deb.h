@@ -51,9 +51,6 @@ private:
     void OnFilterEdited(int slot, const QString& text);
     void OnFilterSliderAction(int slot);
 
-    std::array<uint8_t, kFilterSlots> filterPositions{8, 8, 8, 8, 8};
-    bool acknowledged = false;
-
     QCheckBox* slamclickFilterCheck_ = nullptr;
     std::array<QLabel*, kFilterSlots> filterLabels_{};
     std::array<QSlider*, kFilterSlots> filterSliders_{};
