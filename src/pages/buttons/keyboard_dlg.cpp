@@ -12,17 +12,6 @@
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
-namespace {
-
-// The prefixes of a fresh capture, in this order; Ctrl is spelled in capitals here.
-struct ModifierBox {
-    QCheckBox* CKeyboard::*box;
-    const char* prefix;
-    uint8_t bit;
-};
-
-}  // namespace
-
 CKeyboard::CKeyboard(QWidget* parent) : QDialog(parent) {
     BuildLayout();
     ConnectSignals();
@@ -53,7 +42,6 @@ void CKeyboard::BuildLayout() {
     altCheck_->setObjectName("altCheck");
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("keyboardOkButton");
-    okButton_->setDefault(false);
 
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(prompt);
@@ -107,17 +95,22 @@ void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool /*released*/) {
 }
 
 void CKeyboard::OnOk() {
-    static const ModifierBox kBoxes[] = {
-        {&CKeyboard::shiftCheck_, "Shift+", kShiftBit},
-        {&CKeyboard::ctrlCheck_, "CTRL+", kCtrlBit},
-        {&CKeyboard::winCheck_, "Win+", kWinBit},
-        {&CKeyboard::altCheck_, "Alt+", kAltBit},
+    // The prefixes of a fresh capture, in this order; Ctrl is spelled in capitals here.
+    const struct {
+        const QCheckBox* box;
+        const char* prefix;
+        uint8_t bit;
+    } boxes[] = {
+        {shiftCheck_, "Shift+", kShiftBit},
+        {ctrlCheck_, "CTRL+", kCtrlBit},
+        {winCheck_, "Win+", kWinBit},
+        {altCheck_, "Alt+", kAltBit},
     };
     const std::string keyText = keyLabel_->text().toStdString();
     std::string prefix;
     keyCapture.modifiers = 0;
-    for (const ModifierBox& entry : kBoxes) {
-        if ((this->*entry.box)->isChecked()) {
+    for (const auto& entry : boxes) {
+        if (entry.box->isChecked()) {
             prefix += entry.prefix;
             keyCapture.modifiers |= entry.bit;
         }
