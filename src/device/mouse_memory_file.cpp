@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -76,17 +77,29 @@ bool LoadOrCreateMemoryFile(const std::string& path, const SettingsImage& factor
 }
 
 bool SaveMemoryFile(const std::string& path, const SettingsImage& image, std::string& error) {
+    // A link is written through to the file it names, and the file keeps its permissions.
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+
     // Written beside the target and renamed over it, which replaces it atomically.
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         error = Describe("cannot write", path);
         return false;
     }
+    if (exists) {
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
     const bool written = WriteAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     ::close(fd);
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
         errno = written ? errno : savedErrno;
         error = Describe("cannot write", path);
         ::unlink(temporary.c_str());

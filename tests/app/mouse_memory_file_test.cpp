@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -40,6 +41,24 @@ TEST_F(MemoryFile, SavedMemoryComesBackAndLeavesNoTemporaryFiles) {
     ASSERT_TRUE(LoadOrCreateMemoryFile(path, Pattern(1), image, error)) << error;
     EXPECT_EQ(image, Pattern(9));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"mouse.bin"});
+}
+
+TEST_F(MemoryFile, SavingKeepsPermissionsAndWritesThroughALink) {
+    const std::string real = PathOf("real.bin");
+    ASSERT_TRUE(SaveMemoryFile(real, Pattern(1), error)) << error;
+    ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(real),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const std::string link = PathOf("link.bin");
+    ASSERT_TRUE(QFile::link(QString::fromStdString(real), QString::fromStdString(link)));
+
+    ASSERT_TRUE(SaveMemoryFile(link, Pattern(3), error)) << error;
+
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(link)).isSymLink());
+    ASSERT_TRUE(LoadOrCreateMemoryFile(real, Pattern(1), image, error)) << error;
+    EXPECT_EQ(image, Pattern(3));
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(real)),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                  QFile::ReadGroup);
 }
 
 TEST_F(MemoryFile, WrongSizeIsAnErrorAndTheFileIsKept) {
