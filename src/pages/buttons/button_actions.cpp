@@ -40,29 +40,24 @@ constexpr ActionKind kLabelledKinds[] = {ActionKind::MouseButton, ActionKind::Wh
                                          ActionKind::CpiLoop, ActionKind::AppLaunch,
                                          ActionKind::MediaKey};
 
-// A modifier's prefix on a formatted keyboard-key action, by rank; the prefix
-// is left out when the key is that modifier itself.
-struct PrefixRule {
+// The modifiers by rank: the prefix each gives a formatted keyboard-key
+// action, and its own left and right keys. A captured modifier key adds its
+// own bit, and the prefix is left out when the key is that modifier itself.
+struct Modifier {
     uint8_t bit;
     const char* prefix;
-    uint16_t ownLeft;
-    uint16_t ownRight;
+    uint16_t leftKey;
+    uint16_t rightKey;
+
+    constexpr bool IsOwnKey(uint16_t virtualKey) const {
+        return virtualKey == leftKey || virtualKey == rightKey;
+    }
 };
-constexpr PrefixRule kPrefixRules[] = {
+constexpr Modifier kModifiers[] = {
     {kShiftBit, "Shift+", 0xA0, 0xA1},
     {kCtrlBit, "Ctrl+", 0xA2, 0xA3},
     {kWinBit, "Win+", 0x5B, 0x5C},
     {kAltBit, "Alt+", 0xA4, 0xA5},
-};
-
-// Modifier keys add their own bit when captured.
-struct ModifierKey {
-    uint16_t virtualKey;
-    uint8_t bit;
-};
-constexpr ModifierKey kModifierKeys[] = {
-    {0x5B, kWinBit},  {0x5C, kWinBit},  {0xA0, kShiftBit}, {0xA1, kShiftBit},
-    {0xA2, kCtrlBit}, {0xA3, kCtrlBit}, {0xA4, kAltBit},   {0xA5, kAltBit},
 };
 
 struct UsageRange {
@@ -189,10 +184,10 @@ std::optional<std::string> LabelOf(const ButtonAction& action) {
 std::string KeyboardKeyText(const ButtonAction& action) {
     const uint16_t virtualKey = UsageToVirtualKey(action.x);
     std::string prefix;
-    for (const PrefixRule& rule : kPrefixRules) {
-        if (action.code & rule.bit) {
-            if (virtualKey != rule.ownLeft && virtualKey != rule.ownRight) {
-                prefix = rule.prefix;
+    for (const Modifier& modifier : kModifiers) {
+        if (action.code & modifier.bit) {
+            if (!modifier.IsOwnKey(virtualKey)) {
+                prefix = modifier.prefix;
             }
             break;  // only the highest-ranking set bit counts
         }
@@ -257,8 +252,8 @@ std::optional<std::string> FormatActionText(const ButtonAction& action) {
 
 ActionValues EncodeKeyAction(const KeyCaptureState& capture) {
     uint8_t bits = capture.modifiers;
-    for (const ModifierKey& modifier : kModifierKeys) {
-        if (modifier.virtualKey == capture.keyCode) {
+    for (const Modifier& modifier : kModifiers) {
+        if (modifier.IsOwnKey(capture.keyCode)) {
             bits |= modifier.bit;
         }
     }
