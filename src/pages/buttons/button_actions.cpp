@@ -94,7 +94,7 @@ struct KeyNameEntry {
     uint16_t virtualKey;
     const char* name;
 };
-// Two names end in a blank; that is how the tool has always shown them.
+// Two names, "Up Arrow " and "Volume Up ", end in a blank on purpose.
 constexpr KeyNameEntry kKeyNames[] = {
     {0x01, "Left Button"},
     {0x02, "Right Button"},
