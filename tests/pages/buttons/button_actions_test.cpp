@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -294,14 +295,23 @@ TEST(ActionTable, CommandsAreUniqueAndAssignmentKeepsTheFilter) {
     EXPECT_EQ(slot.filter, 20);
 }
 
-TEST(ActionTable, EveryNamedActionFormatsAsItsLabel) {
-    for (const ActionEntry& entry : ActionTable()) {
-        if (entry.commandId == kKeyboardKeyCommand || entry.commandId == kFixedCpiCommand) {
-            continue;  // shown by the captured key or the CPI values instead
-        }
+// The keyboard-key and fixed-CPI commands are left out: they show the
+// captured key or the CPI values instead.
+TEST(ActionTable, EveryMenuCommandAssignsWhatFormatsAsItsLabel) {
+    const std::pair<int, const char*> cases[] = {
+        {8001, "LEFT CLICK"}, {8002, "RIGHT CLICK"}, {8003, "MIDDLE CLICK"}, {8004, "FORWARD"},
+        {8005, "BACK"},       {8006, "SCROLL UP"},   {8007, "SCROLL DOWN"},  {8051, "CPI LOOP"},
+        {8021, "PLAY/PAUSE"}, {8022, "NEXT"},        {8023, "PREVIOUS"},     {8024, "MUTE"},
+        {8025, "VOLUME UP"},  {8026, "VOLUME DOWN"}, {8027, "BROWSER"},      {8028, "EXPLORER"},
+        {8060, "DISABLE"},
+    };
+    for (const auto& [commandId, label] : cases) {
+        const ActionEntry* entry = FindActionByCommand(commandId);
+        ASSERT_NE(entry, nullptr) << commandId;
+        EXPECT_STREQ(entry->label, label);
         ButtonAction slot{};
-        AssignAction(slot, entry.values);
-        EXPECT_EQ(FormatActionText(slot), std::string(entry.label));
+        AssignAction(slot, entry->values);
+        EXPECT_EQ(FormatActionText(slot), std::string(label)) << commandId;
     }
 }
 
