@@ -359,15 +359,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchClickCase{"motionJitterFilterCheck", &SettingsRecord::featureFlags,
                                       kMotionJitterFilterFlag}));
 
-TEST_F(SupportDlgTest, MotionSyncClickedByMouseSwitchesIt) {
-    page.resize(700, 560);
-    page.show();
-    QTest::mouseClick(Box("motionSyncCheck"), Qt::LeftButton, {},
-                      Box("motionSyncCheck")->rect().center());
-    EXPECT_TRUE(Box("motionSyncCheck")->isChecked());
-    EXPECT_EQ(pendingSettings.motionSync, 1);
-}
-
 TEST_F(SupportDlgTest, GlassModeBoxChangesNothing) {
     SettingsRecord record = DefaultRecord();
     record.glassMode = 1;
