@@ -42,3 +42,10 @@ inline void TypeInto(QLineEdit* field, const QString& text) {
     ClearField(field);
     QTest::keyClicks(field, text);
 }
+
+// Replaces the text the way a user does: focus, select all, then type over it.
+inline void ReplaceText(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}

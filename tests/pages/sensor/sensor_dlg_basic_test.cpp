@@ -200,9 +200,9 @@ TEST_F(SensorBasicTest, ClickingTheSwitchesStoresThemAtOnce) {
 // the same when the settings are read again.
 TEST_F(SensorBasicTest, EverySettingSurvivesApplyAndAFreshRead) {
     TickXySettings();
-    TypeInto(XField(0), "1234");
-    TypeInto(YField(0), "567");
-    TypeInto(XField(3), "25000");
+    ReplaceText(XField(0), "1234");
+    ReplaceText(YField(0), "567");
+    ReplaceText(XField(3), "25000");
     QTest::keyClick(XField(3), Qt::Key_Return);
     Choose(LevelsList(), "3");
     Choose(RateList(), "2000Hz");

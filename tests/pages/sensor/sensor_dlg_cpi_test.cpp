@@ -49,7 +49,7 @@ TEST(SensorCpiInitialTest, ShowsItsOwnValuesBeforeAnyLoad) {
 }
 
 TEST_F(SensorCpiTest, FieldsAcceptOnlyDigitsFromTheKeyboard) {
-    TypeInto(XField(0), "1a2-3 ");
+    ReplaceText(XField(0), "1a2-3 ");
     EXPECT_EQ(XField(0)->text(), "123");
 }
 
@@ -62,7 +62,7 @@ TEST_F(SensorCpiTest, TypedValueIsStoredNormalisedAndShownSoOnLeavingTheField) {
         if (separate) {
             TickXySettings();
         }
-        TypeInto(XField(1), "15");
+        ReplaceText(XField(1), "15");
         EXPECT_EQ(XField(1)->text(), "15");
         EXPECT_EQ(pendingSettings.cpiLevels[1].x, 20);
         EXPECT_EQ(XSlider(1)->value(), 80);
@@ -81,7 +81,7 @@ TEST_F(SensorCpiTest, TypedValueIsStoredNormalisedAndShownSoOnLeavingTheField) {
 }
 
 TEST_F(SensorCpiTest, EnterCommitsTheFieldAndRewritesAllFields) {
-    TypeInto(XField(2), "12345");
+    ReplaceText(XField(2), "12345");
     QTest::keyClick(XField(2), Qt::Key_Return);
     EXPECT_EQ(XField(2)->text(), "12350");
     EXPECT_EQ(XSlider(2)->value(), 1047);
@@ -93,7 +93,7 @@ TEST_F(SensorCpiTest, EnterCommitsTheFieldAndRewritesAllFields) {
 }
 
 TEST_F(SensorCpiTest, PressOnThePageSurfaceCommitsTheFocusedField) {
-    TypeInto(YField(0), "999999");
+    ReplaceText(YField(0), "999999");
     EXPECT_EQ(pendingSettings.cpiLevels[0].y, 30000);
     auto* axisLabel = Control<QLabel>("cpiLevelXLabel3");
     QTest::mouseClick(axisLabel, Qt::LeftButton);
@@ -223,7 +223,7 @@ TEST_F(SensorCpiTest, WheelOverAFieldStepsItAndItsTwin) {
     };
     for (const WheelCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " delta " << c.delta);
-        TypeInto(XField(1), c.start);
+        ReplaceText(XField(1), c.start);
         QTest::keyClick(XField(1), Qt::Key_Return);
         // The pointer need not be over the focused field.
         YField(0)->setFocus();
@@ -398,10 +398,10 @@ TEST_F(SensorCpiTest, SetDeviceAvailableClearsTheLevelsAndSetsTheControls) {
 
 TEST_F(SensorCpiTest, StoreDerivesSeparateXyAndTakesTheHighestCheckedLevel) {
     TickXySettings();
-    TypeInto(XField(3), "800");
-    TypeInto(YField(3), "1600");
-    TypeInto(XField(2), "2000");
-    TypeInto(YField(2), "2000");
+    ReplaceText(XField(3), "800");
+    ReplaceText(YField(3), "1600");
+    ReplaceText(XField(2), "2000");
+    ReplaceText(YField(2), "2000");
     Choose(LevelsList(), "3");
     page->StoreToSettings();
     EXPECT_EQ(pendingSettings.cpiLevels[3].separateXY, 1);
@@ -430,7 +430,7 @@ TEST_F(SensorCpiTest, StoreDerivesSeparateXyAndTakesTheHighestCheckedLevel) {
 }
 
 TEST_F(SensorCpiTest, StoreCollectsAFieldLeftUncommitted) {
-    TypeInto(XField(1), "1234");
+    ReplaceText(XField(1), "1234");
     pendingSettings.cpiLevels[1].x = 800;  // as if another writer reset it
     page->StoreToSettings();
     EXPECT_EQ(pendingSettings.cpiLevels[1].x, 1230);

@@ -119,13 +119,6 @@ protected:
         return levels;
     }
 
-    // Replaces the text the way a user does: select all, then type.
-    void TypeInto(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-    }
-
     void TickXySettings() {
         if (!XyCheck()->isChecked()) {
             QTest::mouseClick(XyCheck(), Qt::LeftButton);

@@ -23,9 +23,9 @@ protected:
 // keeps apart from the pages (other levels, lift-off, angle snapping, LED,
 // tuning) from deviceSettings; an unapplied report rate goes with it.
 TEST_F(SensorLevelTest, LevelClickWritesTheChosenLevelWithTheMousesOtherValues) {
-    TypeInto(XField(0), "1000");
+    ReplaceText(XField(0), "1000");
     QTest::keyClick(XField(0), Qt::Key_Return);
-    TypeInto(XField(2), "2000");
+    ReplaceText(XField(2), "2000");
     QTest::keyClick(XField(2), Qt::Key_Return);
     QTest::mouseClick(AngleCheck(), Qt::LeftButton);
     Choose(LiftOffList(), "1.4mm");
@@ -78,7 +78,7 @@ TEST_F(SensorLevelTest, LevelClickWritesTheChosenLevelWithTheMousesOtherValues) 
 // The label takes no focus, so the field being typed in is not committed.
 TEST_F(SensorLevelTest, LabelClickWritesAnUncommittedFieldNormalised) {
     LoadActive(0);
-    TypeInto(XField(1), "15");
+    ReplaceText(XField(1), "15");
     QTest::mouseClick(LevelLabel(1), Qt::LeftButton);
 
     const SettingsRecord sent = MouseRecord();
@@ -135,7 +135,7 @@ TEST_F(SensorLevelTest, LevelClickDuringApplyWritesNothing) {
 // received.
 TEST_F(SensorLevelTest, ThreeFailedWritesLeaveDeviceSettingsAsBefore) {
     LoadActive(1);
-    TypeInto(XField(0), "5000");
+    ReplaceText(XField(0), "5000");
     QTest::mouseClick(AngleCheck(), Qt::LeftButton);
     const SettingsRecord deviceBefore = deviceSettings;
     mouse.Firmware().QueueStatuses({2, 2, 2});
