@@ -15,9 +15,6 @@
 #include <QWheelEvent>
 
 #include "app/updater_dlg.h"
-#include "device/device_link.h"
-#include "device/write_retries.h"
-#include "pages/buttons/dlg_deb.h"
 #include "pages/sensor/cpi_field_reader.h"
 #include "pages/sensor/cpi_scale.h"
 #include "pages/sensor/level_controls.h"
@@ -38,19 +35,26 @@ constexpr int kLevelCountItems = 4;
 constexpr int kActiveLevelFallback = 1;
 const char* const kEnterPositiveInteger = "Enter a positive integer.";
 
-bool WriteInProgress() {
-    return mainDialog != nullptr && mainDialog->writeInProgress;
-}
-
-void SetWriteInProgress(bool inProgress) {
-    if (mainDialog != nullptr) {
-        mainDialog->writeInProgress = inProgress;
+// The level write sends the chosen level and its count, but the mouse's own
+// lift-off, snapping, LED and tuning values and its other levels: those are
+// APPLY's to send.
+void ExchangeLevelFields() {
+    pendingSettings.angleSnapping = deviceSettings.angleSnapping;
+    pendingSettings.liftOffDistance = deviceSettings.liftOffDistance;
+    pendingSettings.liftOffLed = deviceSettings.liftOffLed;
+    pendingSettings.sensorTuning = deviceSettings.sensorTuning;
+    deviceSettings.activeCpiLevel = pendingSettings.activeCpiLevel;
+    deviceSettings.cpiLevelCount = pendingSettings.cpiLevelCount;
+    const int active = pendingSettings.activeCpiLevel;
+    if (active >= kCpiLevelCount) {
+        return;
     }
-}
-
-void HideAcknowledgement() {
-    if (mainDialog != nullptr && mainDialog->ButtonsPage() != nullptr) {
-        mainDialog->ButtonsPage()->HideAcknowledgement();
+    for (int level = 0; level < kCpiLevelCount; ++level) {
+        if (level == active) {
+            deviceSettings.cpiLevels[level] = pendingSettings.cpiLevels[level];
+        } else {
+            pendingSettings.cpiLevels[level] = deviceSettings.cpiLevels[level];
+        }
     }
 }
 
@@ -527,44 +531,10 @@ void CSensorDlg::SelectCpiLevel(int level) {
 // only unapplied edits it sends are the chosen level and what no other page
 // keeps apart (the polling rate among them).
 void CSensorDlg::WriteActiveLevel() {
-    if (WriteInProgress()) {
-        return;
+    if (mainDialog == nullptr) {
+        return;  // the page alone has no mouse to write to
     }
-    SetWriteInProgress(true);
-    if (!deviceConnected && !FindDevice(kProductId)) {
-        SetWriteInProgress(false);
-        return;
-    }
-    const SettingsRecord deviceBefore = deviceSettings;
-
-    pendingSettings.angleSnapping = deviceSettings.angleSnapping;
-    pendingSettings.liftOffDistance = deviceSettings.liftOffDistance;
-    pendingSettings.liftOffLed = deviceSettings.liftOffLed;
-    pendingSettings.sensorTuning = deviceSettings.sensorTuning;
-    deviceSettings.activeCpiLevel = pendingSettings.activeCpiLevel;
-    deviceSettings.cpiLevelCount = pendingSettings.cpiLevelCount;
-    const int active = pendingSettings.activeCpiLevel;
-    if (active < kCpiLevelCount) {
-        for (int level = 0; level < kCpiLevelCount; ++level) {
-            if (level == active) {
-                deviceSettings.cpiLevels[level] = pendingSettings.cpiLevels[level];
-            } else {
-                pendingSettings.cpiLevels[level] = deviceSettings.cpiLevels[level];
-            }
-        }
-    }
-
-    if (WriteSettingsWithRetries(pendingSettings)) {
-        if (pendingSettings.multiclickAcknowledged == 1) {
-            HideAcknowledgement();
-        }
-    } else {
-        // The mouse never got the level: the tool must not believe it did.
-        // APPLY then shows that there is something left to send.
-        deviceSettings = deviceBefore;
-        RefreshApplyState();
-    }
-    SetWriteInProgress(false);
+    mainDialog->WritePendingSettings(ExchangeLevelFields);
 }
 
 void CSensorDlg::CheckOnlyLevel(int level) {
