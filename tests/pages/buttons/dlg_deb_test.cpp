@@ -22,6 +22,7 @@
 #include "device/simulated_mouse.h"
 #include "pages/buttons/dlg_deb.h"
 #include "settings/settings_image.h"
+#include "support/layout_checks.h"
 #include "support/message_recorder.h"
 #include "support/page_input.h"
 #include "support/sleep_recorder.h"
@@ -534,23 +535,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, DlgDebKeyTest,
                          ::testing::Values(Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape));
 
 TEST_F(DlgDebTest, FitsTheMainWindowsPageWithNothingClipped) {
-    const QSize pageSize(700, 560);
-    EXPECT_LE(page.minimumSizeHint().width(), pageSize.width());
-    EXPECT_LE(page.minimumSizeHint().height(), pageSize.height());
-    page.resize(pageSize);
-    page.show();
-    for (QWidget* child : page.findChildren<QWidget*>()) {
-        if (!child->isVisibleTo(&page) || child->parentWidget() != &page) {
-            continue;
-        }
-        const std::string name = child->objectName().toStdString();
-        EXPECT_TRUE(page.rect().contains(child->geometry())) << name;
-        EXPECT_GE(child->width(), child->minimumSizeHint().width()) << name;
-        // Wrapped text needs the height its width asks for.
-        const int neededHeight = child->hasHeightForWidth() ? child->heightForWidth(child->width())
-                                                            : child->minimumSizeHint().height();
-        EXPECT_GE(child->height(), neededHeight) << name;
-    }
+    ExpectNothingClipped(page, QSize(700, 560));
     for (int slot = 0; slot < kSlots; ++slot) {
         // Each field sits right of its track bar, on the same row.
         EXPECT_GT(ui.Field(slot)->x(), ui.Slider(slot)->geometry().right()) << slot;

@@ -20,6 +20,7 @@
 #include "device/simulated_mouse.h"
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
+#include "support/layout_checks.h"
 #include "support/message_recorder.h"
 #include "support/page_input.h"
 #include "support/sleep_recorder.h"
@@ -468,20 +469,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, SupportDlgKeyTest,
                          ::testing::Values(Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape));
 
 TEST_F(SupportDlgTest, FitsTheMainWindowsPageWithNothingClipped) {
-    const QSize pageSize(700, 560);
-    EXPECT_LE(page.minimumSizeHint().width(), pageSize.width());
-    EXPECT_LE(page.minimumSizeHint().height(), pageSize.height());
-    page.resize(pageSize);
-    page.show();
-    for (QWidget* child : page.findChildren<QWidget*>()) {
-        if (!child->isVisibleTo(&page) || child->parentWidget() != &page) {
-            continue;
-        }
-        const QString name = child->objectName();
-        EXPECT_TRUE(page.rect().contains(child->geometry())) << name.toStdString();
-        EXPECT_GE(child->width(), child->minimumSizeHint().width()) << name.toStdString();
-        EXPECT_GE(child->height(), child->minimumSizeHint().height()) << name.toStdString();
-    }
+    ExpectNothingClipped(page, QSize(700, 560));
     // The field sits right of its track bar, on the same row.
     EXPECT_GT(AngleField()->x(), AngleSlider()->geometry().right());
     EXPECT_NEAR(AngleField()->geometry().center().y(), AngleSlider()->geometry().center().y(), 2);
