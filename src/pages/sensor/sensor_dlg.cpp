@@ -103,22 +103,30 @@ CSensorDlg::~CSensorDlg() {
 // ---------------------------------------------------------------- layout
 
 void CSensorDlg::BuildLayout() {
+    // Two lines of settings on top, the four CPI rows framed below them.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(BuildSensorGroup());
-    layout->addWidget(BuildCpiGroup());
+    layout->addLayout(BuildSettingsLines());
+    layout->addSpacing(6);
+    layout->addWidget(BuildCpiRows());
     layout->addStretch(1);
 }
 
-QWidget* CSensorDlg::BuildSensorGroup() {
-    auto* group = new QGroupBox("Sensor", this);
-    pollingRateList_ = new QComboBox(group);
+QGridLayout* CSensorDlg::BuildSettingsLines() {
+    pollingRateList_ = new QComboBox(this);
     pollingRateList_->setObjectName("pollingRateList");
-    liftOffList_ = new QComboBox(group);
+    liftOffList_ = new QComboBox(this);
     liftOffList_->setObjectName("liftOffList");
-    angleSnappingCheck_ = new QCheckBox("Angle Snapping", group);
+    angleSnappingCheck_ = new QCheckBox("Angle Snapping", this);
     angleSnappingCheck_->setObjectName("angleSnappingCheck");
-    liftOffLedCheck_ = new QCheckBox("Disable LED on Lift-Off", group);
+    liftOffLedCheck_ = new QCheckBox("Disable LED on Lift-Off", this);
     liftOffLedCheck_->setObjectName("liftOffLedCheck");
+    cpiLevelsList_ = new QComboBox(this);
+    cpiLevelsList_->setObjectName("cpiLevelsList");
+    for (int item = 1; item <= kLevelCountItems; ++item) {
+        cpiLevelsList_->addItem(QString::number(item));
+    }
+    xySettingsCheck_ = new QCheckBox("X/Y Settings", this);
+    xySettingsCheck_->setObjectName("xySettingsCheck");
 
     // Both lists as wide as the widest entry either may hold.
     FillList(pollingRateList_, PollingRateChoices());
@@ -128,36 +136,28 @@ QWidget* CSensorDlg::BuildSensorGroup() {
     pollingRateList_->setMinimumWidth(listWidth);
     liftOffList_->setMinimumWidth(listWidth);
 
-    auto* grid = new QGridLayout(group);
-    grid->addWidget(new QLabel("Polling Rate", group), 0, 0);
-    grid->addWidget(pollingRateList_, 0, 1);
-    grid->addWidget(angleSnappingCheck_, 0, 3);
-    grid->addWidget(new QLabel("LOD", group), 1, 0);
-    grid->addWidget(liftOffList_, 1, 1);
-    grid->addWidget(liftOffLedCheck_, 1, 3);
-    grid->setColumnMinimumWidth(2, 24);
-    grid->setColumnStretch(4, 1);
-    return group;
-}
-
-QWidget* CSensorDlg::BuildCpiGroup() {
-    auto* group = new QGroupBox("CPI", this);
-    cpiLevelsList_ = new QComboBox(group);
-    cpiLevelsList_->setObjectName("cpiLevelsList");
-    for (int item = 1; item <= kLevelCountItems; ++item) {
-        cpiLevelsList_->addItem(QString::number(item));
-    }
-    xySettingsCheck_ = new QCheckBox("X/Y Settings", group);
-    xySettingsCheck_->setObjectName("xySettingsCheck");
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel("CPI Levels", group));
-    top->addWidget(cpiLevelsList_);
-    top->addSpacing(24);
-    top->addWidget(xySettingsCheck_);
-    top->addStretch(1);
+    auto* levelCount = new QHBoxLayout;
+    levelCount->addWidget(new QLabel("CPI Levels", this));
+    levelCount->addWidget(cpiLevelsList_);
+    levelCount->addStretch(1);
 
     auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel("Polling Rate", this), 0, 0);
+    grid->addWidget(pollingRateList_, 0, 1);
+    grid->addWidget(angleSnappingCheck_, 0, 3);
+    grid->addWidget(liftOffLedCheck_, 0, 4);
+    grid->addWidget(new QLabel("LOD", this), 1, 0);
+    grid->addWidget(liftOffList_, 1, 1);
+    grid->addLayout(levelCount, 1, 3);
+    grid->addWidget(xySettingsCheck_, 1, 4);
+    grid->setColumnMinimumWidth(2, 24);
+    grid->setColumnStretch(5, 1);
+    return grid;
+}
+
+QWidget* CSensorDlg::BuildCpiRows() {
+    auto* frame = new QGroupBox(this);
+    auto* grid = new QGridLayout(frame);
     grid->setColumnStretch(3, 1);
     for (int level = 0; level < kCpiLevelCount; ++level) {
         BuildCpiRow(level);
@@ -172,12 +172,7 @@ QWidget* CSensorDlg::BuildCpiGroup() {
             grid->addWidget(row.fields[axis], line + axis, 4);
         }
     }
-
-    auto* layout = new QVBoxLayout(group);
-    layout->addLayout(top);
-    layout->addSpacing(6);
-    layout->addLayout(grid);
-    return group;
+    return frame;
 }
 
 void CSensorDlg::BuildCpiRow(int level) {

@@ -8,6 +8,7 @@
 #include "settings/settings_image.h"
 
 class QCheckBox;
+class QGridLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -56,8 +57,8 @@ private:
     };
 
     void BuildLayout();
-    QWidget* BuildSensorGroup();
-    QWidget* BuildCpiGroup();
+    QGridLayout* BuildSettingsLines();
+    QWidget* BuildCpiRows();
     void BuildCpiRow(int level);
     void ConnectSignals();
     void ConnectCpiRow(int level);
