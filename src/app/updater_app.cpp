@@ -110,6 +110,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
     dialog.show();
     if (simulatedMouseWindow) {
+        // Beside the main window, not over it.
+        simulatedMouseWindow->move(dialog.frameGeometry().topRight() + QPoint(16, 0));
         simulatedMouseWindow->show();
     }
     QApplication::exec();
