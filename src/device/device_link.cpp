@@ -118,11 +118,6 @@ auto CommandReport(uint8_t command = 0) {
     return Report<kCommandReportSize>(kCommandReportId, command);
 }
 
-bool IsConfigInterface(const HidInterfaceInfo& info, uint16_t productId) {
-    return info.vendorId == kVendorId && info.productId == productId &&
-           info.usagePage == kConfigUsagePage && info.usage == kConfigUsage;
-}
-
 // Sends a command report and spends the mouse's wait, whether or not the send got through.
 template <size_t N>
 bool SendAndWait(std::array<uint8_t, N>& report, unsigned waitMs) {
@@ -140,11 +135,17 @@ bool FetchCommandDone(std::array<uint8_t, kCommandReportSize>& answer) {
 
 }  // namespace
 
+bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t usagePage,
+                      uint16_t usage) {
+    return info.vendorId == kVendorId && info.productId == productId &&
+           info.usagePage == usagePage && info.usage == usage;
+}
+
 bool FindDevice(uint16_t productId) {
     SetHandle(nullptr);
     HidTransport& transport = CurrentHidTransport();
     for (const HidInterfaceInfo& info : transport.Enumerate(kVendorId, productId)) {
-        if (!IsConfigInterface(info, productId))
+        if (!IsMouseInterface(info, productId, kConfigUsagePage, kConfigUsage))
             continue;
         std::unique_ptr<HidConnection> connection = transport.Open(info.path);
         if (!connection)

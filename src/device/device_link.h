@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/hid_transport.h"
 #include "settings/settings_image.h"
 
 inline constexpr uint16_t kVendorId = 0x5B29;
@@ -32,6 +33,10 @@ inline constexpr uint8_t kCommandFactoryReset = 0x13;
 
 inline constexpr uint8_t kStatusDone = 1;
 inline constexpr uint8_t kStatusBusy = 3;
+
+// Whether an enumerated interface is one of this mouse's, with that top-level usage.
+bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t usagePage,
+                      uint16_t usage);
 
 // Set when FindDevice finds the mouse; cleared by the controller on removal.
 extern bool deviceConnected;

@@ -77,8 +77,7 @@ void ListenLoop(HidConnection* connection) {
 std::unique_ptr<HidConnection> OpenEventInterface() {
     HidTransport& transport = CurrentHidTransport();
     for (const HidInterfaceInfo& info : transport.Enumerate(kVendorId, kProductId)) {
-        if (info.vendorId == kVendorId && info.productId == kProductId &&
-            info.usagePage == kEventUsagePage && info.usage == kEventUsage) {
+        if (IsMouseInterface(info, kProductId, kEventUsagePage, kEventUsage)) {
             return transport.Open(info.path);
         }
     }
