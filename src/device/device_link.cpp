@@ -1,6 +1,7 @@
 #include "device/device_link.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -34,6 +35,21 @@ constexpr unsigned kFirmwareInfoWaitMs = 50;
 constexpr unsigned kFactoryResetWaitMs = 1100;
 
 CMyCriticalSection linkLock;
+
+std::atomic<FindResult> lastFindResult{FindResult::NoMouse};
+
+FindResult FindResultFor(OpenFailure failure) {
+    switch (failure) {
+        case OpenFailure::AccessDenied:
+            return FindResult::AccessDenied;
+        case OpenFailure::Gone:
+            return FindResult::Gone;
+        case OpenFailure::None:
+        case OpenFailure::Other:
+            break;
+    }
+    return FindResult::OpenFailed;
+}
 
 // Guards the handle pointer only (not the device): a command keeps its own
 // reference, so a FindDevice elsewhere can never close the device under it.
@@ -144,17 +160,26 @@ bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t
 bool FindDevice(uint16_t productId) {
     SetHandle(nullptr);
     HidTransport& transport = CurrentHidTransport();
+    FindResult result = FindResult::NoMouse;
     for (const HidInterfaceInfo& info : transport.Enumerate(kVendorId, productId)) {
         if (!IsMouseInterface(info, productId, kConfigUsagePage, kConfigUsage))
             continue;
         std::unique_ptr<HidConnection> connection = transport.Open(info.path);
-        if (!connection)
+        if (!connection) {
+            result = FindResultFor(transport.LastOpenFailure());
             continue;
+        }
         SetHandle(std::move(connection));
         deviceConnected = true;
+        lastFindResult = FindResult::Found;
         return true;
     }
+    lastFindResult = result;
     return false;
+}
+
+FindResult LastFindResult() {
+    return lastFindResult;
 }
 
 void ReleaseDevice() {

@@ -42,6 +42,11 @@ bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t
 extern bool deviceConnected;
 
 bool FindDevice(uint16_t productId);
+
+// What the last FindDevice met: the mouse opened, no configuration interface
+// at all, or one that could not be opened (and why).
+enum class FindResult { Found, NoMouse, AccessDenied, Gone, OpenFailed };
+FindResult LastFindResult();
 // Closes the link's connection, at exit, before the transport behind it ends.
 void ReleaseDevice();
 bool SetFeatureReport(uint8_t* buffer, size_t length);

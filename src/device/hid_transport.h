@@ -10,6 +10,9 @@
 
 enum class HidResult { Ok, Transient, Error };
 
+// Why an interface could not be opened.
+enum class OpenFailure { None, AccessDenied, Gone, Other };
+
 struct HidInterfaceInfo {
     std::string path;
     uint16_t vendorId;
@@ -34,8 +37,10 @@ public:
     virtual ~HidTransport() = default;
     // Every interface of the vendor and product, in system order.
     virtual std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) = 0;
-    // nullptr = failed.
+    // nullptr = failed; LastOpenFailure() then says why.
     virtual std::unique_ptr<HidConnection> Open(const std::string& path) = 0;
+    // Why the last Open failed; None after one that succeeded.
+    virtual OpenFailure LastOpenFailure() const { return OpenFailure::Other; }
 };
 
 // nullptr = the hidapi transport.
