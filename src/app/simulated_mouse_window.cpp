@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "device/simulated_mouse.h"
-#include "pages/sensor/sensor_choices.h"
+#include "settings/sensor_choices.h"
 #include "settings/settings_image.h"
 
 SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* parent)

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "pages/buttons/button_actions.h"
 #include "pages/buttons/key_source.h"
+#include "settings/button_actions.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/updater_dlg.h"
-#include "pages/buttons/button_actions.h"
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/keyboard_dlg.h"
+#include "settings/button_actions.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
 

@@ -16,10 +16,10 @@
 
 #include "app/updater_dlg.h"
 #include "pages/sensor/cpi_field_reader.h"
-#include "pages/sensor/cpi_scale.h"
 #include "pages/sensor/level_controls.h"
-#include "pages/sensor/sensor_choices.h"
 #include "pages/settings_bits.h"
+#include "settings/cpi_scale.h"
+#include "settings/sensor_choices.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 #include "ui/message_box.h"

@@ -12,10 +12,10 @@
 #include <thread>
 #include <tuple>
 
-#include "pages/buttons/button_actions.h"
 #include "pages/buttons/key_source.h"
 #include "pages/buttons/key_source_keysyms.h"
 #include "pages/buttons/key_source_qt.h"
+#include "settings/button_actions.h"
 #include "support/message_recorder.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include <functional>
 
 #include "app/updater_dlg.h"
-#include "pages/buttons/button_actions.h"
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/key_source.h"
+#include "settings/button_actions.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
 

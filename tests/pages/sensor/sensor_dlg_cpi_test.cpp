@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "pages/sensor/cpi_scale.h"
+#include "settings/cpi_scale.h"
 
 namespace sensor_dlg_test {
 namespace {

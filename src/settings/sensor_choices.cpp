@@ -1,4 +1,4 @@
-#include "pages/sensor/sensor_choices.h"
+#include "settings/sensor_choices.h"
 
 #include <algorithm>
 #include <array>

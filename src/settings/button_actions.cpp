@@ -1,4 +1,4 @@
-#include "pages/buttons/button_actions.h"
+#include "settings/button_actions.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "pages/sensor/cpi_scale.h"
+#include "settings/cpi_scale.h"
 
 #include <algorithm>
 
