@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "device/device_link.h"
+
+// What the tool tells the user about the last FindDevice, in the window's
+// status line and on the command line alike: one sentence, and for a mouse
+// this user may not open, the commands that install the udev rule.
+std::string FindResultText(FindResult result);
+// The shell lines that install the udev rule by hand and re-trigger the mouse.
+std::string UdevRuleInstallCommands();
