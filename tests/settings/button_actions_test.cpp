@@ -234,7 +234,7 @@ TEST(KeyName, NamesEveryListedKey) {
         {0x6C, ""},
         {0x88, ""},
         {0xAD, ""},
-        {0xE2, ""},
+        {0xE3, ""},
         {0x141, ""},
     };
     for (const auto& [key, name] : names) {

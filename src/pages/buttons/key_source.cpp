@@ -44,15 +44,23 @@ void RemoveAnyHook() {
 
 }  // namespace
 
-KeySourceList PlatformKeySources() {
+KeySourceList PlatformKeySources(const QString& platformName) {
     KeySourceList sources;
 #if KESTRINE_HAVE_XI
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // Under Wayland an X connection reaches only XWayland's clients, so raw X
+    // events would miss most keys: the global source is for X11 alone.
+    if (platformName == QLatin1String("xcb")) {
         sources.push_back(std::make_unique<XInputKeySource>());
     }
+#else
+    Q_UNUSED(platformName);
 #endif
     sources.push_back(std::make_unique<QtKeySource>());
     return sources;
+}
+
+KeySourceList PlatformKeySources() {
+    return PlatformKeySources(QGuiApplication::platformName());
 }
 
 void SetKeySourceFactory(std::function<KeySourceList()> factory) {
@@ -97,4 +105,8 @@ bool KeyHookInstalled() {
 
 bool KeyHookOwnedBy(const QObject* owner) {
     return Hook().source != nullptr && Hook().ownerAddress == owner;
+}
+
+bool KeyHookCapturesEverywhere() {
+    return Hook().source != nullptr && Hook().source->CapturesEverywhere();
 }

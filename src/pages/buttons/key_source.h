@@ -6,9 +6,11 @@
 #include <vector>
 
 class QObject;
+class QString;
 
-// A source of the desktop's key presses and releases, as Windows virtual-key
-// codes. It only listens: every key still reaches the window with the focus.
+// A source of key presses and releases, as Windows virtual-key codes named by
+// the key's physical position (settings/key_table.h). It only listens: every
+// key still reaches the window with the focus.
 class KeySource {
 public:
     // May be called on any thread; InstallKeyHook queues it onto the UI thread.
@@ -17,13 +19,17 @@ public:
     virtual ~KeySource() = default;  // stops the source
     // false: this source cannot run here (no X server, no application, ...).
     virtual bool Start(Sink sink) = 0;
+    // true: keys pressed in any application; false: only those typed into the tool.
+    virtual bool CapturesEverywhere() const = 0;
 };
 
 using KeySourceList = std::vector<std::unique_ptr<KeySource>>;
 
-// The sources to try, best first: XInput 2 raw key events when running on X11,
-// then an application-wide event filter that sees the keys typed into the tool.
-KeySourceList PlatformKeySources();
+// The sources to try on a Qt platform, best first: XInput 2 raw key events
+// when running on X11 ("xcb"), then an application-wide event filter that sees
+// the keys typed into the tool (Wayland and everything else).
+KeySourceList PlatformKeySources(const QString& platformName);
+KeySourceList PlatformKeySources();  // for the running application's platform
 
 // Tests put their own sources here. {} = PlatformKeySources.
 void SetKeySourceFactory(std::function<KeySourceList()> factory);
@@ -37,3 +43,5 @@ bool InstallKeyHook(QObject* owner, std::function<void(uint16_t, bool)> handler)
 void RemoveKeyHook(const QObject* owner);
 bool KeyHookInstalled();
 bool KeyHookOwnedBy(const QObject* owner);
+// Whether the installed hook sees keys pressed in other applications too.
+bool KeyHookCapturesEverywhere();

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <cerrno>
 
-#include "pages/buttons/key_source_keysyms.h"
+#include "settings/key_table.h"
 
 namespace {
 
@@ -52,17 +52,12 @@ bool NumLockOn(Display* display) {
     return numLockMask != 0 && (state.locked_mods & numLockMask) != 0;
 }
 
-// The key's own symbol, unshifted: Shift+A arrives as Shift_L, then a. Keypad
-// digits follow NumLock, as the virtual keys of the numeric pad do.
-KeySym SymbolOf(Display* display, KeyCode keyCode) {
-    const KeySym base = XkbKeycodeToKeysym(display, keyCode, 0, 0);
-    if (base >= XK_KP_Space && base <= XK_KP_Delete && NumLockOn(display)) {
-        const KeySym numeric = XkbKeycodeToKeysym(display, keyCode, 0, 1);
-        if ((numeric >= XK_KP_0 && numeric <= XK_KP_9) || numeric == XK_KP_Decimal) {
-            return numeric;
-        }
-    }
-    return base;
+// The key by its position; the layout's symbols play no part, except that
+// NumLock (asked only for the keypad keys it changes) decides what the
+// keypad's digit keys are.
+uint16_t VirtualKeyOf(Display* display, unsigned xKeycode) {
+    const bool numLockOn = XKeycodeFollowsNumLock(xKeycode) && NumLockOn(display);
+    return XKeycodeToVirtualKey(xKeycode, numLockOn);
 }
 
 }  // namespace
@@ -132,8 +127,7 @@ void XInputKeySource::HandlePendingEvents() {
         }
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            const KeySym symbol = SymbolOf(display_, static_cast<KeyCode>(raw->detail));
-            sink_(KeysymToVirtualKey(static_cast<uint32_t>(symbol)),
+            sink_(VirtualKeyOf(display_, static_cast<unsigned>(raw->detail)),
                   cookie->evtype == XI_RawKeyRelease);
         }
         XFreeEventData(display_, cookie);

@@ -21,6 +21,7 @@ public:
 
     // false without an X server or without XInput 2.1 (raw events for all clients).
     bool Start(Sink sink) override;
+    bool CapturesEverywhere() const override { return true; }
 
 private:
     void Run();

@@ -1,16 +1,55 @@
 #include "pages/buttons/keyboard_dlg.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "pages/buttons/key_source.h"
 #include "settings/button_actions.h"
+#include "settings/key_table.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
+
+namespace {
+
+constexpr char kCannotBeAssigned[] = "This key cannot be assigned to a mouse button";
+constexpr char kCapturedInThisWindow[] = "Keys are captured only while this window is active.";
+
+// The list: a bold, unselectable heading before each group, then its keys
+// with their virtual-key codes as data.
+QStandardItemModel* KeyListModel(QObject* parent) {
+    auto* model = new QStandardItemModel(parent);
+    bool first = true;
+    KeyGroup group{};
+    for (const AssignableKey& key : AssignableKeys()) {
+        if (first || key.group != group) {
+            auto* heading = new QStandardItem(KeyGroupName(key.group));
+            heading->setFlags(Qt::NoItemFlags);
+            QFont font = heading->font();
+            font.setBold(true);
+            heading->setFont(font);
+            model->appendRow(heading);
+            group = key.group;
+            first = false;
+        }
+        auto* item = new QStandardItem(QString::fromUtf8(key.listName));
+        item->setData(key.virtualKey, Qt::UserRole);
+        model->appendRow(item);
+    }
+    return model;
+}
+
+}  // namespace
 
 CKeyboard::CKeyboard(QWidget* parent) : QDialog(parent) {
     BuildLayout();
@@ -23,7 +62,7 @@ CKeyboard::~CKeyboard() {
 
 void CKeyboard::BuildLayout() {
     setWindowTitle("KEYBOARD KEY");
-    setMinimumSize(380, 150);
+    setMinimumSize(480, 190);
     auto* prompt = new QLabel("Enter a key:", this);
     prompt->setObjectName("keyPromptLabel");
     keyLabel_ = new QLabel(this);
@@ -31,6 +70,13 @@ void CKeyboard::BuildLayout() {
     keyLabel_->setFrameShape(QFrame::Box);
     keyLabel_->setAlignment(Qt::AlignCenter);
     keyLabel_->setMinimumSize(240, 32);
+    captureNote_ = new QLabel(kCapturedInThisWindow, this);
+    captureNote_->setObjectName("captureNoteLabel");
+    captureNote_->hide();
+    BuildKeyList();
+    auto* listPrompt = new QLabel("Or choose one:", this);
+    listPrompt->setObjectName("keyListLabel");
+    listPrompt->setBuddy(keyList_);
 
     shiftCheck_ = new QCheckBox("SHIFT", this);
     shiftCheck_->setObjectName("shiftCheck");
@@ -43,9 +89,14 @@ void CKeyboard::BuildLayout() {
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("keyboardOkButton");
 
-    auto* keyRow = new QHBoxLayout;
-    keyRow->addWidget(prompt);
-    keyRow->addWidget(keyLabel_, 1);
+    auto* keyRows = new QGridLayout;
+    keyRows->setHorizontalSpacing(12);
+    keyRows->addWidget(prompt, 0, 0);
+    keyRows->addWidget(keyLabel_, 0, 1);
+    keyRows->addWidget(captureNote_, 1, 1);
+    keyRows->addWidget(listPrompt, 2, 0);
+    keyRows->addWidget(keyList_, 2, 1);
+    keyRows->setColumnStretch(1, 1);
     auto* boxes = new QHBoxLayout;
     for (QCheckBox* box : {shiftCheck_, ctrlCheck_, winCheck_, altCheck_}) {
         boxes->addWidget(box);
@@ -57,15 +108,37 @@ void CKeyboard::BuildLayout() {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 12);
-    layout->addLayout(keyRow);
+    layout->addLayout(keyRows);
     layout->addSpacing(12);
     layout->addLayout(boxes);
     layout->addStretch();
     layout->addLayout(bottom);
+
+    // Keys typed into the list search it; the dialog opens with the focus
+    // elsewhere so that the first key pressed is captured.
+    shiftCheck_->setFocus();
+}
+
+void CKeyboard::BuildKeyList() {
+    keyList_ = new QComboBox(this);
+    keyList_->setObjectName("keyList");
+    keyList_->setEditable(true);
+    keyList_->setInsertPolicy(QComboBox::NoInsert);
+    keyList_->setMaxVisibleItems(16);
+    keyList_->setModel(KeyListModel(keyList_));
+    keyList_->setCurrentIndex(-1);
+    keyList_->lineEdit()->setPlaceholderText("Type to search");
+    auto* completer = new QCompleter(keyList_->model(), keyList_);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setMaxVisibleItems(16);
+    keyList_->setCompleter(completer);
 }
 
 void CKeyboard::ConnectSignals() {
     connect(okButton_, &QPushButton::clicked, this, &CKeyboard::OnOk);
+    connect(keyList_, &QComboBox::activated, this, &CKeyboard::OnKeyChosen);
 }
 
 void CKeyboard::InstallHook() {
@@ -74,6 +147,7 @@ void CKeyboard::InstallHook() {
     if (!installed) {
         ShowMessage(this, "hook failed.");
     }
+    captureNote_->setVisible(installed && !KeyHookCapturesEverywhere());
 }
 
 bool CKeyboard::CapturesKeys() const {
@@ -88,10 +162,42 @@ void CKeyboard::showEvent(QShowEvent* event) {
     }
 }
 
-void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool /*released*/) {
-    keyCapture.keyCode = virtualKey;
-    keyCapture.keyText = KeyName(virtualKey);
-    keyLabel_->setText(QString::fromStdString(keyCapture.keyText));
+bool CKeyboard::KeyListHasKeyboard() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return (focus && (focus == keyList_ || keyList_->isAncestorOf(focus))) ||
+           keyList_->view()->isVisible() || keyList_->completer()->popup()->isVisible();
+}
+
+void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool released) {
+    if (!released && KeyListHasKeyboard()) {
+        keysForTheList_.insert(virtualKey);
+    }
+    if (keysForTheList_.contains(virtualKey)) {
+        if (released) {
+            keysForTheList_.remove(virtualKey);
+        }
+        return;
+    }
+    keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken
+    keyList_->clearEditText();
+    TakeKey(virtualKey);
+}
+
+void CKeyboard::OnKeyChosen(int index) {
+    const QVariant virtualKey = keyList_->itemData(index, Qt::UserRole);
+    if (virtualKey.isValid()) {
+        TakeKey(static_cast<uint16_t>(virtualKey.toUInt()));
+    }
+}
+
+void CKeyboard::TakeKey(uint16_t virtualKey) {
+    // A key the mouse cannot send leaves no code behind: a modifier box ticked
+    // afterwards then gives the modifier alone, as the text says.
+    const bool assignable = KeyCanBeAssigned(virtualKey);
+    keyCapture.keyCode = assignable ? virtualKey : 0;
+    keyName_ = assignable ? KeyName(virtualKey) : std::string();
+    keyCapture.keyText = keyName_;
+    keyLabel_->setText(assignable ? QString::fromStdString(keyName_) : kCannotBeAssigned);
 }
 
 void CKeyboard::OnOk() {
@@ -106,7 +212,6 @@ void CKeyboard::OnOk() {
         {winCheck_, "Win+", kWinBit},
         {altCheck_, "Alt+", kAltBit},
     };
-    const std::string keyText = keyLabel_->text().toStdString();
     std::string prefix;
     keyCapture.modifiers = 0;
     for (const auto& entry : boxes) {
@@ -115,7 +220,7 @@ void CKeyboard::OnOk() {
             keyCapture.modifiers |= entry.bit;
         }
     }
-    keyCapture.keyText = prefix + keyText;
+    keyCapture.keyText = prefix + keyName_;
     accept();
 }
 

@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QDialog>
+#include <QSet>
 #include <cstdint>
+#include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
-// "KEYBOARD KEY": captures the next key pressed anywhere on the desktop and
-// lets the user add modifiers. On OK the result is in keyCapture.
+// "KEYBOARD KEY": captures the next key pressed (anywhere on the desktop
+// where the platform allows, else in this window) or takes one chosen from a
+// searchable list, and lets the user add modifiers. On OK the result is in
+// keyCapture.
 class CKeyboard : public QDialog {
     Q_OBJECT
 public:
@@ -26,15 +31,26 @@ protected:
 
 private:
     void BuildLayout();
+    void BuildKeyList();
     void ConnectSignals();
     void InstallHook();
     void OnKeyEvent(uint16_t virtualKey, bool released);
+    void OnKeyChosen(int index);
+    void TakeKey(uint16_t virtualKey);
+    bool KeyListHasKeyboard() const;
     void OnOk();
 
     QLabel* keyLabel_ = nullptr;
+    QComboBox* keyList_ = nullptr;
+    QLabel* captureNote_ = nullptr;
     QCheckBox* shiftCheck_ = nullptr;
     QCheckBox* ctrlCheck_ = nullptr;
     QCheckBox* winCheck_ = nullptr;
     QCheckBox* altCheck_ = nullptr;
     QPushButton* okButton_ = nullptr;
+
+    std::string keyName_;  // the taken key's name; the label may say more
+    // Keys pressed while typing into the list belong to the list: their
+    // releases are not captured either.
+    QSet<uint16_t> keysForTheList_;
 };

@@ -196,7 +196,9 @@ void CMouseSet::OnLeftHandedClicked(bool checked) {
 }
 
 void CMouseSet::LoadFromSettings() {
-    const bool leftHanded = ValuesOf(pendingSettings.buttons[kRightSlot]) == kLeftClick;
+    // LEFT CLICK on the right button means left-handed, whatever x and y hold.
+    const ButtonAction& right = pendingSettings.buttons[kRightSlot];
+    const bool leftHanded = right.kind == kLeftClick.kind && right.code == kLeftClick.code;
     leftHandedCheck_->setChecked(leftHanded);
     currentSlot = leftHanded ? kLeftSlot : kRightSlot;
     ShowRowOneLabel(leftHanded);

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/input-event-codes.h>
+
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -13,9 +19,9 @@
 #include <tuple>
 
 #include "pages/buttons/key_source.h"
-#include "pages/buttons/key_source_keysyms.h"
 #include "pages/buttons/key_source_qt.h"
 #include "settings/button_actions.h"
+#include "settings/key_table.h"
 #include "support/message_recorder.h"
 
 namespace {
@@ -24,7 +30,8 @@ namespace {
 // started with, as the real sources do.
 class FakeKeySource : public KeySource {
 public:
-    explicit FakeKeySource(bool starts) : starts_(starts) {}
+    explicit FakeKeySource(bool starts, bool everywhere = true)
+        : starts_(starts), everywhere_(everywhere) {}
     ~FakeKeySource() override {
         if (running_) {
             --live;
@@ -44,6 +51,7 @@ public:
         current = this;
         return true;
     }
+    bool CapturesEverywhere() const override { return everywhere_; }
     void Push(uint16_t virtualKey, bool released = false) { sink_(virtualKey, released); }
     Sink sink_;
 
@@ -53,11 +61,33 @@ public:
 
 private:
     bool starts_;
+    bool everywhere_;
     bool running_ = false;
 };
 
 void Deliver() {
     QCoreApplication::sendPostedEvents();
+}
+
+// A key as the platform hands it to a window: Qt's key and text, and the
+// physical key's X key code (evdev code + 8) as the native scan code.
+void SendKey(QWindow* window, QEvent::Type type, int evdevCode, int qtKey = Qt::Key_unknown,
+             const QString& text = {}, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(type, qtKey, modifiers, evdevCode + kXKeycodeOffset, 0, 0, text);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+void PressAndRelease(QWindow* window, int evdevCode, int qtKey = Qt::Key_unknown,
+                     const QString& text = {}) {
+    SendKey(window, QEvent::KeyPress, evdevCode, qtKey, text);
+    SendKey(window, QEvent::KeyRelease, evdevCode, qtKey, text);
+    Deliver();
+}
+
+KeySourceList InToolSourceOnly() {
+    KeySourceList list;
+    list.push_back(std::make_unique<QtKeySource>());
+    return list;
 }
 
 void Type(uint16_t virtualKey) {
@@ -85,11 +115,11 @@ protected:
     void TearDown() override { SetKeySourceFactory({}); }
 
     // The sources offered to the next hook, best first; true = it can start.
-    static void UseSources(std::vector<bool> starts) {
-        SetKeySourceFactory([starts] {
+    static void UseSources(std::vector<bool> starts, bool everywhere = true) {
+        SetKeySourceFactory([starts, everywhere] {
             KeySourceList list;
             for (bool s : starts) {
-                list.push_back(std::make_unique<FakeKeySource>(s));
+                list.push_back(std::make_unique<FakeKeySource>(s, everywhere));
             }
             return list;
         });
@@ -174,39 +204,56 @@ TEST_F(KeyboardDialogTest, OkWithoutKeyKeepsTheEarlierCodeAndGivesThePrefixesAlo
     }
 }
 
-TEST_F(KeyboardDialogTest, KeyWithoutNameEmptiesTheLabel) {
+TEST_F(KeyboardDialogTest, AKeyTheMouseCannotSendSaysSoAndLeavesNoCode) {
+    // No name (Mute, an unknown key), or a usage that names another key (Clear
+    // would be stored as the usage of I, Help as that of [).
+    for (uint16_t key : {0xAD, 0x00, 0x0C, 0x2F, 0x01}) {
+        SCOPED_TRACE(testing::Message() << "key " << key);
+        CKeyboard dialog;
+        dialog.show();
+        Type(0x41);
+        Type(key);
+        EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(),
+                  "This key cannot be assigned to a mouse button");
+        EXPECT_EQ(keyCapture.keyText, "");
+        EXPECT_EQ(keyCapture.keyCode, 0);
+        QTest::mouseClick(Child<QCheckBox>(dialog, "shiftCheck"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
+        // The text says Shift alone, and Shift alone is what gets stored.
+        EXPECT_EQ(keyCapture.keyText, "Shift+");
+        EXPECT_EQ(EncodeKeyAction(keyCapture), (ActionValues{0x02, 0x02, 0x00, 0}));
+    }
+}
+
+TEST_F(KeyboardDialogTest, OkWithOnlyAnUnassignableKeyGivesAnEmptyText) {
     CKeyboard dialog;
     dialog.show();
-    Type(0x41);
-    Type(0x88);
-    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "");
+    Type(0xAD);
+    QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(keyCapture.keyText, "");
-    EXPECT_EQ(keyCapture.keyCode, 0x88);
 }
 
 TEST_F(KeyboardDialogTest, EscAndEnterAreCapturedAndDoNotCloseIt) {
     // The in-tool source: the keys typed into the dialog are the ones captured.
-    SetKeySourceFactory([] {
-        KeySourceList list;
-        list.push_back(std::make_unique<QtKeySource>());
-        return list;
-    });
+    SetKeySourceFactory(InToolSourceOnly);
     CKeyboard dialog;
     dialog.show();
     QCheckBox* shift = Child<QCheckBox>(dialog, "shiftCheck");
     shift->setFocus();
-    const std::pair<Qt::Key, const char*> keys[] = {
-        {Qt::Key_Escape, "Esc"}, {Qt::Key_Return, "Enter"}, {Qt::Key_Enter, "Enter"}};
-    for (const auto& [key, name] : keys) {
-        QTest::keyClick(dialog.windowHandle(), key);
-        Deliver();
+    const std::tuple<int, Qt::Key, const char*> keys[] = {
+        {KEY_ESC, Qt::Key_Escape, "Esc"},
+        {KEY_ENTER, Qt::Key_Return, "Enter"},
+        {KEY_KPENTER, Qt::Key_Enter, "Enter"},
+    };
+    for (const auto& [code, key, name] : keys) {
+        PressAndRelease(dialog.windowHandle(), code, key);
         EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), name);
         EXPECT_TRUE(dialog.isVisible()) << name;
         EXPECT_EQ(dialog.result(), 0);
     }
     // Keys are passed on: Space toggles the focused box and is captured too.
-    QTest::keyClick(dialog.windowHandle(), Qt::Key_Space);
-    Deliver();
+    PressAndRelease(dialog.windowHandle(), KEY_SPACE, Qt::Key_Space, " ");
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Space");
     EXPECT_TRUE(shift->isChecked());
 }
@@ -284,17 +331,195 @@ TEST_F(KeyboardDialogTest, EventsFromAnotherThreadArriveOnTheUiThread) {
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Up Arrow ");
 }
 
+TEST_F(KeyboardDialogTest, SaysInOneLineWhenOnlyKeysTypedIntoItAreCaptured) {
+    struct Case {
+        std::vector<bool> starts;
+        bool everywhere;
+        bool noteShown;
+    };
+    const Case cases[] = {
+        {{true}, true, false},           // global source
+        {{false, true}, false, true},    // fell back to the in-tool filter
+        {{false, false}, false, false},  // nothing runs: "hook failed." says it
+    };
+    for (const Case& c : cases) {
+        UseSources(c.starts, c.everywhere);
+        messages.messages.clear();
+        CKeyboard dialog;
+        dialog.show();
+        QLabel* note = Child<QLabel>(dialog, "captureNoteLabel");
+        EXPECT_EQ(note->isVisible(), c.noteShown);
+        EXPECT_EQ(note->text(), "Keys are captured only while this window is active.");
+        const bool failed = !c.starts.back();
+        EXPECT_EQ(messages.messages, failed ? QStringList{"hook failed."} : QStringList{});
+    }
+}
+
+// The list of keys: grouped, searchable, and a choice there is a key press.
+class KeyListTest : public KeyboardDialogTest {
+protected:
+    void SetUp() override {
+        KeyboardDialogTest::SetUp();
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        list = Child<QComboBox>(dialog, "keyList");
+        label = Child<QLabel>(dialog, "keyLabel");
+    }
+
+    // Picks the entry with the mouse from the opened list.
+    void Pick(int row) {
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        const QModelIndex index = view->model()->index(row, 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        Deliver();
+    }
+
+    int RowOf(const QString& text) { return list->findText(text, Qt::MatchExactly); }
+
+    CKeyboard dialog;
+    QComboBox* list = nullptr;
+    QLabel* label = nullptr;
+};
+
+TEST_F(KeyListTest, ListsEveryAssignableKeyUnderItsGroup) {
+    EXPECT_TRUE(list->isEditable());
+    EXPECT_EQ(list->currentText(), "");
+    int keys = 0;
+    QStringList headings;
+    for (int row = 0; row < list->count(); ++row) {
+        const QModelIndex index = list->model()->index(row, 0);
+        if (list->itemData(row, Qt::UserRole).isValid()) {
+            ++keys;
+            EXPECT_TRUE(index.flags() & Qt::ItemIsSelectable) << list->itemText(row).toStdString();
+        } else {
+            headings << list->itemText(row);
+            EXPECT_FALSE(index.flags() & Qt::ItemIsSelectable);
+        }
+    }
+    EXPECT_EQ(keys, static_cast<int>(AssignableKeys().size()));
+    const QStringList expected = {"Letters",
+                                  "Digits",
+                                  "F1 to F24",
+                                  "Editing and navigation",
+                                  "Punctuation (by US-layout position)",
+                                  "Keypad",
+                                  "Modifiers",
+                                  "Media and browser",
+                                  "International"};
+    EXPECT_EQ(headings, expected);
+    EXPECT_EQ(list->itemText(RowOf("F13") - 13), "F1 to F24");
+}
+
+TEST_F(KeyListTest, ChoosingAKeyGivesWhatPressingItGives) {
+    // Each key is pressed through the in-tool source by its physical key, then
+    // chosen from the list; both must leave the same capture behind.
+    SetKeySourceFactory(InToolSourceOnly);
+    CKeyboard pressDialog;
+    pressDialog.show();
+    QWidget* focus = Child<QCheckBox>(pressDialog, "ctrlCheck");
+    for (const AssignableKey& key : AssignableKeys()) {
+        SCOPED_TRACE(key.listName);
+        int evdev = 0;
+        while (evdev < 256 && EvdevToVirtualKey(evdev, true) != key.virtualKey) {
+            ++evdev;
+        }
+        ASSERT_LT(evdev, 256) << "no key position gives it";
+        focus->setFocus();
+        keyCapture = {};
+        // Qt key 0 stands for a keypad digit: NumLock is on.
+        SendKey(pressDialog.windowHandle(), QEvent::KeyPress, evdev, Qt::Key_0);
+        Deliver();
+        const KeyCaptureState pressed = keyCapture;
+        const QString pressedLabel = Child<QLabel>(pressDialog, "keyLabel")->text();
+        SendKey(pressDialog.windowHandle(), QEvent::KeyRelease, evdev, Qt::Key_0);
+
+        keyCapture = {};
+        Pick(RowOf(QString::fromUtf8(key.listName)));
+        EXPECT_EQ(list->currentText(), QString::fromUtf8(key.listName));
+        EXPECT_EQ(keyCapture.keyCode, pressed.keyCode);
+        EXPECT_EQ(keyCapture.keyText, pressed.keyText);
+        EXPECT_FALSE(pressed.keyText.empty());
+        EXPECT_EQ(EncodeKeyAction(keyCapture), EncodeKeyAction(pressed));
+        EXPECT_EQ(label->text(), pressedLabel);
+    }
+}
+
+TEST_F(KeyListTest, ChoiceTakesTheModifierBoxesAndOk) {
+    Pick(RowOf("F13"));
+    QTest::mouseClick(Child<QCheckBox>(dialog, "ctrlCheck"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
+    EXPECT_EQ(keyCapture.keyText, "CTRL+F13");
+    EXPECT_EQ(EncodeKeyAction(keyCapture), (ActionValues{0x02, 0x01, 0x7C, 0}));
+}
+
+TEST_F(KeyListTest, TypingFiltersTheListAndEnterChooses) {
+    QLineEdit* edit = list->lineEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, "refr");
+    QAbstractItemView* popup = list->completer()->popup();
+    ASSERT_TRUE(popup->isVisible());
+    ASSERT_EQ(popup->model()->rowCount(), 1);
+    EXPECT_EQ(popup->model()->index(0, 0).data().toString(), "Browser Refresh");
+    QTest::keyClick(popup, Qt::Key_Down);
+    QTest::keyClick(popup, Qt::Key_Return);
+    Deliver();
+    EXPECT_EQ(label->text(), "Browser Refresh");
+    EXPECT_EQ(keyCapture.keyCode, 0xA8);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(KeyboardDialogTest, KeysTypedIntoTheListSearchItAndAreNotCaptured) {
+    SetKeySourceFactory(InToolSourceOnly);
+    CKeyboard dialog;
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QComboBox* list = Child<QComboBox>(dialog, "keyList");
+    QLabel* label = Child<QLabel>(dialog, "keyLabel");
+    list->lineEdit()->setFocus();
+    PressAndRelease(dialog.windowHandle(), KEY_F, Qt::Key_F, "f");
+    PressAndRelease(dialog.windowHandle(), KEY_1, Qt::Key_1, "1");
+    EXPECT_EQ(list->lineEdit()->text(), "f1");  // each key once
+    EXPECT_EQ(label->text(), "");
+
+    // Outside the list the same keys are captured, and the list lets go of its text.
+    Child<QCheckBox>(dialog, "winCheck")->setFocus();
+    PressAndRelease(dialog.windowHandle(), KEY_F, Qt::Key_F, "f");
+    EXPECT_EQ(label->text(), "F");
+    EXPECT_EQ(list->lineEdit()->text(), "");
+}
+
+TEST_F(KeyListTest, AKeyThatLeavesTheListIsNotCapturedOnItsRelease) {
+    list->lineEdit()->setFocus();
+    FakeKeySource::current->Push(0x09);  // Tab, pressed in the list ...
+    Deliver();
+    Child<QCheckBox>(dialog, "shiftCheck")->setFocus();
+    FakeKeySource::current->Push(0x09, true);  // ... released outside it
+    Deliver();
+    EXPECT_EQ(label->text(), "");
+    Type(0x09);  // pressed outside: captured
+    EXPECT_EQ(label->text(), "Tab");
+}
+
+TEST_F(KeyListTest, ThePressedKeyWinsOverAnEarlierChoice) {
+    Pick(RowOf("Keypad 7"));
+    EXPECT_EQ(label->text(), "7");
+    EXPECT_EQ(keyCapture.keyCode, 0x67);
+    Type(0x41);
+    EXPECT_EQ(label->text(), "A");
+    EXPECT_EQ(list->currentText(), "");
+}
+
 using KeyEvents = std::vector<std::pair<uint16_t, bool>>;
 
 // A window with a focused check box, and the in-tool source hooked to it.
 class QtKeySourceTest : public testing::Test {
 protected:
     void SetUp() override {
-        SetKeySourceFactory([] {
-            KeySourceList list;
-            list.push_back(std::make_unique<QtKeySource>());
-            return list;
-        });
+        SetKeySourceFactory(InToolSourceOnly);
         box = new QCheckBox("box", &window);  // ignores A, which goes on to the window
         window.show();
         box->setFocus();
@@ -314,9 +539,9 @@ protected:
 };
 
 TEST_F(QtKeySourceTest, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
-    QTest::keyClick(window.windowHandle(), Qt::Key_A);
-    QTest::keyClick(window.windowHandle(), Qt::Key_A);
-    Deliver();
+    EXPECT_FALSE(KeyHookCapturesEverywhere());
+    PressAndRelease(window.windowHandle(), KEY_A, Qt::Key_A, "a");
+    PressAndRelease(window.windowHandle(), KEY_A, Qt::Key_A, "a");
     const KeyEvents expected = {{0x41, false}, {0x41, true}, {0x41, false}, {0x41, true}};
     EXPECT_EQ(events, expected);
 }
@@ -324,65 +549,74 @@ TEST_F(QtKeySourceTest, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
 TEST_F(QtKeySourceTest, DeliversEveryKeyOfAChordInOneLoopPass) {
     // Handed to the window back to back with no event loop run between them,
     // the way a burst of key events from the platform arrives.
-    const std::tuple<QEvent::Type, int, Qt::KeyboardModifiers> chord[] = {
-        {QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier},
-        {QEvent::KeyPress, Qt::Key_A, Qt::ShiftModifier},
-        {QEvent::KeyRelease, Qt::Key_A, Qt::ShiftModifier},
-        {QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier},
+    const std::tuple<QEvent::Type, int, int, Qt::KeyboardModifiers> chord[] = {
+        {QEvent::KeyPress, KEY_LEFTSHIFT, Qt::Key_Shift, Qt::ShiftModifier},
+        {QEvent::KeyPress, KEY_A, Qt::Key_A, Qt::ShiftModifier},
+        {QEvent::KeyRelease, KEY_A, Qt::Key_A, Qt::ShiftModifier},
+        {QEvent::KeyRelease, KEY_LEFTSHIFT, Qt::Key_Shift, Qt::NoModifier},
     };
-    for (const auto& [type, key, modifiers] : chord) {
-        QKeyEvent event(type, key, modifiers);
-        QCoreApplication::sendEvent(window.windowHandle(), &event);
+    for (const auto& [type, code, key, modifiers] : chord) {
+        SendKey(window.windowHandle(), type, code, key, {}, modifiers);
     }
     Deliver();
     const KeyEvents expected = {{0xA0, false}, {0x41, false}, {0x41, true}, {0xA0, true}};
     EXPECT_EQ(events, expected);
 }
 
-TEST(QtKeySource, MapsQtKeysToVirtualKeys) {
+TEST(QtKeySource, TakesThePhysicalKeyNotTheSymbol) {
     struct Case {
-        int key;
+        quint32 scanCode;  // X key code
+        int key;           // what the layout made of it
         Qt::KeyboardModifiers modifiers;
-        quint32 scanCode;
         uint16_t virtualKey;
     };
     const Case cases[] = {
-        {Qt::Key_A, Qt::NoModifier, 0, 0x41},
-        {Qt::Key_A, Qt::ShiftModifier, 0, 0x41},
-        {Qt::Key_7, Qt::NoModifier, 0, 0x37},
-        {Qt::Key_7, Qt::KeypadModifier, 0, 0x67},
-        {Qt::Key_Plus, Qt::KeypadModifier, 0, 0x6B},
-        {Qt::Key_Escape, Qt::NoModifier, 0, 0x1B},
-        {Qt::Key_Return, Qt::NoModifier, 0, 0x0D},
-        {Qt::Key_F1, Qt::NoModifier, 0, 0x70},
-        {Qt::Key_F13, Qt::NoModifier, 0, 0x7C},
-        {Qt::Key_Shift, Qt::ShiftModifier, 50, 0xA0},
-        {Qt::Key_Shift, Qt::ShiftModifier, 62, 0xA1},
-        {Qt::Key_Control, Qt::ControlModifier, 105, 0xA3},
-        {Qt::Key_Alt, Qt::AltModifier, 0, 0xA4},
-        {Qt::Key_Meta, Qt::MetaModifier, 134, 0x5C},
-        {Qt::Key_Up, Qt::NoModifier, 0, 0x26},
-        {Qt::Key_BracketLeft, Qt::NoModifier, 0, 0xDB},
-        {Qt::Key_VolumeUp, Qt::NoModifier, 0, 0xAF},
-        {Qt::Key_Exclam, Qt::ShiftModifier, 0, 0},
+        {KEY_A + 8, Qt::Key_A, Qt::NoModifier, 0x41},
+        {KEY_Q + 8, Qt::Key_A, Qt::NoModifier, 0x51},           // French layout: A on Q
+        {KEY_MINUS + 8, Qt::Key_ssharp, Qt::NoModifier, 0xBD},  // German: ß on minus
+        {KEY_Y + 8, Qt::Key_Z, Qt::NoModifier, 0x59},           // German: Z on Y
+        {191, Qt::Key_Tools, Qt::NoModifier, 0x7C},             // F13, XF86Tools in the keymap
+        {KEY_RIGHTSHIFT + 8, Qt::Key_Shift, Qt::ShiftModifier, 0xA1},
+        {KEY_RIGHTCTRL + 8, Qt::Key_Control, Qt::ControlModifier, 0xA3},
+        {KEY_RIGHTMETA + 8, Qt::Key_Meta, Qt::MetaModifier, 0x5C},
+        {KEY_REFRESH + 8, Qt::Key_Reload, Qt::NoModifier, 0xA8},
+        {KEY_KP7 + 8, Qt::Key_7, Qt::KeypadModifier, 0x67},        // NumLock on
+        {KEY_KP7 + 8, Qt::Key_Home, Qt::KeypadModifier, 0x24},     // NumLock off
+        {KEY_KPDOT + 8, Qt::Key_Comma, Qt::KeypadModifier, 0x6E},  // German decimal comma
+        {KEY_KPDOT + 8, Qt::Key_Delete, Qt::KeypadModifier, 0x2E},
+        {KEY_KPPLUS + 8, Qt::Key_Plus, Qt::KeypadModifier, 0x6B},
+        {0, Qt::Key_A, Qt::NoModifier, 0},  // no physical key: nothing to bind
     };
     for (const Case& c : cases) {
         QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.scanCode, 0, 0);
-        EXPECT_EQ(QtKeyToVirtualKey(event), c.virtualKey) << "Qt key " << c.key;
+        EXPECT_EQ(QtKeyToVirtualKey(event), c.virtualKey) << "scan code " << c.scanCode;
     }
 }
 
-TEST(KeysymToVirtualKey, KeepsLeftAndRightApart) {
-    const std::pair<uint32_t, uint16_t> cases[] = {
-        {0x0061, 0x41}, {0x0041, 0x41}, {0x007A, 0x5A},     {0x0030, 0x30}, {0xFFB5, 0x65},
-        {0xFFBE, 0x70}, {0xFFD5, 0x87}, {0xFFE1, 0xA0},     {0xFFE2, 0xA1}, {0xFFE3, 0xA2},
-        {0xFFE4, 0xA3}, {0xFFE9, 0xA4}, {0xFFEA, 0xA5},     {0xFE03, 0xA5}, {0xFFEB, 0x5B},
-        {0xFFEC, 0x5C}, {0xFF1B, 0x1B}, {0xFF0D, 0x0D},     {0xFF13, 0x13}, {0x0020, 0x20},
-        {0x0060, 0xC0}, {0x005C, 0xDC}, {0x1008FF13, 0xAF}, {0xFF52, 0x26}, {0x0021, 0},
-        {0x00E9, 0},    {0, 0},
+TEST(PlatformKeySources, GlobalCaptureOnX11OnlyThenTheInToolFilter) {
+    struct Case {
+        const char* platform;
+        std::vector<bool> everywhere;  // per source, best first
     };
-    for (const auto& [keysym, virtualKey] : cases) {
-        EXPECT_EQ(KeysymToVirtualKey(keysym), virtualKey) << std::hex << "keysym " << keysym;
+    const Case cases[] = {
+#if KESTRINE_HAVE_XI
+        {"xcb", {true, false}},
+#else
+        {"xcb", {false}},
+#endif
+        {"wayland", {false}},
+        {"wayland-egl", {false}},
+        {"offscreen", {false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.platform);
+        const KeySourceList sources = PlatformKeySources(QString::fromUtf8(c.platform));
+        std::vector<bool> everywhere;
+        for (const auto& source : sources) {
+            everywhere.push_back(source->CapturesEverywhere());
+        }
+        EXPECT_EQ(everywhere, c.everywhere);
+        EXPECT_NE(dynamic_cast<QtKeySource*>(sources.back().get()), nullptr);
     }
 }
 

@@ -30,6 +30,7 @@ public:
         current = this;
         return true;
     }
+    bool CapturesEverywhere() const override { return true; }
     ~TypingKeySource() override {
         if (current == this) {
             current = nullptr;
@@ -257,6 +258,37 @@ TEST_F(MouseSetTest, LeftHandedSettingsLoadAsLeftHanded) {
     EXPECT_EQ(rowOneLabel->text(), "Right Button");
     EXPECT_EQ(buttons[0]->text(), "RIGHT CLICK");
     EXPECT_EQ(page.CurrentSlot(), 1);
+}
+
+TEST_F(MouseSetTest, LeftHandedIsReadFromKindAndCodeAlone) {
+    struct Case {
+        ButtonAction right;
+        bool leftHanded;
+    };
+    const Case cases[] = {
+        {{0x00, 0x01, 0, 0, 8}, true},
+        {{0x00, 0x01, 5, 0, 8}, true},  // x and y are not part of the rule
+        {{0x00, 0x01, 0, 7, 8}, true},
+        {{0x00, 0x01, 0xFFFF, 0xFFFF, 8}, true},
+        {{0x00, 0x02, 0, 0, 8}, false},
+        {{0x01, 0x01, 0, 0, 8}, false},  // SCROLL UP has the same code
+        {{0x02, 0x01, 0, 0, 8}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "kind " << int(c.right.kind) << " code " << int(c.right.code) << " x "
+                     << c.right.x << " y " << c.right.y);
+        LoadDefaultSettings(pendingSettings);
+        AssignAction(pendingSettings.buttons[0], FindActionByCommand(8024)->values);  // MUTE
+        pendingSettings.buttons[1] = c.right;
+        page.LoadFromSettings();
+        EXPECT_EQ(leftHanded->isChecked(), c.leftHanded);
+        EXPECT_EQ(rowOneLabel->text(), c.leftHanded ? "Left Button" : "Right Button");
+        EXPECT_EQ(page.CurrentSlot(), c.leftHanded ? 0 : 1);
+        if (c.leftHanded) {
+            EXPECT_EQ(buttons[0]->text(), "MUTE");
+        }
+    }
 }
 
 TEST_F(MouseSetTest, ExchangeThereAndBackRestoresBothSlots) {
