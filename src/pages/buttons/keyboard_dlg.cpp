@@ -35,6 +35,8 @@ QStandardItemModel* KeyListModel(QObject* parent) {
         if (first || key.group != group) {
             auto* heading = new QStandardItem(KeyGroupName(key.group));
             heading->setFlags(Qt::NoItemFlags);
+            // Unselectable, but a heading to read, not a greyed-out key.
+            heading->setForeground(QApplication::palette().brush(QPalette::WindowText));
             QFont font = heading->font();
             font.setBold(true);
             heading->setFont(font);
@@ -169,14 +171,14 @@ bool CKeyboard::KeyListHasKeyboard() const {
 }
 
 void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool released) {
-    if (!released && KeyListHasKeyboard()) {
-        keysForTheList_.insert(virtualKey);
-    }
-    if (keysForTheList_.contains(virtualKey)) {
-        if (released) {
-            keysForTheList_.remove(virtualKey);
+    if (released) {
+        if (!keysPressed_.remove(virtualKey)) {
+            return;
         }
-        return;
+    } else if (KeyListHasKeyboard()) {
+        return;  // typed into the list: a search, not a key to bind
+    } else {
+        keysPressed_.insert(virtualKey);
     }
     keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken
     keyList_->clearEditText();

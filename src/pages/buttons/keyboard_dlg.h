@@ -50,7 +50,8 @@ private:
     QPushButton* okButton_ = nullptr;
 
     std::string keyName_;  // the taken key's name; the label may say more
-    // Keys pressed while typing into the list belong to the list: their
-    // releases are not captured either.
-    QSet<uint16_t> keysForTheList_;
+    // Keys whose press this dialog captured. A release counts only after its
+    // press: keys typed into the list and the Enter that opened the dialog
+    // are not captured when they come up.
+    QSet<uint16_t> keysPressed_;
 };

@@ -258,6 +258,20 @@ TEST_F(KeyboardDialogTest, EscAndEnterAreCapturedAndDoNotCloseIt) {
     EXPECT_TRUE(shift->isChecked());
 }
 
+TEST_F(KeyboardDialogTest, AReleaseWithoutItsPressIsNotCaptured) {
+    // The Enter that chose "KEYBOARD KEY" in the menu comes up in the open dialog.
+    keyCapture.keyCode = 0x41;
+    CKeyboard dialog;
+    dialog.show();
+    FakeKeySource::current->Push(0x0D, true);
+    Deliver();
+    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "");
+    EXPECT_EQ(keyCapture.keyCode, 0x41);
+    FakeKeySource::current->Push(0x0D);
+    Deliver();
+    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Enter");
+}
+
 TEST_F(KeyboardDialogTest, NoSourceShowsHookFailedAndOkStillWorks) {
     UseSources({false, false});
     CKeyboard dialog;
