@@ -3,25 +3,14 @@
 # into another window while "KEYBOARD KEY" is open is captured, and menu
 # actions, the captured key with modifiers and a fixed CPI pair reach the
 # simulated mouse's memory file after APPLY with their action bytes, and load
-# back after a restart.
+# back after a restart. Keys are captured by their physical position: the F13
+# key (XF86Tools in the default keymap) binds F13, and the German layout's ß
+# binds the usage of the US minus key, where ß is.
+# Controls are found by what they say, on the accessibility bus.
 source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/accessibility.bash"
 TITLE="Kestrine XQ3 8k v2 Configuration Tool"
 FILE="$WORK/mouse.bin"
-
-# Positions inside the main window and the dialogs, as laid out by the tool.
-TAB_X=379 TAB_Y=113          # the "  Button Mapping  " tab
-ROW_X=281 ROW_Y=190 ROW_STEP=32
-
-click() {
-    xdotool mousemove --sync --window "$1" "$2" "$3" click 1
-    sleep 0.3
-}
-
-window_size() {
-    local geometry
-    geometry=$(xdotool getwindowgeometry --shell "$1")
-    echo $(sed -n 's/^WIDTH=//p;s/^HEIGHT=//p' <<<"$geometry")
-}
 
 wait_gone() {
     for _ in $(seq 1 100); do
@@ -31,11 +20,12 @@ wait_gone() {
     fail "window '$1' did not close"
 }
 
-# open_menu ROW KEYS...: opens the action menu of a row and walks it by keyboard.
+# open_menu ROW_LABEL KEYS...: opens the action menu of the row named by its
+# label and walks the menu by keyboard.
 open_menu() {
     local row=$1
     shift
-    click "$MAIN" "$ROW_X" $((ROW_Y + ROW_STEP * (row - 1)))
+    click_widget "$TITLE" "push button" "right of $row"
     xdotool key --delay 80 "$@"
     sleep 0.3
 }
@@ -46,7 +36,7 @@ start_program() {
     PIDS+=("$PROGRAM_PID")
     MAIN=$(wait_for_window "$TITLE")
     wait_for_window "Simulated mouse" >/dev/null
-    click "$MAIN" "$TAB_X" "$TAB_Y"
+    click_widget "$TITLE" "page tab" "Button Mapping"
 }
 
 # slot_bytes K: kind, code, x (2), y (2) and filter of slot K in the memory file.
@@ -54,60 +44,81 @@ slot_bytes() {
     od -An -tx1 -v -j $((55 + 7 * $1)) -N7 "$FILE" | tr -s ' ' | sed 's/^ //;s/ $//'
 }
 
+expect_slot() {
+    local slot=$1 expected=$2 actual
+    actual=$(slot_bytes "$slot")
+    [ "$actual" = "$expected" ] || fail "slot $slot holds '$actual', expected '$expected'"
+}
+
+apply() {
+    local before
+    before=$(md5sum <"$FILE")
+    click_widget "$TITLE" "push button" "APPLY"
+    for _ in $(seq 1 50); do
+        [ "$(md5sum <"$FILE")" != "$before" ] && return 0
+        sleep 0.1
+    done
+    fail "APPLY did not reach the mouse"
+}
+
+# capture_key ROW_LABEL KEY: KEYBOARD KEY for a row, KEY typed into the other
+# window, then OK.
+capture_key() {
+    open_menu "$1" Down Down Return
+    wait_for_window "KEYBOARD KEY" >/dev/null
+    xdotool windowfocus --sync "$OTHER"
+    xdotool key "$2"
+    sleep 0.5
+    click_widget "KEYBOARD KEY" "push button" "OK"
+    wait_gone "KEYBOARD KEY"
+}
+
+# grab_rows NAME: pictures of row 1's button and of the buttons of rows 2 to 6.
 grab_rows() {
-    import -window "$MAIN" "$WORK/main.png"
-    convert "$WORK/main.png" -crop "200x24+181+$((ROW_Y - 12))" +repage "$WORK/$1-row1.png"
-    convert "$WORK/main.png" -crop "200x152+181+$((ROW_Y + ROW_STEP - 12))" +repage "$WORK/$1-rows.png"
+    local x y w h x6 y6 w6 h6
+    import -window root "$WORK/screen.png"
+    read -r x y w h < <(widget_rect "$TITLE" "push button" "right of Right Button")
+    convert "$WORK/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$WORK/$1-row1.png"
+    read -r x y w h < <(widget_rect "$TITLE" "push button" "right of Middle Button")
+    read -r x6 y6 w6 h6 < <(widget_rect "$TITLE" "push button" "right of Wheel Down")
+    convert "$WORK/screen.png" -crop "${w}x$((y6 + h6 - y))+${x}+${y}" +repage "$WORK/$1-rows.png"
 }
 
 start_x
+start_accessibility
 start_program
 xmessage -name other "another window" >/dev/null 2>&1 &
 PIDS+=($!)
 OTHER=$(wait_for_window other)
 
 # Row 1: KEYBOARD KEY; the keys go to the other window, SHIFT and CTRL are ticked.
-open_menu 1 Down Down Return
-DIALOG=$(wait_for_window "KEYBOARD KEY")
+open_menu "Right Button" Down Down Return
+wait_for_window "KEYBOARD KEY" >/dev/null
 xdotool windowfocus --sync "$OTHER"
 xdotool key shift+a
 sleep 0.5
 [ "$(xdotool getwindowfocus)" = "$OTHER" ] || fail "the other window lost the focus"
-click "$DIALOG" 23 75  # SHIFT
-click "$DIALOG" 90 75  # CTRL
-read -r width height < <(window_size "$DIALOG")
-click "$DIALOG" $((width - 57)) $((height - 24))  # OK
+click_widget "KEYBOARD KEY" "check box" "SHIFT"
+click_widget "KEYBOARD KEY" "check box" "CTRL"
+click_widget "KEYBOARD KEY" "push button" "OK"
 wait_gone "KEYBOARD KEY"
 
 # Row 2: FIXED CPI with X and Y apart: X stays 400, Y becomes 1600.
-open_menu 2 Down Down Down Right Down Return
-DIALOG=$(wait_for_window "FIXED CPI")
-read -r width height < <(window_size "$DIALOG")
-click "$DIALOG" 18 20  # X/Y Settings
-click "$DIALOG" $((width - 52)) 75  # the Y field
+open_menu "Middle Button" Down Down Down Right Down Return
+wait_for_window "FIXED CPI" >/dev/null
+click_widget "FIXED CPI" "check box" "X/Y Settings"
+click_widget "FIXED CPI" "text" "right of Y:"
 xdotool key ctrl+a
 xdotool type 1600
-click "$DIALOG" $((width - 53)) $((height - 23))  # OK
+click_widget "FIXED CPI" "push button" "OK"
 wait_gone "FIXED CPI"
 
-open_menu 3 Down Right Down Down Down Down Return   # MOUSE > BACK
-open_menu 4 Down Down Down Right Return             # CPI > CPI LOOP
-open_menu 5 Down Down Down Down Right Down Down Down Return  # MEDIA > MUTE
-open_menu 6 Down Down Down Down Down Return         # DISABLE
+open_menu "Forward Button" Down Right Down Down Down Down Return  # MOUSE > BACK
+open_menu "Back Button" Down Down Down Right Return              # CPI > CPI LOOP
+open_menu "Wheel Up" Down Down Down Down Right Down Down Down Return  # MEDIA > MUTE
+open_menu "Wheel Down" Down Down Down Down Down Return           # DISABLE
+apply
 
-before=$(slot_bytes 1)
-read -r width height < <(window_size "$MAIN")
-click "$MAIN" $((width - 60)) $((height - 21))  # APPLY
-for _ in $(seq 1 50); do
-    [ "$(slot_bytes 1)" != "$before" ] && break
-    sleep 0.1
-done
-
-expect_slot() {
-    local slot=$1 expected=$2 actual
-    actual=$(slot_bytes "$slot")
-    [ "$actual" = "$expected" ] || fail "slot $slot holds '$actual', expected '$expected'"
-}
 expect_slot 1 "02 03 04 00 00 00 08"  # Shift+Ctrl+A
 expect_slot 2 "0c 00 90 01 40 06 08"  # X 400, Y 1600
 expect_slot 3 "00 08 00 00 00 00 08"  # BACK
@@ -132,4 +143,15 @@ cmp -s "$FILE" "$WORK/applied.bin" || fail "the restart changed the memory file"
     fail "rows 2 to 6 look different after the restart"
 [ "$(compare -metric AE "$WORK/before-row1.png" "$WORK/after-row1.png" null: 2>&1)" != "0" ] ||
     fail "row 1 still shows the capture's own text after the restart"
+
+# By position: the real F13 key (X key code 191), which the default keymap
+# calls XF86Tools, binds F13; under the German layout the ß key binds the US
+# minus position. The key code is given as a number: by name xdotool would
+# press the first key carrying XF86Tools, key code 179 (the Tools key).
+capture_key "Back Button" 191
+setxkbmap de || fail "setxkbmap de failed"
+capture_key "Wheel Up" ssharp
+apply
+expect_slot 4 "02 00 7c 00 00 00 08"  # F13
+expect_slot 6 "02 00 2d 00 00 00 08"  # ß, on the minus key
 echo "PASS"
