@@ -180,8 +180,7 @@ void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool released) {
     } else {
         keysPressed_.insert(virtualKey);
     }
-    keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken
-    keyList_->clearEditText();
+    keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken; empties the field
     TakeKey(virtualKey);
 }
 
