@@ -1,5 +1,6 @@
 #include "pages/buttons/key_source.h"
 
+#include <xkbcommon/xkbcommon.h>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
@@ -13,7 +14,7 @@ struct HookState {
     std::unique_ptr<KeySource> source;
     QPointer<QObject> owner;
     const QObject* ownerAddress = nullptr;  // for RemoveKeyHook after the owner is gone
-    std::function<void(uint16_t, bool)> handler;
+    std::function<void(const KeyEvent&)> handler;
     uint64_t generation = 0;  // events of an earlier hook still queued are dropped
 };
 
@@ -27,12 +28,24 @@ std::function<KeySourceList()>& Factory() {
     return factory;
 }
 
-void Deliver(uint64_t generation, uint16_t virtualKey, bool released) {
+void Deliver(uint64_t generation, const KeyEvent& event) {
     HookState& hook = Hook();
     if (hook.source && hook.generation == generation && hook.owner && hook.handler) {
-        hook.handler(virtualKey, released);
+        hook.handler(event);
     }
 }
+
+// Dead keys type nothing by themselves; their spacing forms name them.
+struct DeadKey {
+    uint32_t keysym;
+    char32_t character;
+};
+constexpr DeadKey kDeadKeys[] = {
+    {XKB_KEY_dead_grave, U'`'},          {XKB_KEY_dead_acute, U'\u00B4'},
+    {XKB_KEY_dead_circumflex, U'^'},     {XKB_KEY_dead_tilde, U'~'},
+    {XKB_KEY_dead_diaeresis, U'\u00A8'}, {XKB_KEY_dead_cedilla, U'\u00B8'},
+    {XKB_KEY_dead_caron, U'\u02C7'},     {XKB_KEY_dead_abovering, U'\u02DA'},
+};
 
 void RemoveAnyHook() {
     HookState& hook = Hook();
@@ -67,17 +80,16 @@ void SetKeySourceFactory(std::function<KeySourceList()> factory) {
     Factory() = std::move(factory);
 }
 
-bool InstallKeyHook(QObject* owner, std::function<void(uint16_t, bool)> handler) {
+bool InstallKeyHook(QObject* owner, std::function<void(const KeyEvent&)> handler) {
     RemoveAnyHook();
     if (!QCoreApplication::instance()) {
         return false;
     }
     HookState& hook = Hook();
     const uint64_t generation = ++hook.generation;
-    auto sink = [generation](uint16_t virtualKey, bool released) {
+    auto sink = [generation](const KeyEvent& event) {
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [generation, virtualKey, released] { Deliver(generation, virtualKey, released); },
+            QCoreApplication::instance(), [generation, event] { Deliver(generation, event); },
             Qt::QueuedConnection);
     };
     KeySourceList candidates = Factory() ? Factory()() : PlatformKeySources();
@@ -109,4 +121,13 @@ bool KeyHookOwnedBy(const QObject* owner) {
 
 bool KeyHookCapturesEverywhere() {
     return Hook().source != nullptr && Hook().source->CapturesEverywhere();
+}
+
+char32_t KeysymCharacter(uint32_t keysym) {
+    for (const DeadKey& dead : kDeadKeys) {
+        if (dead.keysym == keysym) {
+            return dead.character;
+        }
+    }
+    return xkb_keysym_to_utf32(keysym);
 }

@@ -8,13 +8,23 @@
 class QObject;
 class QString;
 
+// One key press or release, by the key's position.
+struct KeyEvent {
+    uint16_t virtualKey = 0;
+    bool released = false;
+    // What the current layout types on that key without modifiers, where the
+    // source can tell (ß on the German layout's minus key); 0 = unknown. Shown
+    // beside the key's name, never stored.
+    char32_t layoutCharacter = 0;
+};
+
 // A source of key presses and releases, as Windows virtual-key codes named by
 // the key's physical position (settings/key_table.h). It only listens: every
 // key still reaches the window with the focus.
 class KeySource {
 public:
     // May be called on any thread; InstallKeyHook queues it onto the UI thread.
-    using Sink = std::function<void(uint16_t virtualKey, bool released)>;
+    using Sink = std::function<void(const KeyEvent&)>;
 
     virtual ~KeySource() = default;  // stops the source
     // false: this source cannot run here (no X server, no application, ...).
@@ -38,10 +48,15 @@ void SetKeySourceFactory(std::function<KeySourceList()> factory);
 // on the UI thread for as long as `owner` lives and the hook stays installed.
 // A hook still installed is removed first, so there is never more than one.
 // false: no source could start, and no hook is installed.
-bool InstallKeyHook(QObject* owner, std::function<void(uint16_t, bool)> handler);
+bool InstallKeyHook(QObject* owner, std::function<void(const KeyEvent&)> handler);
 // Removes the hook if `owner` installed it; a later owner's hook stays.
 void RemoveKeyHook(const QObject* owner);
 bool KeyHookInstalled();
 bool KeyHookOwnedBy(const QObject* owner);
 // Whether the installed hook sees keys pressed in other applications too.
 bool KeyHookCapturesEverywhere();
+
+// The character an X keysym types, or 0 for none (function keys, dead keys
+// without a spacing form). Qt reports keysyms as native virtual keys on X11
+// and Wayland, so both sources use it.
+char32_t KeysymCharacter(uint32_t keysym);

@@ -14,6 +14,15 @@ bool NumLockOnFor(const QKeyEvent& event) {
     return (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Period || key == Qt::Key_Comma;
 }
 
+// The native virtual key is the keysym on X11 and Wayland; it carries the
+// modifiers held, so only a key pressed alone tells what the key itself types.
+char32_t LayoutCharacterOf(const QKeyEvent& event) {
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return 0;
+    }
+    return KeysymCharacter(event.nativeVirtualKey());
+}
+
 }  // namespace
 
 uint16_t QtKeyToVirtualKey(const QKeyEvent& event) {
@@ -45,6 +54,7 @@ bool QtKeySource::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWindowType()) {
         return false;
     }
-    sink_(QtKeyToVirtualKey(*static_cast<QKeyEvent*>(event)), type == QEvent::KeyRelease);
+    const auto& keyEvent = *static_cast<QKeyEvent*>(event);
+    sink_({QtKeyToVirtualKey(keyEvent), type == QEvent::KeyRelease, LayoutCharacterOf(keyEvent)});
     return false;
 }

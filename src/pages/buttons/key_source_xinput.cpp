@@ -60,6 +60,14 @@ uint16_t VirtualKeyOf(Display* display, unsigned xKeycode) {
     return XKeycodeToVirtualKey(xKeycode, numLockOn);
 }
 
+// What the key types in the current layout group without modifiers.
+char32_t LayoutCharacterOf(Display* display, unsigned xKeycode) {
+    XkbStateRec state;
+    const int group = XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.group : 0;
+    return KeysymCharacter(static_cast<uint32_t>(
+        XkbKeycodeToKeysym(display, static_cast<KeyCode>(xKeycode), group, 0)));
+}
+
 }  // namespace
 
 XInputKeySource::~XInputKeySource() {
@@ -127,8 +135,9 @@ void XInputKeySource::HandlePendingEvents() {
         }
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            sink_(VirtualKeyOf(display_, static_cast<unsigned>(raw->detail)),
-                  cookie->evtype == XI_RawKeyRelease);
+            const auto xKeycode = static_cast<unsigned>(raw->detail);
+            sink_({VirtualKeyOf(display_, xKeycode), cookie->evtype == XI_RawKeyRelease,
+                   LayoutCharacterOf(display_, xKeycode)});
         }
         XFreeEventData(display_, cookie);
     }

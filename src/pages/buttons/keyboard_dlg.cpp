@@ -51,6 +51,21 @@ QStandardItemModel* KeyListModel(QObject* parent) {
     return model;
 }
 
+// The key's name, and what the user's layout types on it where that is
+// another character: "- (ß)" for the German layout's ß key.
+QString LabelText(const std::string& name, char32_t layoutCharacter) {
+    const QString text = QString::fromStdString(name);
+    if (layoutCharacter == 0) {
+        return text;
+    }
+    const QString character = QString::fromUcs4(&layoutCharacter, 1);
+    if (!character.at(0).isPrint() || character.at(0).isSpace() ||
+        character.compare(text.trimmed(), Qt::CaseInsensitive) == 0) {
+        return text;
+    }
+    return QString("%1 (%2)").arg(text, character);
+}
+
 }  // namespace
 
 CKeyboard::CKeyboard(QWidget* parent) : QDialog(parent) {
@@ -144,8 +159,8 @@ void CKeyboard::ConnectSignals() {
 }
 
 void CKeyboard::InstallHook() {
-    const bool installed = InstallKeyHook(
-        this, [this](uint16_t virtualKey, bool released) { OnKeyEvent(virtualKey, released); });
+    const bool installed =
+        InstallKeyHook(this, [this](const KeyEvent& event) { OnKeyEvent(event); });
     if (!installed) {
         ShowMessage(this, "hook failed.");
     }
@@ -170,18 +185,18 @@ bool CKeyboard::KeyListHasKeyboard() const {
            keyList_->view()->isVisible() || keyList_->completer()->popup()->isVisible();
 }
 
-void CKeyboard::OnKeyEvent(uint16_t virtualKey, bool released) {
-    if (released) {
-        if (!keysPressed_.remove(virtualKey)) {
+void CKeyboard::OnKeyEvent(const KeyEvent& event) {
+    if (event.released) {
+        if (!keysPressed_.remove(event.virtualKey)) {
             return;
         }
     } else if (KeyListHasKeyboard()) {
         return;  // typed into the list: a search, not a key to bind
     } else {
-        keysPressed_.insert(virtualKey);
+        keysPressed_.insert(event.virtualKey);
     }
     keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken; empties the field
-    TakeKey(virtualKey);
+    TakeKey(event.virtualKey, event.layoutCharacter);
 }
 
 void CKeyboard::OnKeyChosen(int index) {
@@ -191,14 +206,14 @@ void CKeyboard::OnKeyChosen(int index) {
     }
 }
 
-void CKeyboard::TakeKey(uint16_t virtualKey) {
+void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
     // A key the mouse cannot send leaves no code behind: a modifier box ticked
     // afterwards then gives the modifier alone, as the text says.
     const bool assignable = KeyCanBeAssigned(virtualKey);
     keyCapture.keyCode = assignable ? virtualKey : 0;
     keyName_ = assignable ? KeyName(virtualKey) : std::string();
     keyCapture.keyText = keyName_;
-    keyLabel_->setText(assignable ? QString::fromStdString(keyName_) : kCannotBeAssigned);
+    keyLabel_->setText(assignable ? LabelText(keyName_, layoutCharacter) : kCannotBeAssigned);
 }
 
 void CKeyboard::OnOk() {

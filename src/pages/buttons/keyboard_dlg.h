@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+struct KeyEvent;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -34,9 +35,9 @@ private:
     void BuildKeyList();
     void ConnectSignals();
     void InstallHook();
-    void OnKeyEvent(uint16_t virtualKey, bool released);
+    void OnKeyEvent(const KeyEvent& event);
     void OnKeyChosen(int index);
-    void TakeKey(uint16_t virtualKey);
+    void TakeKey(uint16_t virtualKey, char32_t layoutCharacter = 0);
     bool KeyListHasKeyboard() const;
     void OnOk();
 

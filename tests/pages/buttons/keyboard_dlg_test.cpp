@@ -52,7 +52,9 @@ public:
         return true;
     }
     bool CapturesEverywhere() const override { return everywhere_; }
-    void Push(uint16_t virtualKey, bool released = false) { sink_(virtualKey, released); }
+    void Push(uint16_t virtualKey, bool released = false, char32_t character = 0) {
+        sink_({virtualKey, released, character});
+    }
     Sink sink_;
 
     static inline int live = 0;
@@ -272,6 +274,37 @@ TEST_F(KeyboardDialogTest, AReleaseWithoutItsPressIsNotCaptured) {
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Enter");
 }
 
+TEST_F(KeyboardDialogTest, TheLabelAddsWhatTheLayoutTypesButNothingIsStored) {
+    struct Case {
+        uint16_t key;
+        char32_t character;
+        const char* label;
+    };
+    const Case cases[] = {
+        {0xBD, U'\u00DF', "- (\u00DF)"},  // German ß on the minus key
+        {0x59, U'z', "Y (z)"},            // German Z on the Y key
+        {0x31, U'&', "1 (&)"},            // French layout's 1 key
+        {0xC0, U'^', "` (^)"},            // German dead circumflex
+        {0x41, U'a', "A"},                // the same letter
+        {0xBD, U'-', "-"},
+        {0x6A, U'*', "*"},
+        {0x0D, U'\r', "Enter"},  // no printable character
+        {0x20, U' ', "Space"},
+        {0x7C, 0, "F13"},  // nothing known
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        CKeyboard dialog;
+        dialog.show();
+        FakeKeySource::current->Push(c.key, false, c.character);
+        Deliver();
+        EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), QString::fromUtf8(c.label));
+        EXPECT_EQ(keyCapture.keyText, KeyName(c.key));
+        QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
+        EXPECT_EQ(keyCapture.keyText, KeyName(c.key));
+    }
+}
+
 TEST_F(KeyboardDialogTest, NoSourceShowsHookFailedAndOkStillWorks) {
     UseSources({false, false});
     CKeyboard dialog;
@@ -310,7 +343,7 @@ TEST_F(KeyboardDialogTest, NeverMoreThanOneSourceAndNoneAfterClosing) {
     EXPECT_TRUE(second.CapturesKeys());
 
     // An event the first source queued before it was stopped goes nowhere.
-    staleSink(0x41, false);
+    staleSink({0x41, false});
     Deliver();
     EXPECT_EQ(Child<QLabel>(second, "keyLabel")->text(), "");
     EXPECT_EQ(Child<QLabel>(*first, "keyLabel")->text(), "");
@@ -338,7 +371,7 @@ TEST_F(KeyboardDialogTest, EventsFromAnotherThreadArriveOnTheUiThread) {
     CKeyboard dialog;
     dialog.show();
     KeySource::Sink sink = FakeKeySource::current->sink_;
-    std::thread reader([&sink] { sink(0x26, false); });
+    std::thread reader([&sink] { sink({0x26, false}); });
     reader.join();
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "");  // not before the loop runs
     Deliver();
@@ -537,8 +570,10 @@ protected:
         box = new QCheckBox("box", &window);  // ignores A, which goes on to the window
         window.show();
         box->setFocus();
-        ASSERT_TRUE(InstallKeyHook(
-            &owner, [this](uint16_t key, bool released) { events.emplace_back(key, released); }));
+        ASSERT_TRUE(InstallKeyHook(&owner, [this](const KeyEvent& event) {
+            events.emplace_back(event.virtualKey, event.released);
+            characters.push_back(event.layoutCharacter);
+        }));
     }
     void TearDown() override {
         RemoveKeyHook(&owner);
@@ -550,6 +585,7 @@ protected:
     QCheckBox* box = nullptr;
     QObject owner;
     KeyEvents events;
+    std::u32string characters;
 };
 
 TEST_F(QtKeySourceTest, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
@@ -575,6 +611,38 @@ TEST_F(QtKeySourceTest, DeliversEveryKeyOfAChordInOneLoopPass) {
     Deliver();
     const KeyEvents expected = {{0xA0, false}, {0x41, false}, {0x41, true}, {0xA0, true}};
     EXPECT_EQ(events, expected);
+}
+
+TEST_F(QtKeySourceTest, TellsWhatTheLayoutTypesOnAKeyPressedAlone) {
+    // The German layout's ß key: keysym ssharp as the native virtual key.
+    QKeyEvent alone(QEvent::KeyPress, Qt::Key_ssharp, Qt::NoModifier, KEY_MINUS + 8, 0xDF, 0,
+                    QString::fromUtf8("ß"));
+    QCoreApplication::sendEvent(window.windowHandle(), &alone);
+    QKeyEvent shifted(QEvent::KeyPress, Qt::Key_Question, Qt::ShiftModifier, KEY_MINUS + 8, '?', 0,
+                      "?");
+    QCoreApplication::sendEvent(window.windowHandle(), &shifted);
+    Deliver();
+    const KeyEvents expected = {{0xBD, false}, {0xBD, false}};
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(characters, std::u32string({U'\u00DF', 0}));
+}
+
+TEST(KeysymCharacter, GivesWhatAKeyTypes) {
+    const std::pair<uint32_t, char32_t> cases[] = {
+        {0x0061, U'a'},
+        {0x00DF, U'\u00DF'},      // ssharp
+        {0x00FC, U'\u00FC'},      // udiaeresis
+        {0x06C1, U'\u0430'},      // Cyrillic_a, a keysym of its own
+        {0x01000444, U'\u0444'},  // a keysym by Unicode value
+        {0xFE52, U'^'},           // dead_circumflex, in its spacing form
+        {0xFE51, U'\u00B4'},      // dead_acute
+        {0x1008FF81, 0},          // XF86Tools
+        {0xFFC2, 0},              // F5
+        {0, 0},
+    };
+    for (const auto& [keysym, character] : cases) {
+        EXPECT_EQ(KeysymCharacter(keysym), character) << std::hex << "keysym " << keysym;
+    }
 }
 
 TEST(QtKeySource, TakesThePhysicalKeyNotTheSymbol) {

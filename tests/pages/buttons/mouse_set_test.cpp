@@ -37,8 +37,8 @@ public:
         }
     }
     void Type(uint16_t virtualKey) {
-        sink_(virtualKey, false);
-        sink_(virtualKey, true);
+        sink_({virtualKey, false});
+        sink_({virtualKey, true});
         QCoreApplication::sendPostedEvents();
     }
     static inline TypingKeySource* current = nullptr;
