@@ -28,11 +28,11 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(text_, 0, 0, 1, 2);
-    layout->addWidget(hint_, 1, 0, 1, 2);
+    // Under the commands, not beside them: the window keeps its width.
+    layout->addWidget(text_, 0, 0);
+    layout->addWidget(hint_, 1, 0);
     layout->addWidget(commands_, 2, 0);
-    layout->addWidget(copyButton_, 2, 1, Qt::AlignBottom);
-    layout->setColumnStretch(0, 1);
+    layout->addWidget(copyButton_, 3, 0, Qt::AlignLeft);
 
     connect(copyButton_, &QPushButton::clicked, this, &StatusLine::CopyCommands);
     Show(QString(), false);
