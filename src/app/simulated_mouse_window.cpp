@@ -1,5 +1,6 @@
 #include "app/simulated_mouse_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -16,6 +17,8 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     stateLabel_->setObjectName("simulatedStateLabel");
     plugButton_ = new QPushButton(this);
     plugButton_->setObjectName("simulatedPlugButton");
+    accessDeniedCheck_ = new QCheckBox("Access denied (no udev rule)", this);
+    accessDeniedCheck_->setObjectName("simulatedAccessDeniedCheck");
     cpiButton_ = new QPushButton("CPI button", this);
     cpiButton_->setObjectName("simulatedCpiButton");
     reportRateList_ = new QComboBox(this);
@@ -31,6 +34,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     auto* layout = new QFormLayout(this);
     layout->addRow("Cable:", stateLabel_);
     layout->addRow(QString(), plugButton_);
+    layout->addRow(QString(), accessDeniedCheck_);
     layout->addRow("Mouse button:", cpiButton_);
     layout->addRow("Report rate:", reportRateList_);
     ConnectSignals();
@@ -39,6 +43,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
 
 void SimulatedMouseWindow::ConnectSignals() {
     connect(plugButton_, &QPushButton::clicked, this, &SimulatedMouseWindow::TogglePlug);
+    connect(accessDeniedCheck_, &QCheckBox::toggled, this, &SimulatedMouseWindow::SetAccessDenied);
     connect(cpiButton_, &QPushButton::clicked, this, &SimulatedMouseWindow::StepCpiLevel);
     connect(reportRateList_, &QComboBox::activated, this, &SimulatedMouseWindow::ChooseReportRate);
 }
@@ -50,6 +55,10 @@ void SimulatedMouseWindow::TogglePlug() {
         mouse_.Plug();
     }
     ShowState();
+}
+
+void SimulatedMouseWindow::SetAccessDenied(bool denied) {
+    mouse_.SetOpenFailure(0, denied ? OpenFailure::AccessDenied : OpenFailure::None);
 }
 
 void SimulatedMouseWindow::StepCpiLevel() {

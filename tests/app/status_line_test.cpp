@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QRadioButton>
 #include <QTest>
 #include <functional>
 
+#include "app/simulated_mouse_window.h"
 #include "app_fixture.h"
 
 namespace {
@@ -72,6 +74,12 @@ const StatusCase kStatusCases[] = {
     {"NotAnswering", [](SimulatedMouse& mouse) { mouse.FailSends(HidResult::Error, 1000); },
      NothingAfter, "The mouse was found but did not answer: unplug it and plug it in again.", false,
      false, false},
+    {"SettingsNotAnswered",
+     [](SimulatedMouse& mouse) {
+         mouse.Firmware().QueueStatuses({1, 2});
+     },
+     NothingAfter, "The mouse was found but did not answer: unplug it and plug it in again.", false,
+     false, false},
     {"ApplyNotSaved", Nothing, ApplyNotConfirmed,
      "Settings not saved on the mouse; press APPLY to try again.", false, true, true},
     {"LevelNotSaved", Nothing, LevelWriteNotConfirmed,
@@ -121,6 +129,28 @@ TEST_F(RuleCommands, AreShownWithWhereThePackagePutsTheRuleAndCopiedByTheButton)
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(window->findChild<QPushButton*>("copyCommandsButton"), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), commands);
+}
+
+// --simulate can show the state too: the simulated mouse's window denies access.
+TEST_F(RuleCommands, TheSimulatedMouseWindowCanDenyAccess) {
+    StartWindow();
+    SimulatedMouseWindow simulated(mouse);
+    auto* plug = simulated.findChild<QPushButton*>("simulatedPlugButton");
+    auto* denied = simulated.findChild<QCheckBox*>("simulatedAccessDeniedCheck");
+    QTest::mouseClick(plug, Qt::LeftButton);
+    DeliverQueuedEvents();
+    denied->setChecked(true);
+    QTest::mouseClick(plug, Qt::LeftButton);
+    DeliverQueuedEvents();
+    EXPECT_EQ(window->Status(), DeviceStatus::AccessDenied);
+    EXPECT_TRUE(window->findChild<QPushButton*>("copyCommandsButton")->isVisibleTo(window.get()));
+
+    denied->setChecked(false);
+    QTest::mouseClick(plug, Qt::LeftButton);
+    DeliverQueuedEvents();
+    QTest::mouseClick(plug, Qt::LeftButton);
+    DeliverQueuedEvents();
+    EXPECT_EQ(StatusText(), "Kestrine XQ3 8k v2 connected, firmware V1.07.");
 }
 
 using NotSaved = AppFixture;
