@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,7 +18,10 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     stateLabel_->setObjectName("simulatedStateLabel");
     plugButton_ = new QPushButton(this);
     plugButton_->setObjectName("simulatedPlugButton");
-    accessDeniedCheck_ = new QCheckBox("Access denied (no udev rule)", this);
+    accessDeniedCheck_ = new QCheckBox("Deny access", this);
+    accessDeniedCheck_->setToolTip(
+        "As without the udev rule: from its next plug-in on, the tool "
+        "may not open the mouse.");
     accessDeniedCheck_->setObjectName("simulatedAccessDeniedCheck");
     cpiButton_ = new QPushButton("CPI button", this);
     cpiButton_->setObjectName("simulatedCpiButton");
@@ -33,8 +37,10 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
 
     auto* layout = new QFormLayout(this);
     layout->addRow("Cable:", stateLabel_);
-    layout->addRow(QString(), plugButton_);
-    layout->addRow(QString(), accessDeniedCheck_);
+    auto* cable = new QHBoxLayout;
+    cable->addWidget(plugButton_);
+    cable->addWidget(accessDeniedCheck_);
+    layout->addRow(QString(), cable);
     layout->addRow("Mouse button:", cpiButton_);
     layout->addRow("Report rate:", reportRateList_);
     ConnectSignals();
