@@ -1,7 +1,9 @@
 #include "app/simulated_mouse_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -16,6 +18,11 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     stateLabel_->setObjectName("simulatedStateLabel");
     plugButton_ = new QPushButton(this);
     plugButton_->setObjectName("simulatedPlugButton");
+    accessDeniedCheck_ = new QCheckBox("Deny access", this);
+    accessDeniedCheck_->setToolTip(
+        "As without the udev rule: from its next plug-in on, the tool "
+        "may not open the mouse.");
+    accessDeniedCheck_->setObjectName("simulatedAccessDeniedCheck");
     cpiButton_ = new QPushButton("CPI button", this);
     cpiButton_->setObjectName("simulatedCpiButton");
     reportRateList_ = new QComboBox(this);
@@ -30,7 +37,10 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
 
     auto* layout = new QFormLayout(this);
     layout->addRow("Cable:", stateLabel_);
-    layout->addRow(QString(), plugButton_);
+    auto* cable = new QHBoxLayout;
+    cable->addWidget(plugButton_);
+    cable->addWidget(accessDeniedCheck_);
+    layout->addRow(QString(), cable);
     layout->addRow("Mouse button:", cpiButton_);
     layout->addRow("Report rate:", reportRateList_);
     ConnectSignals();
@@ -39,6 +49,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
 
 void SimulatedMouseWindow::ConnectSignals() {
     connect(plugButton_, &QPushButton::clicked, this, &SimulatedMouseWindow::TogglePlug);
+    connect(accessDeniedCheck_, &QCheckBox::toggled, this, &SimulatedMouseWindow::SetAccessDenied);
     connect(cpiButton_, &QPushButton::clicked, this, &SimulatedMouseWindow::StepCpiLevel);
     connect(reportRateList_, &QComboBox::activated, this, &SimulatedMouseWindow::ChooseReportRate);
 }
@@ -50,6 +61,10 @@ void SimulatedMouseWindow::TogglePlug() {
         mouse_.Plug();
     }
     ShowState();
+}
+
+void SimulatedMouseWindow::SetAccessDenied(bool denied) {
+    mouse_.SetOpenFailure(0, denied ? OpenFailure::AccessDenied : OpenFailure::None);
 }
 
 void SimulatedMouseWindow::StepCpiLevel() {

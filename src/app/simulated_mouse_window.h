@@ -2,14 +2,16 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class SimulatedMouse;
 
-// A small window shown with --simulate: the simulated mouse's cable and its
-// own buttons, so that plugging, unplugging and changes made on the mouse can
-// be tried without the hardware.
+// A small window shown with --simulate: the simulated mouse's cable, whether
+// this user may open it (as without the udev rule) and its own buttons, so
+// that plugging, unplugging and changes made on the mouse can be tried
+// without the hardware.
 class SimulatedMouseWindow : public QWidget {
     Q_OBJECT
 public:
@@ -18,6 +20,8 @@ public:
 private:
     void ConnectSignals();
     void TogglePlug();
+    // The tool meets it when it next opens the mouse, after a replug, as with a udev rule.
+    void SetAccessDenied(bool denied);
     // As the mouse's CPI button: the next level in use becomes active.
     void StepCpiLevel();
     void ChooseReportRate(int index);
@@ -26,6 +30,7 @@ private:
     SimulatedMouse& mouse_;
     QLabel* stateLabel_ = nullptr;
     QPushButton* plugButton_ = nullptr;
+    QCheckBox* accessDeniedCheck_ = nullptr;
     QPushButton* cpiButton_ = nullptr;
     QComboBox* reportRateList_ = nullptr;
 };

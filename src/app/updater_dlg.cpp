@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cstdio>
 
+#include "app/busy_cursor.h"
 #include "app/hotplug_watcher.h"
+#include "app/status_line.h"
 #include "device/event_listener.h"
 #include "device/sleep.h"
 #include "device/write_retries.h"
@@ -43,6 +46,20 @@ constexpr unsigned kArrivalSettleMs = 900;
 constexpr unsigned kArrivalRetryMs = 100;
 constexpr int kArrivalReadTries = 5;
 
+// Waits between tries, none after the last; true at the first that succeeds.
+template <typename Read>
+bool TryUpTo(int tries, Read read) {
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        if (attempt > 0) {
+            SleepMs(kArrivalRetryMs);
+        }
+        if (read()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 enum TabIndex { kBasicTab, kAdvancedSensorTab, kButtonsTab, kButtonMappingTab };
 
 // The mouse's interfaces carry its vendor and product in their device path.
@@ -68,6 +85,9 @@ QString FormatFirmwareVersion(unsigned version) {
 CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
     InitialiseResources();
     setWindowIcon(QIcon(":/kestrine-config.svg"));
+    arrivalTimer_ = new QTimer(this);
+    arrivalTimer_->setSingleShot(true);
+    arrivalTimer_->setInterval(0);
     BuildLayout();
     ConnectSignals();
     mainDialog = this;
@@ -119,14 +139,16 @@ void CUpdaterDlg::BuildLayout() {
     applyButton_ = new QPushButton("APPLY", this);
     applyButton_->setObjectName("applyButton");
     applyButton_->setMinimumWidth(110);
+    statusLine_ = new StatusLine(this);
+    statusLine_->setObjectName("statusLine");
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(info);
     layout->addSpacing(8);
     layout->addWidget(tabs_, 1);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(applyButton_);
+    bottom->addWidget(statusLine_, 1);
+    bottom->addWidget(applyButton_, 0, Qt::AlignTop);
     layout->addLayout(bottom);
 }
 
@@ -134,6 +156,7 @@ void CUpdaterDlg::ConnectSignals() {
     connect(applyButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnApply);
     connect(factoryResetButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnFactoryReset);
     connect(tabs_, &QTabWidget::currentChanged, this, &CUpdaterDlg::ShowPage);
+    connect(arrivalTimer_, &QTimer::timeout, this, &CUpdaterDlg::ReconnectAfterArrival);
 }
 
 void CUpdaterDlg::ShowPage(int index) {
@@ -154,26 +177,48 @@ void CUpdaterDlg::Initialise() {
     }
     LoadDefaultSettings(pendingSettings);
     LoadDefaultSettings(deviceSettings);
-    FindDevice(kProductId);
-    std::array<uint8_t, kFirmwareBlockSize> block{};
-    if (ReadFirmwareInfo(block) == 1) {
-        SetConnectedState(true);
-        ShowFirmwareVersion(block);
-    } else {
-        SetConnectedState(false);
-    }
-    if (ReadSettings() == 1) {
-        DecodeSettingsImage(lastReadImage, deviceSettings);
-        LoadAllPages();
-    }
     SetDeviceEventHandler([this](uint8_t code, uint8_t value) {
         // Records and widgets belong to the UI thread: hand the event over to
         // this window (the destructor stops the listener before it goes).
         QMetaObject::invokeMethod(
             this, [this, code, value] { OnDeviceEvent(code, value); }, Qt::QueuedConnection);
     });
+    BusyCursor busy;
+    FindDevice(kProductId);
+    ConnectFoundMouse(1);
+}
+
+void CUpdaterDlg::ConnectFoundMouse(int tries) {
+    if (!deviceConnected) {
+        ShowDisconnected(DeviceStatusFor(LastFindResult()));
+        return;
+    }
+    std::array<uint8_t, kFirmwareBlockSize> block{};
+    const bool answered = TryUpTo(tries, [&block] { return ReadFirmwareInfo(block) == 1; }) &&
+                          TryUpTo(tries, [] { return ReadSettings() == 1; });
+    if (!answered) {
+        // Pages left at the defaults would offer to write them over whatever
+        // the mouse holds: nothing is enabled until it answers.
+        deviceConnected = false;
+        ReleaseDevice();
+        ShowDisconnected(DeviceStatus::NotAnswering);
+        return;
+    }
+    // Both records hold what the mouse sent, after start-up and plug-in alike:
+    // a later level write takes the fields it does not send from deviceSettings.
+    DecodeSettingsImage(lastReadImage, deviceSettings);
+    SetConnectedState(true);
+    ShowFirmwareVersion(block);
+    LoadAllPages();
     StartDeviceEventListener();
     applyButton_->setEnabled(false);
+    SetStatus(DeviceStatus::Connected);
+}
+
+void CUpdaterDlg::ShowDisconnected(DeviceStatus status) {
+    firmwareVersionField_->clear();
+    SetConnectedState(false);
+    SetStatus(status);
 }
 
 void CUpdaterDlg::LoadAllPages() {
@@ -184,7 +229,10 @@ void CUpdaterDlg::LoadAllPages() {
 }
 
 void CUpdaterDlg::RefreshApplyState() {
-    applyButton_->setEnabled(SettingsDiffer(pendingSettings, deviceSettings));
+    // After an unconfirmed write the mouse may hold neither record: APPLY
+    // stays on offer, as the status line says, even if the edits are undone.
+    applyButton_->setEnabled(SettingsDiffer(pendingSettings, deviceSettings) ||
+                             status_ == DeviceStatus::NotSaved);
 }
 
 void CUpdaterDlg::SetConnectedState(bool connected) {
@@ -197,6 +245,12 @@ void CUpdaterDlg::SetConnectedState(bool connected) {
     mappingPage_->SetDeviceAvailable(connected);
 }
 
+void CUpdaterDlg::SetStatus(DeviceStatus status) {
+    status_ = status;
+    statusLine_->Show(DeviceStatusText(status, firmwareVersionField_->text()),
+                      status == DeviceStatus::AccessDenied);
+}
+
 void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
     firmwareVersionField_->setText(FormatFirmwareVersion(block[1] + 256u * block[2]));
 }
@@ -206,8 +260,10 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
         return false;
     }
     writeInProgress = true;
+    BusyCursor busy;
     if (!deviceConnected && !FindDevice(kProductId)) {
         writeInProgress = false;
+        SetStatus(DeviceStatusFor(LastFindResult()));
         return false;
     }
     const SettingsRecord deviceBefore = deviceSettings;
@@ -217,10 +273,15 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
         if (pendingSettings.multiclickAcknowledged == 1) {
             buttonsPage_->HideAcknowledgement();
         }
+        // A level write does not save the other edits of an APPLY that failed.
+        if (status_ != DeviceStatus::NotSaved) {
+            SetStatus(DeviceStatus::Connected);
+        }
     } else {
         // The tool must not believe the mouse holds values it never confirmed;
         // APPLY then shows that something is left to send.
         deviceSettings = deviceBefore;
+        SetStatus(DeviceStatus::NotSaved);
         RefreshApplyState();
     }
     writeInProgress = false;
@@ -235,21 +296,26 @@ void CUpdaterDlg::OnApply() {
         CopyToDeviceSettings(pendingSettings);
     });
     if (written) {
+        SetStatus(DeviceStatus::Connected);
         applyButton_->setEnabled(false);
     }
 }
 
 void CUpdaterDlg::OnFactoryReset() {
+    BusyCursor busy;
     if (!deviceConnected && !FindDevice(kProductId)) {
+        SetStatus(DeviceStatusFor(LastFindResult()));
         return;
     }
-    // Keep showing what the mouse holds when it did not confirm the reset.
+    // Keep showing what the mouse held when it did not confirm the reset.
     if (FactoryReset() != 1) {
+        SetStatus(DeviceStatus::ResetNotConfirmed);
         return;
     }
     LoadDefaultSettings(pendingSettings);
     LoadDefaultSettings(deviceSettings);
     LoadAllPages();
+    SetStatus(DeviceStatus::Connected);
     applyButton_->setEnabled(false);
 }
 
@@ -257,38 +323,32 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     if (!IsMousePath(devicePath)) {
         return;
     }
-    if (change == DeviceChange::Arrival && !deviceConnected) {
-        ReconnectAfterArrival();
-    } else if (change == DeviceChange::Removal && deviceConnected) {
+    if (change == DeviceChange::Arrival) {
+        if (!deviceConnected && !plugInTried_) {
+            arrivalTimer_->start();
+        }
+        return;
+    }
+    // Gone before its plug-in ran, or after it: the next arrival is a new plug-in.
+    arrivalTimer_->stop();
+    plugInTried_ = false;
+    if (deviceConnected) {
         // The listener's mouse has gone: it must not outlive it.
         StopDeviceEventListener();
-        firmwareVersionField_->clear();
-        SetConnectedState(false);
         deviceConnected = false;
     }
+    ShowDisconnected(DeviceStatus::NoMouse);
 }
 
 void CUpdaterDlg::ReconnectAfterArrival() {
+    BusyCursor busy;
     SleepMs(kArrivalSettleMs);
-    SetConnectedState(true);
-    applyButton_->setEnabled(false);
     FindDevice(kProductId);
-    for (int attempt = 0; attempt < kArrivalReadTries; ++attempt) {
-        std::array<uint8_t, kFirmwareBlockSize> block{};
-        if (ReadFirmwareInfo(block) == 1) {
-            ShowFirmwareVersion(block);
-            break;
-        }
-        SleepMs(kArrivalRetryMs);
-    }
-    for (int attempt = 0; attempt < kArrivalReadTries; ++attempt) {
-        if (ReadSettings() == 1) {
-            LoadAllPages();
-            break;
-        }
-        SleepMs(kArrivalRetryMs);
-    }
-    StartDeviceEventListener();
+    // When no configuration interface was there yet, its own arrival is still
+    // to come; a mouse met but not opened or not answering is not tried again
+    // (a permission stays denied) until it is unplugged.
+    plugInTried_ = LastFindResult() != FindResult::NoMouse;
+    ConnectFoundMouse(kArrivalReadTries);
 }
 
 void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {

@@ -22,3 +22,8 @@ std::string UdevRuleInstallCommands() {
     return "sudo install -m 644 packaging/70-kestrine-xq3.rules /etc/udev/rules.d/\n"
            "sudo udevadm control --reload && sudo udevadm trigger";
 }
+
+std::string UdevRuleInstallHint() {
+    return "The package installs it as /usr/lib/udev/rules.d/70-kestrine-xq3.rules; to install it "
+           "by hand, run these commands, then unplug and replug the mouse:";
+}

@@ -10,3 +10,6 @@
 std::string FindResultText(FindResult result);
 // The shell lines that install the udev rule by hand and re-trigger the mouse.
 std::string UdevRuleInstallCommands();
+// The sentence that leads to those lines: where the package puts the rule,
+// and the replug that makes it apply.
+std::string UdevRuleInstallHint();

@@ -31,13 +31,15 @@ struct Fault {
     int count = 0;
 };
 
+thread_local OpenFailure lastOpenFailure = OpenFailure::None;
+
 }  // namespace
 
 struct SimulatedMouse::State {
     struct Mouse {
         MouseFirmware firmware;
         bool plugged = false;
-        bool openFails = false;
+        OpenFailure openFailure = OpenFailure::None;
         // Kernel device number of its first interface as plugged in now.
         unsigned firstDeviceNumber = 0;
         // Plug-ins so far: a connection opened during an earlier one is dead.
@@ -210,14 +212,24 @@ std::unique_ptr<HidConnection> SimulatedMouse::Open(const std::string& path) {
     std::lock_guard lock(state_->mutex);
     for (size_t m = 0; m < state_->mice.size(); ++m) {
         const State::Mouse& mouse = *state_->mice[m];
-        if (!mouse.plugged || mouse.openFails)
+        if (!mouse.plugged)
             continue;
         for (size_t i = 0; i < kInterfaceKinds.size(); ++i) {
-            if (State::Path(mouse, i) == path)
-                return std::make_unique<Connection>(state_, m, i, mouse.generation);
+            if (State::Path(mouse, i) != path)
+                continue;
+            lastOpenFailure = mouse.openFailure;
+            if (mouse.openFailure != OpenFailure::None)
+                return nullptr;
+            return std::make_unique<Connection>(state_, m, i, mouse.generation);
         }
     }
+    // A path no plugged-in mouse has: its node is gone, as after an unplug.
+    lastOpenFailure = OpenFailure::Gone;
     return nullptr;
+}
+
+OpenFailure SimulatedMouse::LastOpenFailure() const {
+    return lastOpenFailure;
 }
 
 size_t SimulatedMouse::AddMouse() {
@@ -281,9 +293,9 @@ void SimulatedMouse::FailFetches(HidResult result, int count) {
     state_->fetchFault = {result, result == HidResult::Ok ? 0 : count};
 }
 
-void SimulatedMouse::SetOpenFails(size_t mouse, bool fails) {
+void SimulatedMouse::SetOpenFailure(size_t mouse, OpenFailure reason) {
     std::lock_guard lock(state_->mutex);
-    state_->At(mouse).openFails = fails;
+    state_->At(mouse).openFailure = reason;
 }
 
 void SimulatedMouse::PressCpiButton(size_t mouse) {

@@ -33,6 +33,8 @@ public:
 
     std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) override;
     std::unique_ptr<HidConnection> Open(const std::string& path) override;
+    // Per thread, as errno is: the listener opens on its own thread.
+    OpenFailure LastOpenFailure() const override;
 
     // A further mouse, plugged in and listed after the ones before it (the
     // plug observer hears of it). Returns its index.
@@ -57,8 +59,9 @@ public:
     // reaching the firmware. A new call replaces the previous script.
     void FailSends(HidResult result, int count);
     void FailFetches(HidResult result, int count);
-    // Opening this mouse's interfaces fails while set.
-    void SetOpenFails(size_t mouse, bool fails);
+    // Opening this mouse's interfaces fails for this reason (no access, gone
+    // meanwhile, or another error) while set; None lets them open again.
+    void SetOpenFailure(size_t mouse, OpenFailure reason);
 
     // The mouse's own buttons pressed: its memory changes and it reports the
     // change on its event interface. Nothing happens while it is unplugged.

@@ -49,11 +49,43 @@ protected:
 
     bool ApplyEnabled() const { return window->ApplyButton()->isEnabled(); }
     QString FirmwareText() const { return window->FirmwareVersionField()->text(); }
+    QString StatusText() const { return window->findChild<QLabel*>("statusText")->text(); }
+
+    // Nothing offers to talk to the mouse, and the version field says none is there.
+    void ExpectNothingEnabled() const {
+        EXPECT_FALSE(deviceConnected);
+        EXPECT_TRUE(FirmwareText().isEmpty());
+        EXPECT_FALSE(window->Tabs()->isEnabled());
+        EXPECT_FALSE(window->FactoryResetButton()->isEnabled());
+        EXPECT_FALSE(ApplyEnabled());
+        EXPECT_FALSE(DeviceEventListenerRunning());
+    }
 
     SettingsRecord MouseMemory() {
         SettingsRecord record{};
         DecodeSettingsImage(mouse.Firmware().Memory(), record);
         return record;
+    }
+
+    void SetMouseMemory(const SettingsRecord& record) {
+        SettingsImage image{};
+        EncodeSettingsImage(record, image);
+        mouse.Firmware().SetMemory(image);
+    }
+
+    // Settings of the user's own, far from the factory ones in every field a
+    // level write takes from the tool's picture of the mouse.
+    SettingsRecord UsersOwnSettings() {
+        SettingsRecord own = MouseMemory();
+        const uint16_t levels[] = {500, 1000, 2000, 6400};
+        for (size_t n = 0; n < 4; ++n) {
+            own.cpiLevels[n] = {0, levels[n], levels[n]};
+        }
+        own.liftOffDistance = 2;
+        own.angleSnapping = 1;
+        own.liftOffLed = 0;
+        own.sensorTuning = 0x05;
+        return own;
     }
 
     SimulatedMouse mouse;

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -36,11 +37,25 @@ protected:
     // Sends the reports, then a marker event, and runs the event loop until the
     // marker (level 3) has been applied, so every earlier report was handled.
     void SendAndSettle(const std::vector<std::vector<uint8_t>>& reports) {
+        SendAndSettle(reports, kLevelMarker);
+    }
+
+    // A recognised event the reports under test leave alone, and how to see it applied.
+    struct Marker {
+        std::vector<uint8_t> report;
+        std::function<bool()> applied;
+    };
+    inline static const Marker kLevelMarker{{3, 2, 3, 0, 0, 0, 0, 0},
+                                            [] { return pendingSettings.activeCpiLevel == 3; }};
+    inline static const Marker kRateMarker{{3, 6, 16, 0, 0, 0, 0, 0},
+                                           [] { return pendingSettings.pollingRateCode == 16; }};
+
+    void SendAndSettle(const std::vector<std::vector<uint8_t>>& reports, const Marker& marker) {
         for (const auto& report : reports) {
             mouse.SendInputReport(report);
         }
-        mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
-        ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.activeCpiLevel == 3; }, 10000));
+        mouse.SendInputReport(marker.report);
+        ASSERT_TRUE(QTest::qWaitFor(marker.applied, 10000));
     }
 
     QRadioButton* LevelRadio(int level) {
@@ -71,17 +86,70 @@ TEST_F(DeviceEvents, ReportRateChangeSelectsTheRateInBothRecords) {
     EXPECT_FALSE(ApplyEnabled());
 }
 
+// Each report is followed by a marker of the other field than the one the
+// report would change if it were applied, so the marker can never hide it.
 TEST_F(DeviceEvents, UnknownValuesOtherEventsAndOtherReportsChangeNothing) {
-    const SettingsRecord before = pendingSettings;
-    const QString rateShown = PollingRateList()->currentText();
-    SendAndSettle(
-        {{3, 6, 3, 0, 0, 0, 0, 0}, {3, 0xB4, 5, 0, 0, 0, 0, 0}, {4, 2, 1, 0, 0, 0, 0, 0}});
+    const struct {
+        std::vector<uint8_t> report;
+        bool levelMarker;
+    } cases[] = {
+        {{3, 6, 3, 0, 0, 0, 0, 0}, true},      // a rate code the mouse has not
+        {{4, 6, 8, 0, 0, 0, 0, 0}, true},      // a rate event in another report
+        {{3, 0xB4, 2, 0, 0, 0, 0, 0}, true},   // the event that changes nothing
+        {{3, 0xB4, 2, 0, 0, 0, 0, 0}, false},  // ... nor the level
+        {{4, 2, 0, 0, 0, 0, 0, 0}, false},     // a level event in another report
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.report));
+        const SettingsRecord before = pendingSettings;
+        const QString rateShown = PollingRateList()->currentText();
+        const Marker& marker = c.levelMarker ? kLevelMarker : kRateMarker;
+        SendAndSettle({c.report}, marker);
 
-    SettingsRecord expected = before;
-    expected.activeCpiLevel = 3;  // the marker
-    EXPECT_FALSE(SettingsDiffer(pendingSettings, expected));
+        SettingsRecord expected = before;
+        if (c.levelMarker) {
+            expected.activeCpiLevel = 3;
+            EXPECT_EQ(PollingRateList()->currentText(), rateShown);
+        } else {
+            expected.pollingRateCode = 16;
+            EXPECT_TRUE(LevelRadio(before.activeCpiLevel)->isChecked());
+        }
+        EXPECT_FALSE(SettingsDiffer(pendingSettings, expected));
+        EXPECT_FALSE(SettingsDiffer(deviceSettings, expected));
+        EXPECT_FALSE(ApplyEnabled());
+        // Back to where the next case starts from, both markers unset.
+        mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
+        mouse.SendInputReport({3, 6, 1, 0, 0, 0, 0, 0});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [] {
+                return pendingSettings.activeCpiLevel == 1 && pendingSettings.pollingRateCode == 1;
+            },
+            10000));
+    }
+}
+
+// An event read just before the mouse went away reaches the window after its
+// removal: the window no longer has a mouse to keep in step with.
+TEST_F(DeviceEvents, EventsAfterRemovalAreDropped) {
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    const SettingsRecord pendingBefore = pendingSettings;
+    const SettingsRecord deviceBefore = deviceSettings;
+    const QString rateShown = PollingRateList()->currentText();
+    std::array<bool, 4> checked{};
+    for (int level = 0; level < 4; ++level) {
+        checked[level] = LevelRadio(level)->isChecked();
+    }
+
+    window->OnDeviceEvent(kEventLevelChanged, 2);
+    window->OnDeviceEvent(kEventReportRateChanged, 16);
+
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, pendingBefore));
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, deviceBefore));
     EXPECT_EQ(PollingRateList()->currentText(), rateShown);
-    EXPECT_FALSE(ApplyEnabled());
+    for (int level = 0; level < 4; ++level) {
+        EXPECT_EQ(LevelRadio(level)->isChecked(), checked[level]) << level;
+    }
 }
 
 TEST_F(DeviceEvents, ABurstIsAppliedInOrder) {

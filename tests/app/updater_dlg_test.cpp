@@ -1,6 +1,7 @@
 #include "app/updater_dlg.h"
 
 #include <QKeyEvent>
+#include <QRadioButton>
 #include <QTest>
 
 #include "app_fixture.h"
@@ -252,31 +253,105 @@ TEST_F(HotPlug, OtherDevicesAndLaterInterfacesChangeNothing) {
     EXPECT_FALSE(deviceConnected);
 }
 
-TEST_F(HotPlug, AMouseThatDoesNotAnswerAfterPlugInIsTriedFiveTimes) {
-    StartWindow();
+// A plug-in reads the mouse into both records, as start-up does: a level
+// written afterwards carries the mouse's own values in the fields it takes
+// from the tool's picture of the mouse, never the factory ones.
+TEST_F(HotPlug, PlugInReadsTheMouseIntoBothRecordsSoALevelWriteKeepsItsSettings) {
     mouse.Unplug();
-    DeliverQueuedEvents();
-    mouse.SetOpenFails(0, true);
-    sleeps.waits.clear();
+    StartWindow();
+    window->show();
+    const SettingsRecord own = UsersOwnSettings();
+    SetMouseMemory(own);
+
     mouse.Plug();
     DeliverQueuedEvents();
 
-    EXPECT_FALSE(deviceConnected);
-    // Without a link every read fails after its own wait, five times each, and
-    // each of the three notifications runs the whole sequence again.
-    std::vector<unsigned> sequence{900};
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        sequence.insert(sequence.end(), {50, 100});
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, own));
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, own));
+    EXPECT_FALSE(ApplyEnabled());
+    QTest::mouseClick(window->findChild<QRadioButton*>("cpiLevelRadio2"), Qt::LeftButton);
+    SettingsRecord expected = own;
+    expected.activeCpiLevel = 2;
+    EXPECT_FALSE(SettingsDiffer(MouseMemory(), expected));
+    EXPECT_EQ(MouseMemory().liftOffDistance, 2);
+    EXPECT_EQ(MouseMemory().cpiLevels[3].x, 6400);
+}
+
+TEST_F(HotPlug, AMouseThisUserMayNotOpenCostsOneWaitAndEnablesNothing) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    mouse.SetOpenFailure(0, OpenFailure::AccessDenied);
+    sleeps.waits.clear();
+
+    mouse.Plug();  // three interfaces, three notifications
+    DeliverQueuedEvents();
+
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{900}));
+    ExpectNothingEnabled();
+    EXPECT_EQ(window->Status(), DeviceStatus::AccessDenied);
+
+    // Notifications of the same plug-in that come after it was tried, one by
+    // one, do not try again: the permission stays denied.
+    for (const std::string& path : mouse.InterfacePaths()) {
+        window->OnDeviceChange(CUpdaterDlg::DeviceChange::Arrival, path);
+        DeliverQueuedEvents();
     }
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        sequence.insert(sequence.end(), {80, 100});
-    }
-    std::vector<unsigned> expected;
-    for (int notification = 0; notification < 3; ++notification) {
-        expected.insert(expected.end(), sequence.begin(), sequence.end());
-    }
-    EXPECT_EQ(sleeps.waits, expected);
-    EXPECT_TRUE(FirmwareText().isEmpty());
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{900}));
+
+    // Replugged once the rule is in place, it connects.
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    mouse.SetOpenFailure(0, OpenFailure::None);
+    mouse.Plug();
+    DeliverQueuedEvents();
+    EXPECT_EQ(std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u), 2);
+    EXPECT_TRUE(deviceConnected);
+    EXPECT_TRUE(window->Tabs()->isEnabled());
+}
+
+TEST_F(HotPlug, AMouseThatDoesNotAnswerIsTriedOneRoundAndEnablesNothing) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    mouse.FailSends(HidResult::Error, 1000);
+    sleeps.waits.clear();
+
+    mouse.Plug();
+    DeliverQueuedEvents();
+
+    // Five firmware reads (each spends the mouse's 50 ms), 100 ms between them;
+    // without an answer there is no settings read to try.
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{900, 50, 100, 50, 100, 50, 100, 50, 100, 50}));
+    ExpectNothingEnabled();
+    EXPECT_EQ(window->Status(), DeviceStatus::NotAnswering);
+}
+
+TEST_F(HotPlug, RemovedDuringTheSettleWaitEndsDisconnected) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    SetSleepHook([this](unsigned ms) {
+        sleeps.waits.push_back(ms);
+        if (ms == 900) {
+            mouse.Unplug();
+        }
+    });
+
+    mouse.Plug();
+    DeliverQueuedEvents();
+
+    ExpectNothingEnabled();
+    EXPECT_EQ(window->Status(), DeviceStatus::NoMouse);
+    EXPECT_EQ(std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u), 1);
+
+    // Its removal notifications were not lost: the next plug-in connects.
+    SetSleepHook([this](unsigned ms) { sleeps.waits.push_back(ms); });
+    mouse.Plug();
+    DeliverQueuedEvents();
+    EXPECT_TRUE(deviceConnected);
+    EXPECT_EQ(FirmwareText(), "V1.07");
+    EXPECT_TRUE(window->Tabs()->isEnabled());
 }
 
 }  // namespace

@@ -40,10 +40,33 @@ TEST_F(FindDeviceTest, InterfaceThatFailsToOpenIsSkipped) {
     SimulatedMouse mice;
     mice.AddMouse();
     mice.Firmware(1).firmwareVersion = 0x0200;
-    mice.SetOpenFails(0, true);
+    mice.SetOpenFailure(0, OpenFailure::AccessDenied);
     SetHidTransport(&mice);
     EXPECT_TRUE(FindDevice(kProductId));
+    EXPECT_EQ(LastFindResult(), FindResult::Found);
     EXPECT_EQ(FirmwareVersionRead(), 0x0200);
+}
+
+// The controller tells the user why no mouse was connected, from the reason
+// the transport gave for the configuration interface it could not open.
+TEST_F(FindDeviceTest, SaysWhyNoMouseWasConnected) {
+    SimulatedMouse mouse;
+    SetHidTransport(&mouse);
+    const struct {
+        OpenFailure reason;
+        FindResult result;
+    } cases[] = {{OpenFailure::AccessDenied, FindResult::AccessDenied},
+                 {OpenFailure::Gone, FindResult::Gone},
+                 {OpenFailure::Other, FindResult::OpenFailed},
+                 {OpenFailure::None, FindResult::Found}};
+    for (const auto& c : cases) {
+        mouse.SetOpenFailure(0, c.reason);
+        EXPECT_EQ(FindDevice(kProductId), c.result == FindResult::Found);
+        EXPECT_EQ(LastFindResult(), c.result) << static_cast<int>(c.reason);
+    }
+    mouse.Unplug();
+    EXPECT_FALSE(FindDevice(kProductId));
+    EXPECT_EQ(LastFindResult(), FindResult::NoMouse);
 }
 
 // Only entries of the right vendor, product, usage page and usage are opened at

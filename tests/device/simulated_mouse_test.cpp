@@ -115,13 +115,18 @@ TEST(SimulatedMouseTest, UnplugMakesConnectionsFailAndPlugGivesNewPaths) {
     EXPECT_EQ(notices, expected);
 }
 
-TEST(SimulatedMouseTest, OpenFailsWhileScripted) {
+TEST(SimulatedMouseTest, OpenFailsWithTheScriptedReason) {
     SimulatedMouse mouse;
-    mouse.SetOpenFails(0, true);
-    EXPECT_EQ(OpenInterface(mouse, kConfigInterface), nullptr);
-    mouse.SetOpenFails(0, false);
+    for (OpenFailure reason : {OpenFailure::AccessDenied, OpenFailure::Gone, OpenFailure::Other}) {
+        mouse.SetOpenFailure(0, reason);
+        EXPECT_EQ(OpenInterface(mouse, kConfigInterface), nullptr);
+        EXPECT_EQ(mouse.LastOpenFailure(), reason) << static_cast<int>(reason);
+    }
+    mouse.SetOpenFailure(0, OpenFailure::None);
     EXPECT_NE(OpenInterface(mouse, kConfigInterface), nullptr);
+    EXPECT_EQ(mouse.LastOpenFailure(), OpenFailure::None);
     EXPECT_EQ(mouse.Open("/sys/devices/virtual/hid/0003:5B29:0C7E.FFFF"), nullptr);
+    EXPECT_EQ(mouse.LastOpenFailure(), OpenFailure::Gone);
 }
 
 TEST(SimulatedMouseTest, OnlyTheConfigurationInterfaceAnswersFeatureReports) {

@@ -1,0 +1,50 @@
+#include "app/status_line.h"
+
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "device/find_result_text.h"
+
+StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
+    text_ = new QLabel(this);
+    text_->setObjectName("statusText");
+    text_->setWordWrap(true);
+    text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    hint_ = new QLabel(QString::fromStdString(UdevRuleInstallHint()), this);
+    hint_->setObjectName("udevRuleHint");
+    hint_->setWordWrap(true);
+    commands_ = new QLabel(QString::fromStdString(UdevRuleInstallCommands()), this);
+    commands_->setObjectName("udevRuleCommands");
+    commands_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    commands_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    copyButton_ = new QPushButton("Copy commands", this);
+    copyButton_->setObjectName("copyCommandsButton");
+    copyButton_->setAutoDefault(false);
+
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Under the commands, not beside them: the window keeps its width.
+    layout->addWidget(text_, 0, 0);
+    layout->addWidget(hint_, 1, 0);
+    layout->addWidget(commands_, 2, 0);
+    layout->addWidget(copyButton_, 3, 0, Qt::AlignLeft);
+
+    connect(copyButton_, &QPushButton::clicked, this, &StatusLine::CopyCommands);
+    Show(QString(), false);
+}
+
+void StatusLine::Show(const QString& text, bool withRuleCommands) {
+    text_->setText(text);
+    hint_->setVisible(withRuleCommands);
+    commands_->setVisible(withRuleCommands);
+    copyButton_->setVisible(withRuleCommands);
+}
+
+void StatusLine::CopyCommands() {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(UdevRuleInstallCommands()));
+}
