@@ -26,8 +26,8 @@
 #include "device/udev_monitor.h"
 #include "device/write_retries.h"
 #include "settings/settings_image.h"
-#include "vm/kernel_devices.h"
-#include "vm/uhid_mouse_process.h"
+#include "vm/support/kernel_devices.h"
+#include "vm/support/uhid_mouse_process.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Second stage of the test VM, PID 1 in the overlay of the host's /.
 # usage: stage2.sh JOB, where JOB (written by run-vm-tests.sh) sets
-# BUSYBOX, KERNEL_MODULES, UDEV_RULE, UHID_MOUSE, VM_TESTS, WATCHDOG and
-# defines run_tests. Prints "kestrine-vm: result N" and powers off.
+# BUSYBOX, KERNEL_MODULES, UDEV_RULE, UHID_MOUSE, WATCHDOG and STEPS, and
+# defines step_1 ... step_STEPS (with step_N_text, its command line). Runs every step, prints
+# "kestrine-vm: result N" (0 when every step passed) and powers off.
 
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 say() { echo "kestrine-vm: $*"; }
@@ -36,5 +37,22 @@ done
 udevadm settle --timeout=10
 
 export KESTRINE_UHID_MOUSE="$UHID_MOUSE"
-run_tests
-finish $?
+export GTEST_COLOR=no
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=/run/user/0
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+# Every step runs, also after one failed, so that one run tells everything.
+result=0
+step=1
+while [ "$step" -le "$STEPS" ]; do
+    eval "say \"step $step: \$step_${step}_text\""
+    "step_$step"
+    status=$?
+    if [ "$status" -ne 0 ]; then
+        say "step $step FAILED with status $status"
+        result=1
+    fi
+    step=$((step + 1))
+done
+finish $result

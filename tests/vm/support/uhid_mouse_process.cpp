@@ -1,4 +1,4 @@
-#include "vm/uhid_mouse_process.h"
+#include "vm/support/uhid_mouse_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
