@@ -14,7 +14,6 @@
 #include <QSocketNotifier>
 #include <QTabWidget>
 #include <QTest>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
@@ -40,23 +39,13 @@ constexpr int kDeviceTimeoutMs = 15000;
 constexpr uint16_t kOtherVendorId = 0x1A2B;
 constexpr uint16_t kOtherProductId = 0x0001;
 
-std::string Hex(const SettingsImage& image) {
-    std::string text;
-    char byte[3];
-    for (uint8_t value : image) {
-        std::snprintf(byte, sizeof byte, "%02x", value);
-        text += byte;
-    }
-    return text;
-}
-
-// The mouse's memory holding `record`, as the uhid mouse's "memory" command takes it.
-std::string MemoryCommand(const SettingsRecord& record) {
+SettingsImage Image(const SettingsRecord& record) {
     SettingsImage image{};
     EncodeSettingsImage(record, image);
-    return "memory " + Hex(image);
+    return image;
 }
 
+// The user's own settings, told apart by the first level's CPI.
 SettingsRecord UserSettings(uint16_t firstLevelCpi) {
     SettingsRecord record{};
     LoadDefaultSettings(record);
@@ -96,7 +85,7 @@ protected:
     // Plugs the mouse in before the window starts, and lets udev finish with
     // it, so that the window's monitor does not get the plug as news.
     void StartWindowWithTheMouse(const SettingsRecord& held) {
-        ASSERT_NO_FATAL_FAILURE(Send(*mouse_, MemoryCommand(held)));
+        ASSERT_EQ(mouse_->SetMemory(Image(held)), "ok");
         ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "plug"));
         CommandOutput("udevadm settle --timeout=10");
         window_ = std::make_unique<CUpdaterDlg>();
@@ -116,14 +105,25 @@ protected:
                window_->FirmwareVersionField()->text().isEmpty();
     }
 
-    QString FirstLevelCpiText() const {
-        return window_->SensorPage()->findChild<QLineEdit*>("cpiLevelXField0")->text();
+    std::string FirstLevelCpiText() const {
+        return window_->SensorPage()
+            ->findChild<QLineEdit*>("cpiLevelXField0")
+            ->text()
+            .toStdString();
+    }
+    std::string FirmwareText() const {
+        return window_->FirmwareVersionField()->text().toStdString();
     }
 
     // The window's own udev socket has nothing left to read: every change
     // udevd sent it so far has gone through the watcher to the window.
     bool WindowReadEveryChange() const {
-        const auto* notifier = window_->findChild<HotplugWatcher*>()->findChild<QSocketNotifier*>();
+        const auto* watcher = window_->findChild<HotplugWatcher*>();
+        const auto* notifier = watcher ? watcher->findChild<QSocketNotifier*>() : nullptr;
+        if (!notifier) {
+            ADD_FAILURE() << "the window has no udev monitor to wait for";
+            return true;
+        }
         pollfd fd{static_cast<int>(notifier->socket()), POLLIN, 0};
         return poll(&fd, 1, 0) == 0;
     }
@@ -146,7 +146,7 @@ TEST_F(HotplugRoadTest, RemovalAndArrivalReachTheWindowThroughUdev) {
     ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "plug"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Connected(); }, kDeviceTimeoutMs))
         << "the arrival did not reach the window";
-    EXPECT_EQ(window_->FirmwareVersionField()->text(), "V1.07");
+    EXPECT_EQ(FirmwareText(), "V1.07");
     EXPECT_EQ(FirstLevelCpiText(), "1650");
     EXPECT_FALSE(SettingsDiffer(pendingSettings, held));
     EXPECT_FALSE(SettingsDiffer(deviceSettings, pendingSettings));
@@ -156,11 +156,11 @@ TEST_F(HotplugRoadTest, RemovalAndArrivalReachTheWindowThroughUdev) {
     ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "unplug"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Disconnected(); }, kDeviceTimeoutMs));
     const SettingsRecord changed = UserSettings(3300);
-    ASSERT_NO_FATAL_FAILURE(Send(*mouse_, MemoryCommand(changed)));
+    ASSERT_EQ(mouse_->SetMemory(Image(changed)), "ok");
     ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "plug"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Connected() && FirstLevelCpiText() == "3300"; },
                                 kDeviceTimeoutMs))
-        << "the window shows " << FirstLevelCpiText().toStdString();
+        << "the window shows " << FirstLevelCpiText();
     EXPECT_FALSE(SettingsDiffer(pendingSettings, changed));
     EXPECT_TRUE(messages_.messages.isEmpty()) << messages_.messages.join("; ").toStdString();
 }
@@ -195,7 +195,7 @@ TEST_F(HotplugRoadTest, AnotherDevicesNodesChangeNothing) {
     ASSERT_NO_FATAL_FAILURE(Send(*other_, "unplug"));
     ASSERT_TRUE(awaitOtherChanges(4)) << "udev changes of the other device: " << otherChanges;
     EXPECT_TRUE(Connected()) << "another device's removal disconnected the window";
-    EXPECT_EQ(window_->FirmwareVersionField()->text(), "V1.07");
+    EXPECT_EQ(FirmwareText(), "V1.07");
 
     ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "unplug"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Disconnected(); }, kDeviceTimeoutMs));
