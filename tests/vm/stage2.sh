@@ -7,10 +7,12 @@
 
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 say() { echo "kestrine-vm: $*"; }
+# Seconds since boot, to see where the stage spends its time.
+uptime_s() { cut -d' ' -f1 /proc/uptime; }
 . "$1" || { say "cannot read the job $1"; say "result 125"; /bin/busybox poweroff -f; }
 
 finish() {
-    say "result $1"
+    say "result $1 at $(uptime_s)s"
     sync
     "$BUSYBOX" poweroff -f
     sleep 30  # never let PID 1 exit before the power is off (kernel panic)
@@ -46,7 +48,7 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 result=0
 step=1
 while [ "$step" -le "$STEPS" ]; do
-    eval "say \"step $step: \$step_${step}_text\""
+    eval "say \"step $step at $(uptime_s)s: \$step_${step}_text\""
     "step_$step"
     status=$?
     if [ "$status" -ne 0 ]; then
