@@ -77,29 +77,29 @@ UserView ViewAsTestUser() {
         SetHidTransport(nullptr);  // hidapi's hidraw backend
         deviceConnected = false;
         std::ostringstream out;
-        out << FindDevice(kProductId) << '\n'
-            << FindResultName(LastFindResult()) << '\n'
-            << FindResultText(LastFindResult()) << '\n';
+        out << FindDevice(kProductId) << '\n' << FindResultName(LastFindResult()) << '\n';
         std::array<uint8_t, kFirmwareBlockSize> block{};
         out << (ReadFirmwareInfo(block) == 1 ? block[1] + 256u * block[2] : 0u) << '\n';
         out << (ReadSettings() == 1 ? Hex(lastReadImage) : "") << '\n';
+        // Last, since the words may take more than one line.
+        out << FindResultText(LastFindResult());
         ReleaseDevice();
         return out.str();
     });
-    std::istringstream in(answer);
     UserView view;
-    std::string found;
-    std::string version;
-    std::getline(in, found);
-    std::getline(in, view.findResult);
-    std::getline(in, view.findText);
-    std::getline(in, version);
-    std::getline(in, view.settings);
-    view.found = found == "1";
-    view.firmwareVersion = version.empty() ? 0 : static_cast<unsigned>(std::stoul(version));
     if (answer.rfind("error", 0) == 0) {
         view.findText = answer;
+        return view;
     }
+    std::istringstream in(answer);
+    std::string found;
+    std::getline(in, found);
+    std::getline(in, view.findResult);
+    in >> view.firmwareVersion;
+    in.ignore(1);
+    std::getline(in, view.settings);
+    std::getline(in, view.findText, '\0');
+    view.found = found == "1";
     return view;
 }
 
