@@ -2,8 +2,8 @@
 # Runs test programs inside a Debian kernel under QEMU (software emulation),
 # all in one boot: the host's / is shared read-only over virtio-9p, so the
 # build's binaries run in the VM unchanged. Inside, systemd-udevd runs with
-# the project's udev rule installed, and the uhid mouse gives the kernel a
-# mouse.
+# the project's udev rule installed (and a stand-in for the seat's uaccess,
+# 72-kestrine-vm-seat.rules), and the uhid mouse gives the kernel a mouse.
 #
 # usage: run-vm-tests.sh SOURCE_DIR UHID_MOUSE -- STEP... [-- STEP...]...
 # Each STEP is a command (a program and its arguments) run as root inside the
@@ -102,6 +102,7 @@ q() { printf '%q' "$1"; }
     echo "BUSYBOX=$(q "$busybox")"
     echo "KERNEL_MODULES=$(q "$(realpath "$kernel_dir")/modules")"
     echo "UDEV_RULE=$(q "$source_dir/packaging/70-kestrine-xq3.rules")"
+    echo "SEAT_RULE=$(q "$source_dir/tests/vm/72-kestrine-vm-seat.rules")"
     echo "UHID_MOUSE=$(q "$uhid_mouse")"
     echo "WATCHDOG=$kVmWatchdog"
     [ -z "${GTEST_FILTER:-}" ] || echo "export GTEST_FILTER=$(q "$GTEST_FILTER")"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Second stage of the test VM, PID 1 in the overlay of the host's /.
 # usage: stage2.sh JOB, where JOB (written by run-vm-tests.sh) sets
-# BUSYBOX, KERNEL_MODULES, UDEV_RULE, UHID_MOUSE, WATCHDOG and STEPS, and
+# BUSYBOX, KERNEL_MODULES, UDEV_RULE, SEAT_RULE, UHID_MOUSE, WATCHDOG and STEPS, and
 # defines step_1 ... step_STEPS (with step_N_text, its command line). Runs every step, prints
 # "kestrine-vm: result N" (0 when every step passed) and powers off.
 
@@ -26,11 +26,13 @@ finish() {
 ) &
 
 mkdir -p /etc/udev/rules.d
-if [ -f "$UDEV_RULE" ]; then
-    install -m 644 "$UDEV_RULE" /etc/udev/rules.d/
-else
-    say "no udev rule at $UDEV_RULE"
-fi
+for rule in "$UDEV_RULE" "$SEAT_RULE"; do
+    if [ -f "$rule" ]; then
+        install -m 644 "$rule" /etc/udev/rules.d/
+    else
+        say "no udev rule at $rule"
+    fi
+done
 /lib/systemd/systemd-udevd --daemon || finish 126
 # Loaded after udevd started, so that it sees and handles every HID device.
 for module in hid uhid hid-generic; do

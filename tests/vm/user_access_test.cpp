@@ -7,11 +7,11 @@
 // How access is granted inside the VM: the project's rule only tags the
 // mouse's hidraw nodes "uaccess"; on a desktop, logind's seat then gives the
 // user at the seat an ACL on them. The VM has no logind and no seat, so the
-// tag alone grants nothing and the nodes stay root-only (0600). To stand in
-// for the seat, GrantedTest installs one more rule, only inside the VM, that
-// hands every node carrying the uaccess tag to the test user's group (GROUP
-// and MODE). Keyed on the tag, it grants nothing unless the project's rule
-// matched the node.
+// tag alone grants nothing and the nodes stay root-only (0600). The VM also
+// installs tests/vm/72-kestrine-vm-seat.rules, which stands in for the seat:
+// while /run/kestrine-vm-seat exists ("a user is at the seat"), it hands every
+// node carrying the uaccess tag to the test user's group (GROUP 4242, MODE
+// 0660). Keyed on the tag, it grants nothing unless the project's rule matched.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -41,11 +41,8 @@ constexpr int kDeviceTimeoutMs = 10000;
 constexpr uid_t kTestUser = 4242;
 constexpr gid_t kTestGroup = 4242;
 
-// The seat's stand-in (see above). Sorts after the project's 70- rule, so the
-// tag is already set when it is matched.
-constexpr char kSeatStandInPath[] = "/etc/udev/rules.d/72-kestrine-vm-seat.rules";
-constexpr char kSeatStandInRule[] =
-    "SUBSYSTEM==\"hidraw\", TAG==\"uaccess\", GROUP=\"4242\", MODE=\"0660\"\n";
+// While this file exists, the seat's stand-in grants access (see above).
+constexpr char kSeatFlag[] = "/run/kestrine-vm-seat";
 
 std::string FindResultName(FindResult result) {
     switch (result) {
@@ -158,15 +155,14 @@ protected:
         if (IsSkipped() || HasFatalFailure()) {
             return;
         }
-        std::ofstream(kSeatStandInPath) << kSeatStandInRule;
-        CommandOutput("udevadm control --reload");
+        ASSERT_EQ(access("/etc/udev/rules.d/72-kestrine-vm-seat.rules", R_OK), 0)
+            << "the VM did not install the seat's stand-in";
+        ASSERT_TRUE(std::ofstream(kSeatFlag).good()) << "cannot put a user at the seat";
     }
 
     void TearDown() override {
         UserAccessTest::TearDown();
-        if (std::remove(kSeatStandInPath) == 0) {
-            CommandOutput("udevadm control --reload");
-        }
+        std::remove(kSeatFlag);
     }
 };
 
