@@ -1,9 +1,10 @@
 #!/bin/sh
 # Second stage of the test VM, PID 1 in the overlay of the host's /.
-# usage: stage2.sh JOB, where JOB (written by run-vm-tests.sh) sets
-# BUSYBOX, KERNEL_MODULES, UDEV_RULE, SEAT_RULE, UHID_MOUSE, WATCHDOG and STEPS, and
-# defines step_1 ... step_STEPS (with step_N_text, its command line). Runs every step, prints
-# "kestrine-vm: result N" (0 when every step passed) and powers off.
+# usage: stage2.sh JOB, where JOB (written by run-vm-tests.sh) sets BUSYBOX,
+# KERNEL_MODULES, UDEV_RULE, SEAT_RULE, UHID_MOUSE, WATCHDOG and STEPS, and
+# defines step_1 ... step_STEPS (with step_N_text, its command line). Runs
+# every step, prints "kestrine-vm: result N" (0 when every step passed) and
+# powers off.
 
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 say() { echo "kestrine-vm: $*"; }
