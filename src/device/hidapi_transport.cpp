@@ -96,6 +96,21 @@ HidResult ClassifyErrno(int error) {
     return found == std::end(kErrnoClasses) ? HidResult::Error : found->result;
 }
 
+OpenFailure OpenFailureForErrno(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return OpenFailure::AccessDenied;
+        // No node any more, or a node whose device has been removed.
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return OpenFailure::Gone;
+        default:
+            return OpenFailure::Other;
+    }
+}
+
 HidResult FinishFeatureFetch(int delivered, int error, uint8_t* data, size_t length) {
     if (delivered < 0)
         return ClassifyErrno(error);
@@ -119,11 +134,18 @@ std::vector<HidInterfaceInfo> HidapiTransport::Enumerate(uint16_t vendorId, uint
 }
 
 std::unique_ptr<HidConnection> HidapiTransport::Open(const std::string& path) {
-    if (!HidapiReady())
+    if (!HidapiReady()) {
+        lastOpenFailure_ = OpenFailure::Other;
         return nullptr;
+    }
+    // hidapi's hidraw backend leaves the errno of its failed open() in place.
+    errno = 0;
     hid_device* device = hid_open_path(path.c_str());
-    if (!device)
+    if (!device) {
+        lastOpenFailure_ = OpenFailureForErrno(errno);
         return nullptr;
+    }
+    lastOpenFailure_ = OpenFailure::None;
     return std::make_unique<HidapiConnection>(device);
 }
 

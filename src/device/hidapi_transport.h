@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -11,10 +12,19 @@ class HidapiTransport : public HidTransport {
 public:
     std::vector<HidInterfaceInfo> Enumerate(uint16_t vendorId, uint16_t productId) override;
     std::unique_ptr<HidConnection> Open(const std::string& path) override;
+    OpenFailure LastOpenFailure() const override { return lastOpenFailure_; }
+
+private:
+    std::atomic<OpenFailure> lastOpenFailure_{OpenFailure::None};
 };
 
 // The one process-wide instance, the transport used when none is set.
 HidapiTransport& DefaultHidapiTransport();
+
+// Why opening a hidraw node failed, from the errno of the failed open: no
+// permission (the udev rule is missing), the node gone with its device, or
+// anything else.
+OpenFailure OpenFailureForErrno(int error);
 
 // How a failed hidraw call is judged from its errno: Transient failures are
 // worth repeating, everything else is Error.

@@ -15,6 +15,24 @@ TEST(HidapiTransportTest, ErrnoDecidesWhetherAFailureIsWorthRepeating) {
         EXPECT_EQ(ClassifyErrno(error), HidResult::Error) << error;
 }
 
+// The reason decides what the user is told: install the udev rule, plug the
+// mouse in again, or neither.
+TEST(HidapiTransportTest, ErrnoOfAFailedOpenSaysWhy) {
+    struct Case {
+        int error;
+        OpenFailure failure;
+    };
+    const Case cases[] = {
+        {EACCES, OpenFailure::AccessDenied}, {EPERM, OpenFailure::AccessDenied},
+        {ENOENT, OpenFailure::Gone},         {ENODEV, OpenFailure::Gone},
+        {ENXIO, OpenFailure::Gone},          {EIO, OpenFailure::Other},
+        {EBUSY, OpenFailure::Other},         {EMFILE, OpenFailure::Other},
+        {EISDIR, OpenFailure::Other},        {0, OpenFailure::Other},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(OpenFailureForErrno(c.error), c.failure) << c.error;
+}
+
 TEST(HidapiTransportTest, FeatureFetchOutcome) {
     struct Case {
         int delivered;
@@ -43,6 +61,16 @@ TEST(HidapiTransportTest, DefaultTransportIsHidapi) {
     SetHidTransport(nullptr);
     EXPECT_EQ(&CurrentHidTransport(), &DefaultHidapiTransport());
     EXPECT_EQ(CurrentHidTransport().Open("/nonexistent/hidraw"), nullptr);
+}
+
+// The errno of hidapi's own open() gets through to the reason. (Permission
+// and success need a hidraw node: the VM stage shows those.)
+TEST(HidapiTransportTest, FailedOpenKeepsItsReason) {
+    HidapiTransport& transport = DefaultHidapiTransport();
+    EXPECT_EQ(transport.Open("/nonexistent/hidraw"), nullptr);
+    EXPECT_EQ(transport.LastOpenFailure(), OpenFailure::Gone);
+    EXPECT_EQ(transport.Open("/"), nullptr);  // a folder: EISDIR
+    EXPECT_EQ(transport.LastOpenFailure(), OpenFailure::Other);
 }
 
 }  // namespace

@@ -21,13 +21,14 @@
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/hid_transport.h"
+#include "device/hidapi_transport.h"
 #include "device/mouse_firmware.h"
 #include "device/sleep.h"
 #include "device/udev_monitor.h"
 #include "device/write_retries.h"
 #include "settings/settings_image.h"
-#include "vm/kernel_devices.h"
-#include "vm/uhid_mouse_process.h"
+#include "vm/support/kernel_devices.h"
+#include "vm/support/uhid_mouse_process.h"
 
 namespace {
 
@@ -183,6 +184,26 @@ TEST_F(RealStackTest, DiscoveryPicksTheConfigurationInterfaceByUsage) {
     // Only the configuration interface answers feature reports.
     std::array<uint8_t, kFirmwareBlockSize> block{};
     EXPECT_EQ(ReadFirmwareInfo(block), 1);
+}
+
+// The reason of a failed open, from hidraw itself: a node that has gone with
+// its mouse. (A node this user may not open: user_access_test.cpp.)
+TEST_F(RealStackTest, OpenSaysWhyItFailedAndNothingAfterItWorked) {
+    ASSERT_NO_FATAL_FAILURE(Plug());
+    const std::vector<HidInterfaceInfo> interfaces = MouseInterfaces();
+    const auto config = std::find_if(interfaces.begin(), interfaces.end(), IsConfigInterface);
+    ASSERT_NE(config, interfaces.end());
+    HidapiTransport& transport = DefaultHidapiTransport();
+
+    EXPECT_EQ(transport.Open("/dev/hidraw-none"), nullptr);
+    ASSERT_EQ(transport.LastOpenFailure(), OpenFailure::Gone);
+    EXPECT_NE(transport.Open(config->path), nullptr);
+    EXPECT_EQ(transport.LastOpenFailure(), OpenFailure::None);
+
+    ASSERT_NO_FATAL_FAILURE(Send("unplug"));
+    ASSERT_TRUE(WaitUntil([] { return MouseInterfaces().empty(); }, kDeviceTimeoutMs));
+    EXPECT_EQ(transport.Open(config->path), nullptr);
+    EXPECT_EQ(transport.LastOpenFailure(), OpenFailure::Gone);
 }
 
 TEST_F(RealStackTest, FindDeviceFailsForAnotherProduct) {

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Runs the VM test program inside a Debian kernel under QEMU (software
-# emulation): the host's / is shared read-only over virtio-9p, so the build's
-# binaries run in the VM unchanged. Inside, systemd-udevd runs with the
-# project's udev rule installed, and the uhid mouse gives the kernel a mouse.
+# Runs test programs inside a Debian kernel under QEMU (software emulation),
+# all in one boot: the host's / is shared read-only over virtio-9p, so the
+# build's binaries run in the VM unchanged. Inside, systemd-udevd runs with
+# the project's udev rule installed (and a stand-in for the seat's uaccess,
+# 72-kestrine-vm-seat.rules), and the uhid mouse gives the kernel a mouse.
 #
-# usage: run-vm-tests.sh SOURCE_DIR VM_TESTS UHID_MOUSE [gtest arguments...]
-# Exit: 0 when the tests passed; 77 (skip) when QEMU cannot run here at all;
+# usage: run-vm-tests.sh SOURCE_DIR UHID_MOUSE -- STEP... [-- STEP...]...
+# Each STEP is a command (a program and its arguments) run as root inside the
+# VM, in the order given, each after the one before ended; the run passes
+# when every step exits 0. Steps see KESTRINE_UHID_MOUSE (the uhid mouse
+# program), GTEST_COLOR=no, QT_QPA_PLATFORM=offscreen, and GTEST_FILTER when
+# it is set here (e.g. GTEST_FILTER='HotplugRoad*' ctest -R vm).
+# Exit: 0 when the steps passed; 77 (skip) when QEMU cannot run here at all;
 # 1 with a clear message for every other failure, a hang included.
 #
 # For a look inside: KESTRINE_VM_KEEP=1 keeps the work folder (console log,
@@ -25,11 +31,26 @@ fail() {
     exit 1
 }
 
-[ $# -ge 3 ] || fail "usage: $0 SOURCE_DIR VM_TESTS UHID_MOUSE [gtest arguments...]"
+usage="usage: $0 SOURCE_DIR UHID_MOUSE -- STEP... [-- STEP...]..."
+[ $# -ge 4 ] && [ "$3" = -- ] || fail "$usage"
 source_dir=$(realpath "$1")
-vm_tests=$(realpath "$2")
-uhid_mouse=$(realpath "$3")
-shift 3
+uhid_mouse=$(realpath "$2")
+shift 2
+
+# The steps, one shell line each, every word quoted for the VM's shell.
+steps=()
+programs=()
+while [ $# -gt 0 ]; do
+    [ "$1" = -- ] && [ $# -ge 2 ] && [ "$2" != -- ] || fail "$usage"
+    shift
+    programs+=("$1")
+    step=""
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+        step+="${step:+ }$(printf '%q' "$1")"
+        shift
+    done
+    steps+=("$step")
+done
 
 qemu=$(command -v qemu-system-x86_64 || true)
 if [ -z "$qemu" ]; then
@@ -51,8 +72,9 @@ busybox=$(command -v busybox || true)
 udevd=/lib/systemd/systemd-udevd  # started inside the VM, from the host's /
 [ -x "$udevd" ] || fail "$udevd is missing: run scripts/install-deps (udev)"
 command -v cpio >/dev/null || fail "cpio is missing: run scripts/install-deps"
-for binary in "$vm_tests" "$uhid_mouse"; do
-    [ -x "$binary" ] || fail "$binary has not been built"
+[ -x "$uhid_mouse" ] || fail "$uhid_mouse has not been built"
+for program in "${programs[@]}"; do
+    [ -x "$program" ] || fail "$program has not been built"
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrine-vm.XXXXXX")
@@ -80,13 +102,15 @@ q() { printf '%q' "$1"; }
     echo "BUSYBOX=$(q "$busybox")"
     echo "KERNEL_MODULES=$(q "$(realpath "$kernel_dir")/modules")"
     echo "UDEV_RULE=$(q "$source_dir/packaging/70-kestrine-xq3.rules")"
+    echo "SEAT_RULE=$(q "$source_dir/tests/vm/72-kestrine-vm-seat.rules")"
     echo "UHID_MOUSE=$(q "$uhid_mouse")"
     echo "WATCHDOG=$kVmWatchdog"
-    printf 'run_tests() { %q --gtest_color=no' "$vm_tests"
-    for arg in "$@"; do
-        printf ' %q' "$arg"
+    [ -z "${GTEST_FILTER:-}" ] || echo "export GTEST_FILTER=$(q "$GTEST_FILTER")"
+    echo "STEPS=${#steps[@]}"
+    for i in "${!steps[@]}"; do
+        echo "step_$((i + 1))() { ${steps[$i]}; }"
+        echo "step_$((i + 1))_text=$(q "${steps[$i]}")"
     done
-    echo '; }'
 } >"$work/job.sh"
 
 echo "vm.real_kernel: booting $(basename "$(realpath "$kernel_dir")") under QEMU (tcg)"

@@ -2,9 +2,11 @@
 
 #include <poll.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -58,6 +60,23 @@ bool ParseBytes(const std::string& text, bool hex, std::vector<uint8_t>& bytes) 
     return true;
 }
 
+// Exactly `length` bytes written as one run of hex digits, as Hex writes them.
+bool ParseHexRun(const std::string& text, uint8_t* bytes, size_t length) {
+    if (text.size() != 2 * length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        const std::string digits = text.substr(2 * i, 2);
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(digits.c_str(), &end, 16);
+        if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(digits[0]))) {
+            return false;
+        }
+        bytes[i] = static_cast<uint8_t>(value);
+    }
+    return true;
+}
+
 }  // namespace
 
 UhidMouse::UhidMouse(UhidMouseOptions options) : options_(std::move(options)) {
@@ -92,7 +111,7 @@ std::string UhidMouse::Execute(const std::string& line) {
          [this](const std::string& arguments) {
              return Switch(arguments, [this](bool on) { silent_ = on; });
          }},
-        {"memory", [this](const std::string&) { return Memory(); }},
+        {"memory", [this](const std::string& arguments) { return Memory(arguments); }},
         {"counts", [this](const std::string&) { return Counts(); }},
         {"quit",
          [this](const std::string&) {
@@ -202,8 +221,16 @@ std::string UhidMouse::Switch(const std::string& arguments, const std::function<
     return "ok";
 }
 
-std::string UhidMouse::Memory() const {
-    return "ok " + Hex(firmware_.Memory().data(), firmware_.Memory().size());
+std::string UhidMouse::Memory(const std::string& arguments) {
+    if (arguments.empty()) {
+        return "ok " + Hex(firmware_.Memory().data(), firmware_.Memory().size());
+    }
+    SettingsImage image{};
+    if (!ParseHexRun(arguments, image.data(), image.size())) {
+        return "error memory wants " + std::to_string(2 * image.size()) + " hex digits";
+    }
+    firmware_.SetMemory(image);
+    return "ok";
 }
 
 std::string UhidMouse::Counts() const {

@@ -22,7 +22,8 @@
 //   statuses N...          statuses answered by the next fetches, in order
 //   busy on|off            every fetch answers busy
 //   silent on|off          leave get-report requests unanswered (a hung mouse)
-//   memory                 the firmware's 1024 bytes, in hex
+//   memory [HEX]           the firmware's 1024 bytes, in hex; with 2048 hex
+//                          digits, sets them (a mouse changed elsewhere)
 //   counts                 "get=N set=N": feature requests answered so far
 //   quit                   unplug and end
 struct UhidMouseOptions {
@@ -55,7 +56,7 @@ private:
     std::string AwaitOpen();
     std::string Statuses(const std::string& arguments);
     std::string Switch(const std::string& arguments, const std::function<void(bool)>& set);
-    std::string Memory() const;
+    std::string Memory(const std::string& arguments);
     std::string Counts() const;
 
     void HandleEvent(UhidDevice& device, const uhid_event& event);

@@ -1,4 +1,4 @@
-#include "vm/uhid_mouse_process.h"
+#include "vm/support/uhid_mouse_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -118,6 +119,10 @@ std::string UhidMouseProcess::Command(const std::string& line) {
     return reply;
 }
 
+std::string UhidMouseProcess::SetMemory(const SettingsImage& image) {
+    return Command("memory " + Hex(image));
+}
+
 bool UhidMouseProcess::ReadLine(std::string& line, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -148,4 +153,14 @@ bool UhidMouseProcess::ReadLine(std::string& line, int timeoutMs) {
         }
         buffered_.append(chunk, static_cast<size_t>(length));
     }
+}
+
+std::string Hex(const SettingsImage& image) {
+    std::string text;
+    char byte[3];
+    for (uint8_t value : image) {
+        std::snprintf(byte, sizeof byte, "%02x", value);
+        text += byte;
+    }
+    return text;
 }

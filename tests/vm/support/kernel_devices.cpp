@@ -1,4 +1,4 @@
-#include "vm/kernel_devices.h"
+#include "vm/support/kernel_devices.h"
 
 #include <algorithm>
 #include <chrono>

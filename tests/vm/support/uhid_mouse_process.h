@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_image.h"
+
 // A running uhid-mouse program (tools/uhid-mouse), driven through its
 // standard input and output: one command, one reply line.
 class UhidMouseProcess {
@@ -22,6 +24,8 @@ public:
     // The reply line, or "error ..." when the program did not answer in time
     // or has ended.
     std::string Command(const std::string& line);
+    // Gives the mouse this memory, as if changed elsewhere; the reply line.
+    std::string SetMemory(const SettingsImage& image);
 
 private:
     bool ReadLine(std::string& line, int timeoutMs);
@@ -32,3 +36,6 @@ private:
     std::string buffered_;
     std::string error_;
 };
+
+// The image as one run of hex digits, the form the uhid mouse reads and writes.
+std::string Hex(const SettingsImage& image);
