@@ -162,6 +162,8 @@ TEST_F(HotplugRoadTest, RemovalAndArrivalReachTheWindowThroughUdev) {
                                 kDeviceTimeoutMs))
         << "the window shows " << FirstLevelCpiText();
     EXPECT_FALSE(SettingsDiffer(pendingSettings, changed));
+    // A later level write must build on what this mouse holds, not the earlier one's settings.
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, pendingSettings));
     EXPECT_TRUE(messages_.messages.isEmpty()) << messages_.messages.join("; ").toStdString();
 }
 
