@@ -21,7 +21,9 @@
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
+#include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
+#include "ui/tab_switching.h"
 
 CUpdaterDlg* mainDialog = nullptr;
 
@@ -133,14 +135,7 @@ void CUpdaterDlg::BuildLayout() {
 void CUpdaterDlg::ConnectSignals() {
     connect(applyButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnApply);
     connect(factoryResetButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnFactoryReset);
-    connect(tabs_, &QTabWidget::currentChanged, this, &CUpdaterDlg::ShowPage);
-}
-
-void CUpdaterDlg::ShowPage(int index) {
-    // QTabWidget shows exactly the selected page; only keep the focus sensible.
-    if (QWidget* page = tabs_->widget(index)) {
-        page->setFocus();
-    }
+    InstallTabSwitching(tabs_);
 }
 
 void CUpdaterDlg::Initialise() {
@@ -174,6 +169,7 @@ void CUpdaterDlg::Initialise() {
     });
     StartDeviceEventListener();
     applyButton_->setEnabled(false);
+    PlaceSafeFocus(tabs_);
 }
 
 void CUpdaterDlg::LoadAllPages() {
@@ -228,6 +224,7 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
 }
 
 void CUpdaterDlg::OnApply() {
+    PlaceSafeFocus(tabs_);
     const bool written = WritePendingSettings([this] {
         supportPage_->StoreToSettings();
         sensorPage_->StoreToSettings();
@@ -240,6 +237,7 @@ void CUpdaterDlg::OnApply() {
 }
 
 void CUpdaterDlg::OnFactoryReset() {
+    PlaceSafeFocus(tabs_);
     if (!deviceConnected && !FindDevice(kProductId)) {
         return;
     }
@@ -289,6 +287,7 @@ void CUpdaterDlg::ReconnectAfterArrival() {
         SleepMs(kArrivalRetryMs);
     }
     StartDeviceEventListener();
+    PlaceSafeFocus(tabs_);
 }
 
 void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {

@@ -63,7 +63,6 @@ protected:
 private:
     void BuildLayout();
     void ConnectSignals();
-    void ShowPage(int index);
     void LoadAllPages();
     void ReconnectAfterArrival();
 

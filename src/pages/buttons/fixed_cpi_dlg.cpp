@@ -1,4 +1,5 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
+#include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 
@@ -56,6 +57,7 @@ int NormalizeFixedCpi(const QString& text) {
 
 CFixedCPI::CFixedCPI(QWidget* parent) : QDialog(parent) {
     BuildLayout();
+    NameControls();
     ConnectSignals();
     ShowValues();
 }
@@ -111,6 +113,19 @@ void CFixedCPI::BuildLayout() {
     layout->addLayout(rows);
     layout->addStretch();
     layout->addLayout(bottom);
+}
+
+// "X:" and "Y:" name their track bars; the fields beside them get the same
+// names, and each track bar tells the value its field shows.
+void CFixedCPI::NameControls() {
+    for (Axis axis : {Axis::X, Axis::Y}) {
+        const QString name = axis == Axis::X ? "Fixed CPI X" : "Fixed CPI Y";
+        const char* labelName = axis == Axis::X ? "fixedCpiXLabel" : "fixedCpiYLabel";
+        findChild<QLabel*>(labelName)->setBuddy(Slider(axis));
+        Slider(axis)->setAccessibleName(name);
+        Field(axis)->setAccessibleName(name);
+        DescribeSliderByField(Slider(axis), Field(axis), "CPI");
+    }
 }
 
 void CFixedCPI::ConnectSignals() {
