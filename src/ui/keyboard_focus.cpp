@@ -1,11 +1,45 @@
 #include "ui/keyboard_focus.h"
 
+#include <QEvent>
 #include <QTabBar>
 #include <QTabWidget>
 
+namespace {
+
+constexpr char kFocusFrameOnShowName[] = "focusFrameOnShow";
+
+// Styles draw no focus frame until the Tab key was used in a window, and
+// showing a window forgets that it was; so the mark is set once it is shown.
+class FocusFrameOnShow : public QObject {
+public:
+    explicit FocusFrameOnShow(QWidget* window) : QObject(window) {
+        setObjectName(kFocusFrameOnShowName);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == parent()) {
+            static_cast<QWidget*>(watched)->setAttribute(Qt::WA_KeyboardFocusChange);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+void ShowFocusFrame(QWidget* window) {
+    if (window->isVisible()) {
+        window->setAttribute(Qt::WA_KeyboardFocusChange);
+    } else if (window->findChild<QObject*>(kFocusFrameOnShowName, Qt::FindDirectChildrenOnly) ==
+               nullptr) {
+        new FocusFrameOnShow(window);
+    }
+}
+
+}  // namespace
+
 void PlaceSafeFocus(QTabWidget* tabs) {
-    // Without this, styles draw no focus frame until the Tab key was used.
-    tabs->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    ShowFocusFrame(tabs->window());
     tabs->tabBar()->setFocus(Qt::OtherFocusReason);
 }
 
