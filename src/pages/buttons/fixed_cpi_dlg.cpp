@@ -115,13 +115,11 @@ void CFixedCPI::BuildLayout() {
     layout->addLayout(bottom);
 }
 
-// "X:" and "Y:" name their track bars; the fields beside them get the same
-// names, and each track bar tells the value its field shows.
+// Each axis's track bar and field get one name ("X:" alone says little), and
+// each track bar tells the value its field shows.
 void CFixedCPI::NameControls() {
     for (Axis axis : {Axis::X, Axis::Y}) {
         const QString name = axis == Axis::X ? "Fixed CPI X" : "Fixed CPI Y";
-        const char* labelName = axis == Axis::X ? "fixedCpiXLabel" : "fixedCpiYLabel";
-        findChild<QLabel*>(labelName)->setBuddy(Slider(axis));
         Slider(axis)->setAccessibleName(name);
         Field(axis)->setAccessibleName(name);
         DescribeSliderByField(Slider(axis), Field(axis), "CPI");

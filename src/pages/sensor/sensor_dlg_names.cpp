@@ -12,8 +12,8 @@
 #include "ui/tab_order.h"
 
 void CSensorDlg::NameControls() {
-    // The lists' labels are their buddies (BuildSettingsLines); the CPI rows
-    // have a name per control, since "X:" alone does not say which level.
+    // The lists' labels are their buddies (BuildSettingsLines). The CPI rows
+    // get a name per control instead, since "X:" does not say which level.
     liftOffList_->setAccessibleDescription("Lift-off distance");
     for (int level = 0; level < kCpiLevelCount; ++level) {
         const CpiRow& row = rows_[level];
@@ -22,7 +22,6 @@ void CSensorDlg::NameControls() {
         row.swatch->setAccessibleName(levelName + " colour");
         for (Axis axis : {kAxisX, kAxisY}) {
             const QString axisName = levelName + (axis == kAxisX ? " X" : " Y");
-            row.axisLabels[axis]->setBuddy(row.sliders[axis]);
             row.sliders[axis]->setAccessibleName(axisName);
             row.fields[axis]->setAccessibleName(axisName);
             DescribeSliderByField(row.sliders[axis], row.fields[axis], "CPI");
