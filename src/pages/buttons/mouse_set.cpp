@@ -91,7 +91,7 @@ constexpr ActionValues kLeftClick = {static_cast<uint8_t>(ActionKind::MouseButto
 
 CMouseSet::CMouseSet(QWidget* parent) : QWidget(parent) {
     BuildLayout();
-    NameControls();
+    SetUpKeyboardAndNames();
     BuildMenu();
     ConnectSignals();
 }
@@ -127,8 +127,10 @@ void CMouseSet::BuildLayout() {
     layout->addStretch();
 }
 
-// The Tab order is the creation order, which reads row by row.
-void CMouseSet::NameControls() {
+// Each row's label names its button for a screen reader (which reads the
+// action as the button's own name), and Space opens the row's menu. The Tab
+// order is the creation order, which reads row by row.
+void CMouseSet::SetUpKeyboardAndNames() {
     for (int row = 0; row < kRowCount; ++row) {
         rowLabels_[row]->setBuddy(actionButtons_[row]);
         ClickOnSpacePress(actionButtons_[row]);

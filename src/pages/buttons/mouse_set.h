@@ -35,7 +35,7 @@ private:
 
     void BuildLayout();
     // Ties each row's label to its button for screen readers; Space opens the menu.
-    void NameControls();
+    void SetUpKeyboardAndNames();
     void BuildMenu();
     void ConnectSignals();
     void OnRowClicked(int row);
