@@ -24,7 +24,9 @@
 #include "pages/sensor/support_dlg.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
+#include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
+#include "ui/tab_switching.h"
 
 CUpdaterDlg* mainDialog = nullptr;
 
@@ -155,15 +157,8 @@ void CUpdaterDlg::BuildLayout() {
 void CUpdaterDlg::ConnectSignals() {
     connect(applyButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnApply);
     connect(factoryResetButton_, &QPushButton::clicked, this, &CUpdaterDlg::OnFactoryReset);
-    connect(tabs_, &QTabWidget::currentChanged, this, &CUpdaterDlg::ShowPage);
     connect(arrivalTimer_, &QTimer::timeout, this, &CUpdaterDlg::ReconnectAfterArrival);
-}
-
-void CUpdaterDlg::ShowPage(int index) {
-    // QTabWidget shows exactly the selected page; only keep the focus sensible.
-    if (QWidget* page = tabs_->widget(index)) {
-        page->setFocus();
-    }
+    InstallTabSwitching(tabs_);
 }
 
 void CUpdaterDlg::Initialise() {
@@ -186,6 +181,7 @@ void CUpdaterDlg::Initialise() {
     BusyCursor busy;
     FindDevice(kProductId);
     ConnectFoundMouse(1);
+    PlaceSafeFocus(tabs_);
 }
 
 void CUpdaterDlg::ConnectFoundMouse(int tries) {
@@ -289,6 +285,7 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
 }
 
 void CUpdaterDlg::OnApply() {
+    PlaceSafeFocus(tabs_);
     const bool written = WritePendingSettings([this] {
         supportPage_->StoreToSettings();
         sensorPage_->StoreToSettings();
@@ -303,6 +300,7 @@ void CUpdaterDlg::OnApply() {
 
 void CUpdaterDlg::OnFactoryReset() {
     BusyCursor busy;
+    PlaceSafeFocus(tabs_);
     if (!deviceConnected && !FindDevice(kProductId)) {
         SetStatus(DeviceStatusFor(LastFindResult()));
         return;
@@ -349,6 +347,7 @@ void CUpdaterDlg::ReconnectAfterArrival() {
     // (a permission stays denied) until it is unplugged.
     plugInTried_ = LastFindResult() != FindResult::NoMouse;
     ConnectFoundMouse(kArrivalReadTries);
+    PlaceSafeFocus(tabs_);
 }
 
 void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {

@@ -71,7 +71,6 @@ protected:
 private:
     void BuildLayout();
     void ConnectSignals();
-    void ShowPage(int index);
     void LoadAllPages();
     void ReconnectAfterArrival();
     // After FindDevice: reads the found mouse (each read up to `tries` times)

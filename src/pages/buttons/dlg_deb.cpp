@@ -13,8 +13,10 @@
 #include "app/updater_dlg.h"
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
 #include "pages/settings_bits.h"
+#include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
+#include "ui/tab_order.h"
 
 namespace {
 
@@ -34,6 +36,10 @@ constexpr std::array<SwitchMode, 3> kSwitchModes{{
     {"HV Speed Mode", 0xF1},
     {"HV Safe Mode", 0xF0},
 }};
+
+// The button names of the rows, for the names of their controls.
+constexpr std::array<const char*, CDlgDeb::kSwitchSlots> kSwitchButtonNames{"Left Button",
+                                                                            "Right Button"};
 
 constexpr const char* kAcknowledgementText =
     "I understand that the Multiclick Filter is not a traditional debounce slider, lower values "
@@ -66,6 +72,8 @@ QString Indexed(const char* name, int index) {
 CDlgDeb::CDlgDeb(QWidget* parent) : QWidget(parent) {
     BuildControls();
     BuildLayout();
+    NameControls();
+    SetTabOrder();
     ConnectSignals();
 
     for (QSlider* slider : filterSliders_) {
@@ -131,6 +139,38 @@ void CDlgDeb::BuildLayout() {
     page->addSpacing(12);
     page->addWidget(multiclickAcknowledgeCheck_);
     page->addStretch();
+}
+
+// A row's label names its track bar; the field beside it and the switch-mode
+// list get the row's name too, as "SPDT:" alone does not say which button.
+// Lists are announced by their labels on Linux, so each "SPDT:" label carries
+// the full name for the screen reader while it shows the short one.
+void CDlgDeb::NameControls() {
+    for (int slot = 0; slot < kFilterSlots; ++slot) {
+        filterLabels_[slot]->setBuddy(filterSliders_[slot]);
+        filterFields_[slot]->setAccessibleName(QString(kRowLabels[slot]) + " level");
+        DescribeSliderByField(filterSliders_[slot], filterFields_[slot]);
+    }
+    for (int slot = 0; slot < kSwitchSlots; ++slot) {
+        const QString name = QString(kSwitchButtonNames[slot]) + " SPDT";
+        switchModeLabels_[slot]->setBuddy(switchModeLists_[slot]);
+        switchModeLabels_[slot]->setAccessibleName(name);
+        switchModeLists_[slot]->setAccessibleName(name);
+    }
+}
+
+// Row by row: each switch-mode list right after its own row's field.
+void CDlgDeb::SetTabOrder() {
+    std::vector<QWidget*> order{slamclickFilterCheck_};
+    for (int slot = 0; slot < kFilterSlots; ++slot) {
+        order.push_back(filterSliders_[slot]);
+        order.push_back(filterFields_[slot]);
+        if (slot < kSwitchSlots) {
+            order.push_back(switchModeLists_[slot]);
+        }
+    }
+    order.push_back(multiclickAcknowledgeCheck_);
+    SetTabOrderChain(order);
 }
 
 // Only user actions reach the handlers: the page's own changes to the

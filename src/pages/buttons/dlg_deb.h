@@ -38,6 +38,9 @@ protected:
 private:
     void BuildControls();
     void BuildLayout();
+    // What a screen reader says for each control, and the Tab key's order.
+    void NameControls();
+    void SetTabOrder();
     void ConnectSignals();
 
     void EnableFilterControls(bool enable);

@@ -1,4 +1,5 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
+#include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 
@@ -56,6 +57,7 @@ int NormalizeFixedCpi(const QString& text) {
 
 CFixedCPI::CFixedCPI(QWidget* parent) : QDialog(parent) {
     BuildLayout();
+    NameControls();
     ConnectSignals();
     ShowValues();
 }
@@ -111,6 +113,17 @@ void CFixedCPI::BuildLayout() {
     layout->addLayout(rows);
     layout->addStretch();
     layout->addLayout(bottom);
+}
+
+// Each axis's track bar and field get one name ("X:" alone says little), and
+// each track bar tells the value its field shows.
+void CFixedCPI::NameControls() {
+    for (Axis axis : {Axis::X, Axis::Y}) {
+        const QString name = axis == Axis::X ? "Fixed CPI X" : "Fixed CPI Y";
+        Slider(axis)->setAccessibleName(name);
+        Field(axis)->setAccessibleName(name);
+        DescribeSliderByField(Slider(axis), Field(axis), "CPI");
+    }
 }
 
 void CFixedCPI::ConnectSignals() {

@@ -36,6 +36,8 @@ private:
     enum class Axis { X, Y };
 
     void BuildLayout();
+    // What a screen reader says for each control.
+    void NameControls();
     void ConnectSignals();
     void CommitField(Axis axis);
     void OnSliderAction(Axis axis);

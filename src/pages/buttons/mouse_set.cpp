@@ -15,6 +15,7 @@
 #include "settings/button_actions.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
+#include "ui/menu_button.h"
 
 namespace {
 
@@ -48,12 +49,49 @@ const SubMenu kMenu[] = {
     {nullptr, {8060}},
 };
 
+// With all four boxes of the KEYBOARD KEY dialog ticked, a key's name comes
+// after these prefixes on the button.
+constexpr char kAllModifierPrefixes[] = "Shift+CTRL+Win+Alt+";
+constexpr int kHighestVirtualKey = 0xFF;
+
+// Every text an action button can be given: the menu's actions, a key with all
+// four modifiers, and the widest fixed CPI values.
+QStringList TextsAnActionButtonShows() {
+    QStringList texts;
+    for (const ActionEntry& entry : ActionTable()) {
+        texts << entry.label;
+    }
+    for (int key = 0; key <= kHighestVirtualKey; ++key) {
+        texts << kAllModifierPrefixes + QString::fromStdString(KeyName(key));
+    }
+    texts << QString::fromStdString(FormatFixedCpiText(30000, 30000))
+          << QString::fromStdString(FormatFixedCpiText(30000, 29990));
+    return texts;
+}
+
+// Wide enough for the widest of those texts, so no text is ever cut.
+int ActionButtonWidth(QPushButton* button) {
+    const QFontMetrics metrics = button->fontMetrics();
+    QString widest;
+    for (const QString& text : TextsAnActionButtonShows()) {
+        if (metrics.horizontalAdvance(text) > metrics.horizontalAdvance(widest)) {
+            widest = text;
+        }
+    }
+    const QString shown = button->text();
+    button->setText(widest);
+    const int width = button->sizeHint().width();
+    button->setText(shown);
+    return width;
+}
+
 constexpr ActionValues kLeftClick = {static_cast<uint8_t>(ActionKind::MouseButton), 0x01, 0, 0};
 
 }  // namespace
 
 CMouseSet::CMouseSet(QWidget* parent) : QWidget(parent) {
     BuildLayout();
+    SetUpKeyboardAndNames();
     BuildMenu();
     ConnectSignals();
 }
@@ -70,10 +108,13 @@ void CMouseSet::BuildLayout() {
         rowLabels_[row]->setObjectName(QString("rowLabel%1").arg(row + 1));
         actionButtons_[row] = new QPushButton(kRows[row].buttonText, this);
         actionButtons_[row]->setObjectName(QString("actionButton%1").arg(row + 1));
-        actionButtons_[row]->setFixedWidth(200);
         actionButtons_[row]->setAutoDefault(false);
         rows->addWidget(rowLabels_[row], row, 0);
         rows->addWidget(actionButtons_[row], row, 1);
+    }
+    const int buttonWidth = ActionButtonWidth(actionButtons_[0]);
+    for (QPushButton* button : actionButtons_) {
+        button->setFixedWidth(buttonWidth);
     }
     rows->setColumnMinimumWidth(0, 120);
     rows->setColumnStretch(2, 1);
@@ -84,6 +125,16 @@ void CMouseSet::BuildLayout() {
     layout->addSpacing(12);
     layout->addLayout(rows);
     layout->addStretch();
+}
+
+// Each row's label names its button for a screen reader (which reads the
+// action as the button's own name), and Space opens the row's menu. The Tab
+// order is the creation order, which reads row by row.
+void CMouseSet::SetUpKeyboardAndNames() {
+    for (int row = 0; row < kRowCount; ++row) {
+        rowLabels_[row]->setBuddy(actionButtons_[row]);
+        ClickOnSpacePress(actionButtons_[row]);
+    }
 }
 
 void CMouseSet::BuildMenu() {

@@ -34,6 +34,8 @@ private:
     static constexpr int kRowCount = 6;
 
     void BuildLayout();
+    // Ties each row's label to its button for screen readers; Space opens the menu.
+    void SetUpKeyboardAndNames();
     void BuildMenu();
     void ConnectSignals();
     void OnRowClicked(int row);

@@ -2,8 +2,11 @@
 
 #include <QMouseEvent>
 
+#include "ui/accessible_names.h"
+
 LevelRadioButton::LevelRadioButton(QWidget* parent) : QRadioButton(parent) {
     setAutoExclusive(false);
+    AnnounceAsRadioButton(this);
 }
 
 void LevelRadioButton::nextCheckState() {

@@ -86,6 +86,8 @@ void FillList(QComboBox* list, std::span<const SensorChoice> choices) {
 
 CSensorDlg::CSensorDlg(QWidget* parent) : QWidget(parent) {
     BuildLayout();
+    NameControls();
+    SetTabOrder();
     ConnectSignals();
     InitialiseState();
 }
@@ -136,17 +138,23 @@ QGridLayout* CSensorDlg::BuildSettingsLines() {
     pollingRateList_->setMinimumWidth(listWidth);
     liftOffList_->setMinimumWidth(listWidth);
 
+    auto* levelCountLabel = new QLabel("CPI Levels", this);
+    levelCountLabel->setBuddy(cpiLevelsList_);
     auto* levelCount = new QHBoxLayout;
-    levelCount->addWidget(new QLabel("CPI Levels", this));
+    levelCount->addWidget(levelCountLabel);
     levelCount->addWidget(cpiLevelsList_);
     levelCount->addStretch(1);
 
+    auto* pollingRateLabel = new QLabel("Polling Rate", this);
+    pollingRateLabel->setBuddy(pollingRateList_);
+    auto* liftOffLabel = new QLabel("LOD", this);
+    liftOffLabel->setBuddy(liftOffList_);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel("Polling Rate", this), 0, 0);
+    grid->addWidget(pollingRateLabel, 0, 0);
     grid->addWidget(pollingRateList_, 0, 1);
     grid->addWidget(angleSnappingCheck_, 0, 3);
     grid->addWidget(liftOffLedCheck_, 0, 4);
-    grid->addWidget(new QLabel("LOD", this), 1, 0);
+    grid->addWidget(liftOffLabel, 1, 0);
     grid->addWidget(liftOffList_, 1, 1);
     grid->addLayout(levelCount, 1, 3);
     grid->addWidget(xySettingsCheck_, 1, 4);

@@ -63,6 +63,9 @@ private:
     void ConnectSignals();
     void ConnectCpiRow(int level);
     void InitialiseState();
+    // What a screen reader says for each control, and the Tab key's order.
+    void NameControls();
+    void SetTabOrder();
 
     // CPI values and fields.
     uint32_t& Value(int level, Axis axis);

@@ -14,6 +14,7 @@
 #include "app/updater_dlg.h"
 #include "pages/sensor/support_angle_text.h"
 #include "pages/settings_bits.h"
+#include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
@@ -88,6 +89,7 @@ void HideKeepingPlace(QWidget* widget) {
 CSupportDlg::CSupportDlg(QWidget* parent) : QWidget(parent) {
     BuildControls();
     BuildLayout();
+    NameControls();
     ConnectSignals();
 
     ShowTransfer();
@@ -156,6 +158,17 @@ void CSupportDlg::BuildLayout() {
     page->setContentsMargins(24, 24, 24, 24);
     page->addLayout(grid);
     page->addStretch();
+}
+
+// Each label names the control beside it; the angle field stands beside the
+// track bar that its label already names. The Tab order is the creation order,
+// which reads row by row.
+void CSupportDlg::NameControls() {
+    downshiftTuningLabel_->setBuddy(downshiftTuningList_);
+    smoothingTuningLabel_->setBuddy(smoothingTuningList_);
+    sensorAngleLabel_->setBuddy(sensorAngleSlider_);
+    sensorAngleField_->setAccessibleName(sensorAngleLabel_->text());
+    DescribeSliderByField(sensorAngleSlider_, sensorAngleField_);
 }
 
 // Only user actions reach the handlers: the page's own changes to the

@@ -31,6 +31,8 @@ protected:
 private:
     void BuildControls();
     void BuildLayout();
+    // What a screen reader says for each control.
+    void NameControls();
     void ConnectSignals();
 
     // Mirrors of the Motion Sync box and the angle field.

@@ -419,4 +419,47 @@ TEST_F(MouseSetTest, DeviceAvailabilityEnablesTheBoxAndTheButtons) {
     }
 }
 
+// A Wayland compositor shows a pop-up only for the latest input event, so the
+// menu opens as Space goes down; its release must not choose anything.
+TEST_F(MouseSetTest, SpaceOpensTheMenuAsItGoesDown) {
+    const SettingsRecord before = pendingSettings;
+    buttons[2]->setFocus(Qt::TabFocusReason);
+    QTest::keyPress(buttons[2], Qt::Key_Space);
+    EXPECT_TRUE(page.ActionMenu()->isVisible());
+    EXPECT_EQ(page.CurrentSlot(), 3);
+    QTest::keyRelease(buttons[2], Qt::Key_Space);
+    EXPECT_TRUE(page.ActionMenu()->isVisible());
+    page.ActionMenu()->hide();
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, before));
+    EXPECT_EQ(buttons[2]->text(), "FORWARD");
+}
+
+TEST_F(MouseSetTest, LongestKeyTextIsShownWhole) {
+    WhenDialogOpens([](QDialog& dialog) {
+        TypingKeySource::current->Type(0xA3);  // Right Control
+        for (const char* box : {"shiftCheck", "ctrlCheck", "winCheck", "altCheck"}) {
+            ClickBox(dialog.findChild<QCheckBox*>(box));
+        }
+        ClickOk(dialog, "keyboardOkButton");
+    });
+    Choose(0, kKeyboardKeyCommand);
+    ASSERT_EQ(buttons[0]->text(), "Shift+CTRL+Win+Alt+Right Control");
+    EXPECT_GE(buttons[0]->width(), buttons[0]->sizeHint().width());
+}
+
+TEST_F(MouseSetTest, EveryTextAButtonCanShowFits) {
+    QStringList texts{"X: 30000, Y: 29990"};
+    for (const ActionEntry& entry : ActionTable()) {
+        texts << entry.label;
+    }
+    for (int key = 0; key <= 0xFF; ++key) {
+        texts << "Shift+CTRL+Win+Alt+" + QString::fromStdString(KeyName(key));
+    }
+    QPushButton* button = buttons[3];
+    for (const QString& text : texts) {
+        button->setText(text);
+        EXPECT_GE(button->width(), button->sizeHint().width()) << text.toStdString();
+    }
+}
+
 }  // namespace
