@@ -78,7 +78,8 @@ void ExpectEveryControlNamed(QWidget& root, int atLeast) {
             }
             continue;
         }
-        if (!Operable(widget)) {
+        // A drop-down's own list is a pop-up window of its own, read as a list.
+        if (!Operable(widget) || widget->window() != root.window()) {
             continue;
         }
         ++walked;

@@ -145,6 +145,8 @@ void CKeyboard::BuildKeyList() {
     keyList_->setModel(KeyListModel(keyList_));
     keyList_->setCurrentIndex(-1);
     keyList_->lineEdit()->setPlaceholderText("Type to search");
+    // The search field is what has the focus inside the list; it says what it searches.
+    keyList_->lineEdit()->setAccessibleName("Search the keys to choose one");
     auto* completer = new QCompleter(keyList_->model(), keyList_);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchContains);
