@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/simulated_session.h"
 #include "device/simulated_mouse.h"
 #include "settings/sensor_choices.h"
 #include "settings/settings_image.h"
@@ -35,6 +36,18 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     layout->addRow("Report rate:", reportRateList_);
     ConnectSignals();
     ShowState();
+}
+
+SimulatedMouseWindow::SimulatedMouseWindow(SimulatedSession& session, QWidget* parent)
+    : SimulatedMouseWindow(session.Mouse(), parent) {
+    session_ = &session;
+    ShowMemoryFile();
+}
+
+SimulatedMouseWindow::~SimulatedMouseWindow() {
+    if (session_) {
+        session_->SetSaveObserver({});
+    }
 }
 
 void SimulatedMouseWindow::ConnectSignals() {
@@ -69,4 +82,31 @@ void SimulatedMouseWindow::ShowState() {
     plugButton_->setText(plugged ? "Unplug" : "Plug in");
     cpiButton_->setEnabled(plugged);
     reportRateList_->setEnabled(plugged);
+}
+
+void SimulatedMouseWindow::ShowMemoryFile() {
+    memoryFileLabel_ = new QLabel(this);
+    memoryFileLabel_->setObjectName("simulatedMemoryFileLabel");
+    memoryFileLabel_->setWordWrap(true);
+    memoryFileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    static_cast<QFormLayout*>(layout())->addRow("Memory:", memoryFileLabel_);
+    if (session_->MemoryFile().empty()) {
+        memoryFileLabel_->setText("kept for this run only");
+        return;
+    }
+    ShowSaveResult({});
+    session_->SetSaveObserver([this](const std::string& error) { ShowSaveResult(error); });
+}
+
+void SimulatedMouseWindow::ShowSaveResult(const std::string& error) {
+    const QString file = QString::fromStdString(session_->MemoryFile());
+    // The mouse holds the change; the next change saves the whole memory again.
+    QString text = error.empty() ? "kept in " + file
+                                 : "NOT SAVED: " + QString::fromStdString(error) +
+                                       "\nThe simulated mouse holds the change; its next "
+                                       "change tries to save again.";
+    if (!session_->Notice().empty()) {
+        text += "\n" + QString::fromStdString(session_->Notice());
+    }
+    memoryFileLabel_->setText(text);
 }

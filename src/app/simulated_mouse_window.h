@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 class SimulatedMouse;
+class SimulatedSession;
 
 // A small window shown with --simulate: the simulated mouse's cable and its
 // own buttons, so that plugging, unplugging and changes made on the mouse can
@@ -14,6 +16,10 @@ class SimulatedMouseWindow : public QWidget {
     Q_OBJECT
 public:
     explicit SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* parent = nullptr);
+    // Also says where the mouse's memory is kept and whether the last save
+    // of it failed.
+    explicit SimulatedMouseWindow(SimulatedSession& session, QWidget* parent = nullptr);
+    ~SimulatedMouseWindow() override;
 
 private:
     void ConnectSignals();
@@ -22,10 +28,14 @@ private:
     void StepCpiLevel();
     void ChooseReportRate(int index);
     void ShowState();
+    void ShowMemoryFile();
+    void ShowSaveResult(const std::string& error);
 
     SimulatedMouse& mouse_;
+    SimulatedSession* session_ = nullptr;
     QLabel* stateLabel_ = nullptr;
     QPushButton* plugButton_ = nullptr;
     QPushButton* cpiButton_ = nullptr;
     QComboBox* reportRateList_ = nullptr;
+    QLabel* memoryFileLabel_ = nullptr;
 };

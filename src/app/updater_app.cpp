@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/instance_lock.h"
+#include "app/raise_channel.h"
 #include "app/simulated_mouse_window.h"
 #include "app/simulated_session.h"
 #include "app/updater_dlg.h"
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr int kExitNoLock = 1;
 
 const char kUsage[] =
     "Usage: kestrine-config [--simulate[=FILE]]\n"
@@ -76,8 +78,15 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
 
     InstanceLock lock;
-    if (lock.Acquire() == InstanceLock::Result::HeldElsewhere) {
-        return 0;  // the running instance stays undisturbed
+    switch (lock.Acquire()) {
+        case InstanceLock::Result::HeldElsewhere:
+            AskRunningInstanceToRaise(lock.Folder());
+            return 0;  // the running instance shows its window, if it can
+        case InstanceLock::Result::Unavailable:
+            PrintError("cannot make sure that only one copy runs: " + lock.Problem());
+            return kExitNoLock;
+        case InstanceLock::Result::Acquired:
+            break;
     }
 
     std::unique_ptr<SimulatedSession> simulation;
@@ -86,6 +95,9 @@ int CUpdaterApp::Run(int argc, char** argv) {
         if (!simulation) {
             PrintError(error);
             return kExitUsage;
+        }
+        if (!simulation->Notice().empty()) {
+            PrintError(simulation->Notice());
         }
     }
 
@@ -102,9 +114,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
 
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     if (simulation) {
-        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(simulation->Mouse());
+        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
     }
     CUpdaterDlg dialog;
+    // Listening before the mouse is read, so a second start meanwhile is not lost.
+    RaiseListener raiseListener(&dialog);
+    if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
+        PrintError("a second start cannot show this window: " + raiseError);
+    }
     dialog.Initialise();
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
