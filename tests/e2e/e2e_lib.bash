@@ -35,6 +35,7 @@ start_x() {
     # so parallel runs never share (and lose) a server. -noreset: without it the
     # server resets when its last client leaves (xdpyinfo below), refusing the
     # program that connects at that moment.
+    : >"$WORK/display"  # there before the server's shell opens it, so the loop can read it
     Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.out" 2>&1 &
     PIDS+=($!)
     local number=""
