@@ -85,14 +85,25 @@ void SimulatedMouseWindow::ShowState() {
 }
 
 void SimulatedMouseWindow::ShowMemoryFile() {
+    auto* form = static_cast<QFormLayout*>(layout());
     memoryFileLabel_ = new QLabel(this);
     memoryFileLabel_->setObjectName("simulatedMemoryFileLabel");
     memoryFileLabel_->setWordWrap(true);
     memoryFileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    static_cast<QFormLayout*>(layout())->addRow("Memory:", memoryFileLabel_);
+    // A path and a reason wrap to a few lines; the window stays narrow.
+    const int textWidth = memoryFileLabel_->fontMetrics().averageCharWidth() * 26;
+    memoryFileLabel_->setFixedWidth(textWidth);
+    form->addRow("Memory:", memoryFileLabel_);
     if (session_->MemoryFile().empty()) {
         memoryFileLabel_->setText("kept for this run only");
         return;
+    }
+    if (!session_->Notice().empty()) {
+        auto* notice = new QLabel(QString::fromStdString(session_->Notice()), this);
+        notice->setObjectName("simulatedMemoryNoticeLabel");
+        notice->setWordWrap(true);
+        notice->setFixedWidth(textWidth);
+        form->addRow(QString(), notice);
     }
     ShowSaveResult({});
     session_->SetSaveObserver([this](const std::string& error) { ShowSaveResult(error); });
@@ -100,13 +111,13 @@ void SimulatedMouseWindow::ShowMemoryFile() {
 
 void SimulatedMouseWindow::ShowSaveResult(const std::string& error) {
     const QString file = QString::fromStdString(session_->MemoryFile());
-    // The mouse holds the change; the next change saves the whole memory again.
-    QString text = error.empty() ? "kept in " + file
-                                 : "NOT SAVED: " + QString::fromStdString(error) +
-                                       "\nThe simulated mouse holds the change; its next "
-                                       "change tries to save again.";
-    if (!session_->Notice().empty()) {
-        text += "\n" + QString::fromStdString(session_->Notice());
+    // The mouse holds the change; its next change saves the whole memory again.
+    memoryFileLabel_->setText(error.empty()
+                                  ? "kept in " + file
+                                  : "NOT SAVED: " + QString::fromStdString(error) +
+                                        "\nThe simulated mouse keeps the change; its next "
+                                        "change is saved again.");
+    if (isVisible()) {
+        adjustSize();  // the longer text is never cut off
     }
-    memoryFileLabel_->setText(text);
 }
