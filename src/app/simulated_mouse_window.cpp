@@ -17,7 +17,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     stateLabel_->setObjectName("simulatedStateLabel");
     plugButton_ = new QPushButton(this);
     plugButton_->setObjectName("simulatedPlugButton");
-    cpiButton_ = new QPushButton("CPI button", this);
+    cpiButton_ = new QPushButton("&CPI button", this);  // Alt+C, as the scripts press it
     cpiButton_->setObjectName("simulatedCpiButton");
     reportRateList_ = new QComboBox(this);
     reportRateList_->setObjectName("simulatedReportRateList");

@@ -13,6 +13,7 @@
 #include "app/updater_dlg.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -30,6 +31,19 @@ const char kUsage[] =
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
+}
+
+// A refusal to start, also in a message box when there is a desktop to show
+// it on: started from a menu, the user never sees stderr.
+void RefuseToStart(int& argc, char** argv, const std::string& text) {
+    PrintError(text);
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        QApplication application(argc, argv);
+        QString sentence = QString::fromStdString(text);
+        sentence[0] = sentence[0].toUpper();
+        ShowMessage(nullptr, sentence);
+    }
 }
 
 }  // namespace
@@ -83,7 +97,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
             AskRunningInstanceToRaise(lock.Folder());
             return 0;  // the running instance shows its window, if it can
         case InstanceLock::Result::Unavailable:
-            PrintError("cannot make sure that only one copy runs: " + lock.Problem());
+            RefuseToStart(argc, argv,
+                          "cannot make sure that only one copy runs: " + lock.Problem());
             return kExitNoLock;
         case InstanceLock::Result::Acquired:
             break;
