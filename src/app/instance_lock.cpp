@@ -24,8 +24,8 @@ std::string ModeText(mode_t mode) {
     return text;
 }
 
-}  // namespace
-
+// Empty when `folder` is a real folder owned by this user that no one else
+// may enter; otherwise what is wrong with it, in words.
 std::string PrivateFolderProblem(const std::string& folder) {
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0) {
@@ -46,6 +46,8 @@ std::string PrivateFolderProblem(const std::string& folder) {
     }
     return {};
 }
+
+}  // namespace
 
 InstanceLock::~InstanceLock() {
     if (fd_ >= 0) {

@@ -36,7 +36,3 @@ private:
     std::string folder_;
     std::string problem_;
 };
-
-// Empty when `folder` is a real folder owned by this user that no one else
-// may enter; otherwise what is wrong with it, in words.
-std::string PrivateFolderProblem(const std::string& folder);
