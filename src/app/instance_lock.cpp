@@ -6,37 +6,45 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <cstring>
 
 namespace {
 
-// A private folder under /tmp that only this user owns; anything else found
-// there (another user's folder, a symlink) is not trusted.
+constexpr char kLockName[] = "kestrine-config.lock";
+
 std::string FallbackFolder() {
-    const std::string folder = "/tmp/kestrine-config-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return {};
-    }
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 0077) != 0) {
-        return {};
-    }
-    return folder;
+    return "/tmp/kestrine-config-" + std::to_string(::geteuid());
 }
 
-// The user's runtime folder first, then the private folder under /tmp.
-std::vector<std::string> LockFolders() {
-    std::vector<std::string> folders;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) {
-        folders.emplace_back(runtime);
+std::string ModeText(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// Empty when `folder` is a real folder owned by this user that no one else
+// may enter; otherwise what is wrong with it, in words.
+std::string PrivateFolderProblem(const std::string& folder) {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        return std::string("cannot use ") + folder + ": " + std::strerror(errno);
     }
-    if (std::string fallback = FallbackFolder(); !fallback.empty()) {
-        folders.push_back(std::move(fallback));
+    if (S_ISLNK(info.st_mode)) {
+        return folder + " is a symbolic link, not a folder of its own";
     }
-    return folders;
+    if (!S_ISDIR(info.st_mode)) {
+        return folder + " is not a folder";
+    }
+    if (info.st_uid != ::geteuid()) {
+        return folder + " belongs to another user (uid " + std::to_string(info.st_uid) + ")";
+    }
+    if ((info.st_mode & 0077) != 0) {
+        return folder + " may be entered by other users (mode " + ModeText(info.st_mode) +
+               "; it must be 0700)";
+    }
+    return {};
 }
 
 }  // namespace
@@ -48,22 +56,59 @@ InstanceLock::~InstanceLock() {
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& folder) {
-    for (const std::string& directory :
-         folder.empty() ? LockFolders() : std::vector<std::string>{folder}) {
-        const std::string path = directory + "/kestrine-config.lock";
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd_ < 0) {
-            continue;  // not writable here: try the next folder
-        }
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-            return Result::Acquired;
-        }
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd_);
-        fd_ = -1;
-        if (held) {
-            return Result::HeldElsewhere;
-        }
+    if (!folder.empty()) {
+        return LockIn(folder);
     }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return Acquire(runtime ? runtime : "", FallbackFolder());
+}
+
+InstanceLock::Result InstanceLock::Acquire(const std::string& runtimeFolder,
+                                           const std::string& fallbackFolder) {
+    std::string runtimeProblem = "XDG_RUNTIME_DIR is not set";
+    if (!runtimeFolder.empty()) {
+        const Result result = LockIn(runtimeFolder);
+        if (result != Result::Unavailable) {
+            return result;
+        }
+        runtimeProblem = problem_;
+    }
+    // Only now, with no usable runtime folder. A folder that exists already
+    // is checked as it is, never changed.
+    Result result = Result::Unavailable;
+    if (::mkdir(fallbackFolder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem_ = "cannot create " + fallbackFolder + ": " + std::strerror(errno);
+    } else {
+        result = LockIn(fallbackFolder);
+    }
+    if (result == Result::Unavailable) {
+        problem_ = runtimeProblem + "; " + problem_;
+    }
+    return result;
+}
+
+InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
+    problem_ = PrivateFolderProblem(folder);
+    if (!problem_.empty()) {
+        return Result::Unavailable;
+    }
+    const std::string path = folder + "/" + kLockName;
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd_ < 0) {
+        problem_ = "cannot open " + path + ": " + std::strerror(errno);
+        return Result::Unavailable;
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        folder_ = folder;
+        return Result::Acquired;
+    }
+    const int error = errno;
+    ::close(fd_);
+    fd_ = -1;
+    if (error == EWOULDBLOCK) {
+        folder_ = folder;
+        return Result::HeldElsewhere;
+    }
+    problem_ = "cannot lock " + path + ": " + std::strerror(error);
     return Result::Unavailable;
 }

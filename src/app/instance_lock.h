@@ -5,6 +5,9 @@
 // Keeps a second copy of the tool from starting for the same user: an flock
 // on a file in the user's runtime folder. The lock dies with the process, so
 // a crash never leaves it stale, and another user can never hold it.
+//
+// A folder is trusted only when it is a real folder (not a link) owned by
+// this user that nobody else may enter (no group or other permissions).
 class InstanceLock {
 public:
     InstanceLock() = default;
@@ -13,10 +16,23 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     enum class Result { Acquired, HeldElsewhere, Unavailable };
-    // `folder` empty = $XDG_RUNTIME_DIR, or where that cannot be written a
-    // 0700 folder under /tmp named with the uid.
+    // `folder` empty = $XDG_RUNTIME_DIR when it is trusted, otherwise a
+    // private folder under /tmp named with the uid, made only then. A given
+    // folder is used alone, after the same checks.
     Result Acquire(const std::string& folder = {});
+    // The same with both places given.
+    Result Acquire(const std::string& runtimeFolder, const std::string& fallbackFolder);
+
+    // The folder of the lock, once Acquire found one (Acquired or HeldElsewhere);
+    // the running instance listens beside it.
+    const std::string& Folder() const { return folder_; }
+    // Why no lock could be had, naming the folder (after Unavailable).
+    const std::string& Problem() const { return problem_; }
 
 private:
+    Result LockIn(const std::string& folder);
+
     int fd_ = -1;
+    std::string folder_;
+    std::string problem_;
 };

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/simulated_session.h"
 #include "device/simulated_mouse.h"
 #include "settings/sensor_choices.h"
 #include "settings/settings_image.h"
@@ -23,7 +24,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
         "As without the udev rule: from its next plug-in on, the tool "
         "may not open the mouse.");
     accessDeniedCheck_->setObjectName("simulatedAccessDeniedCheck");
-    cpiButton_ = new QPushButton("CPI button", this);
+    cpiButton_ = new QPushButton("&CPI button", this);  // Alt+C, as the scripts press it
     cpiButton_->setObjectName("simulatedCpiButton");
     reportRateList_ = new QComboBox(this);
     reportRateList_->setObjectName("simulatedReportRateList");
@@ -45,6 +46,18 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     layout->addRow("Report rate:", reportRateList_);
     ConnectSignals();
     ShowState();
+}
+
+SimulatedMouseWindow::SimulatedMouseWindow(SimulatedSession& session, QWidget* parent)
+    : SimulatedMouseWindow(session.Mouse(), parent) {
+    session_ = &session;
+    ShowMemoryFile();
+}
+
+SimulatedMouseWindow::~SimulatedMouseWindow() {
+    if (session_) {
+        session_->SetSaveObserver({});
+    }
 }
 
 void SimulatedMouseWindow::ConnectSignals() {
@@ -84,4 +97,42 @@ void SimulatedMouseWindow::ShowState() {
     plugButton_->setText(plugged ? "Unplug" : "Plug in");
     cpiButton_->setEnabled(plugged);
     reportRateList_->setEnabled(plugged);
+}
+
+void SimulatedMouseWindow::ShowMemoryFile() {
+    auto* form = static_cast<QFormLayout*>(layout());
+    memoryFileLabel_ = new QLabel(this);
+    memoryFileLabel_->setObjectName("simulatedMemoryFileLabel");
+    memoryFileLabel_->setWordWrap(true);
+    memoryFileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A path and a reason wrap to a few lines; the window stays narrow.
+    const int textWidth = memoryFileLabel_->fontMetrics().averageCharWidth() * 26;
+    memoryFileLabel_->setFixedWidth(textWidth);
+    form->addRow("Memory:", memoryFileLabel_);
+    if (session_->MemoryFile().empty()) {
+        memoryFileLabel_->setText("kept for this run only");
+        return;
+    }
+    if (!session_->Notice().empty()) {
+        auto* notice = new QLabel(QString::fromStdString(session_->Notice()), this);
+        notice->setObjectName("simulatedMemoryNoticeLabel");
+        notice->setWordWrap(true);
+        notice->setFixedWidth(textWidth);
+        form->addRow(QString(), notice);
+    }
+    ShowSaveResult({});
+    session_->SetSaveObserver([this](const std::string& error) { ShowSaveResult(error); });
+}
+
+void SimulatedMouseWindow::ShowSaveResult(const std::string& error) {
+    const QString file = QString::fromStdString(session_->MemoryFile());
+    // The mouse holds the change; its next change saves the whole memory again.
+    memoryFileLabel_->setText(error.empty()
+                                  ? "kept in " + file
+                                  : "NOT SAVED: " + QString::fromStdString(error) +
+                                        "\nThe simulated mouse keeps the change; its next "
+                                        "change is saved again.");
+    if (isVisible()) {
+        adjustSize();  // the longer text is never cut off
+    }
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class SimulatedMouse;
+class SimulatedSession;
 
 // A small window shown with --simulate: the simulated mouse's cable, whether
 // this user may open it (as without the udev rule) and its own buttons, so
@@ -16,6 +18,10 @@ class SimulatedMouseWindow : public QWidget {
     Q_OBJECT
 public:
     explicit SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* parent = nullptr);
+    // Also says where the mouse's memory is kept and whether the last save
+    // of it failed.
+    explicit SimulatedMouseWindow(SimulatedSession& session, QWidget* parent = nullptr);
+    ~SimulatedMouseWindow() override;
 
 private:
     void ConnectSignals();
@@ -26,11 +32,15 @@ private:
     void StepCpiLevel();
     void ChooseReportRate(int index);
     void ShowState();
+    void ShowMemoryFile();
+    void ShowSaveResult(const std::string& error);
 
     SimulatedMouse& mouse_;
+    SimulatedSession* session_ = nullptr;
     QLabel* stateLabel_ = nullptr;
     QPushButton* plugButton_ = nullptr;
     QCheckBox* accessDeniedCheck_ = nullptr;
     QPushButton* cpiButton_ = nullptr;
     QComboBox* reportRateList_ = nullptr;
+    QLabel* memoryFileLabel_ = nullptr;
 };

@@ -20,19 +20,32 @@ std::unique_ptr<SimulatedSession> SimulatedSession::Start(const std::string& mem
     MouseFirmware& firmware = session->mouse_->Firmware();
     if (!memoryFile.empty()) {
         SettingsImage memory{};
-        if (!LoadOrCreateMemoryFile(memoryFile, MouseFirmware::FactoryImage(), memory, error)) {
+        if (!LoadOrCreateMemoryFile(memoryFile, MouseFirmware::FactoryImage(), memory, error,
+                                    session->notice_)) {
             return nullptr;
         }
+        session->memoryFile_ = memoryFile;
         firmware.SetMemory(memory);
-        firmware.onMemoryChanged = [memoryFile](const SettingsImage& image) {
-            std::string saveError;
-            if (!SaveMemoryFile(memoryFile, image, saveError)) {
-                // The mouse still holds the change; only the file fell behind.
-                std::fprintf(stderr, "kestrine-config: %s\n", saveError.c_str());
-            }
+        firmware.onMemoryChanged = [raw = session.get()](const SettingsImage& image) {
+            raw->Save(image);
         };
     }
     SetHidTransport(session->mouse_.get());
     SetSimulatedHotplugSource(session->mouse_.get());
     return session;
+}
+
+void SimulatedSession::SetSaveObserver(std::function<void(const std::string& error)> observer) {
+    saveObserver_ = std::move(observer);
+}
+
+void SimulatedSession::Save(const SettingsImage& memory) {
+    std::string error;
+    if (!SaveMemoryFile(memoryFile_, memory, error)) {
+        // The mouse still holds the change; only the file fell behind.
+        std::fprintf(stderr, "kestrine-config: %s\n", error.c_str());
+    }
+    if (saveObserver_) {
+        saveObserver_(error);
+    }
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "settings/settings_image.h"
 
 class SimulatedMouse;
 
@@ -20,8 +23,21 @@ public:
                                                    std::string& error);
 
     SimulatedMouse& Mouse() { return *mouse_; }
+    // The memory file's name; empty when the memory lives for this run only.
+    const std::string& MemoryFile() const { return memoryFile_; }
+    // What the user should know about the file from the start (empty: nothing).
+    const std::string& Notice() const { return notice_; }
+
+    // Told after every save of the memory file: the reason it failed, or
+    // empty when it succeeded. The mouse keeps the change either way.
+    void SetSaveObserver(std::function<void(const std::string& error)> observer);
 
 private:
     SimulatedSession();
+    void Save(const SettingsImage& memory);
+
     std::unique_ptr<SimulatedMouse> mouse_;
+    std::string memoryFile_;
+    std::string notice_;
+    std::function<void(const std::string&)> saveObserver_;
 };

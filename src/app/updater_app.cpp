@@ -7,15 +7,18 @@
 #include <memory>
 
 #include "app/instance_lock.h"
+#include "app/raise_channel.h"
 #include "app/simulated_mouse_window.h"
 #include "app/simulated_session.h"
 #include "app/updater_dlg.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "ui/message_box.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr int kExitNoLock = 1;
 
 const char kUsage[] =
     "Usage: kestrine-config [--simulate[=FILE]]\n"
@@ -28,6 +31,19 @@ const char kUsage[] =
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
+}
+
+// A refusal to start, also in a message box when there is a desktop to show
+// it on: started from a menu, the user never sees stderr.
+void RefuseToStart(int& argc, char** argv, const std::string& text) {
+    PrintError(text);
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        QApplication application(argc, argv);
+        QString sentence = QString::fromStdString(text);
+        sentence[0] = sentence[0].toUpper();
+        ShowMessage(nullptr, sentence);
+    }
 }
 
 }  // namespace
@@ -76,8 +92,16 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
 
     InstanceLock lock;
-    if (lock.Acquire() == InstanceLock::Result::HeldElsewhere) {
-        return 0;  // the running instance stays undisturbed
+    switch (lock.Acquire()) {
+        case InstanceLock::Result::HeldElsewhere:
+            AskRunningInstanceToRaise(lock.Folder());
+            return 0;  // the running instance shows its window, if it can
+        case InstanceLock::Result::Unavailable:
+            RefuseToStart(argc, argv,
+                          "cannot make sure that only one copy runs: " + lock.Problem());
+            return kExitNoLock;
+        case InstanceLock::Result::Acquired:
+            break;
     }
 
     std::unique_ptr<SimulatedSession> simulation;
@@ -86,6 +110,9 @@ int CUpdaterApp::Run(int argc, char** argv) {
         if (!simulation) {
             PrintError(error);
             return kExitUsage;
+        }
+        if (!simulation->Notice().empty()) {
+            PrintError(simulation->Notice());
         }
     }
 
@@ -102,9 +129,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
 
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     if (simulation) {
-        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(simulation->Mouse());
+        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
     }
     CUpdaterDlg dialog;
+    // Listening before the mouse is read, so a second start meanwhile is not lost.
+    RaiseListener raiseListener(&dialog);
+    if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
+        PrintError("a second start cannot show this window: " + raiseError);
+    }
     dialog.Initialise();
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);

@@ -14,7 +14,7 @@ void ShowMessage(QWidget* parent, const QString& text) {
         MessageHook()(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, parent);
     box.exec();
 }
 

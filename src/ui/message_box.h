@@ -5,6 +5,10 @@
 
 class QWidget;
 
+// The program's name as its main window shows it; every message box carries
+// it as its title, so a box always says where it comes from.
+inline constexpr char kProgramTitle[] = "Kestrine XQ3 8k v2 Configuration Tool";
+
 // Every message the tool shows goes through here: a message box with OK.
 void ShowMessage(QWidget* parent, const QString& text);
 

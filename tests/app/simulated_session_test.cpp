@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "app/simulated_mouse_window.h"
 #include "app/updater_dlg.h"
 #include "device/event_listener.h"
 #include "device/simulated_mouse.h"
+#include "file_conditions.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
 
@@ -73,6 +78,50 @@ TEST_F(SimulatedSessionFile, AFileOfTheWrongSizeIsRefusedAndKept) {
     EXPECT_EQ(SimulatedSession::Start(file, error), nullptr);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(QFile(QString::fromStdString(file)).size(), 2048);
+}
+
+// A save that fails while the tool runs (here: the disk is full) is said in
+// the simulated mouse's window, and so is a later save that works again.
+TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
+    auto session = StartSession();
+    SimulatedMouseWindow window(*session);
+    const auto* memoryLabel = window.findChild<QLabel*>("simulatedMemoryFileLabel");
+    ASSERT_NE(memoryLabel, nullptr);
+    EXPECT_TRUE(memoryLabel->text().startsWith("kept in " + QString::fromStdString(file)))
+        << memoryLabel->text().toStdString();
+    const QByteArray before = [&] {
+        QFile in(QString::fromStdString(file));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }();
+    {
+        FileSizeLimit full(100);
+        session->Mouse().PressCpiButton();
+    }
+    EXPECT_TRUE(
+        memoryLabel->text().startsWith("NOT SAVED: cannot save " + QString::fromStdString(file)))
+        << memoryLabel->text().toStdString();
+    QFile in(QString::fromStdString(file));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), before);
+    in.close();
+
+    session->Mouse().PressCpiButton();
+    EXPECT_TRUE(memoryLabel->text().startsWith("kept in ")) << memoryLabel->text().toStdString();
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_NE(in.readAll(), before);
+}
+
+TEST_F(SimulatedSessionFile, HardLinksAreSaidAtStart) {
+    StartSession().reset();
+    const std::string other = dir.filePath("other-name.bin").toStdString();
+    ASSERT_EQ(::link(file.c_str(), other.c_str()), 0);
+
+    auto session = StartSession();
+    EXPECT_NE(session->Notice().find("hard links"), std::string::npos) << session->Notice();
+    SimulatedMouseWindow window(*session);
+    const auto* noticeLabel = window.findChild<QLabel*>("simulatedMemoryNoticeLabel");
+    ASSERT_NE(noticeLabel, nullptr);
+    EXPECT_EQ(noticeLabel->text(), QString::fromStdString(session->Notice()));
 }
 
 }  // namespace

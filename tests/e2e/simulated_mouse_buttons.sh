@@ -14,9 +14,10 @@ mouse_window=$(wait_for_window "Simulated mouse")
 level() { od -An -tu1 -j13 -N1 "$MEMORY" | tr -d ' '; }
 [ "$(level)" = 1 ] || fail "factory active level is $(level), expected 1"
 
-# The CPI button sits in the second column of the third row of that window.
-read -r x y < <(xdotool getwindowgeometry --shell "$mouse_window" | awk -F= '/WIDTH/{w=$2} /HEIGHT/{h=$2} END{print int(w*0.72), int(h*0.58)}')
-xdotool mousemove --window "$mouse_window" "$x" "$y" click 1
+# The CPI button, by its keyboard shortcut (Alt+C) in that window: its place
+# there depends on the font and on the memory file's lines below it.
+xdotool windowfocus --sync "$mouse_window"
+xdotool key alt+c
 for _ in $(seq 1 50); do
     [ "$(level)" = 2 ] && break
     sleep 0.1

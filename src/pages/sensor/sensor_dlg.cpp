@@ -211,7 +211,7 @@ void CSensorDlg::BuildCpiRow(int level) {
 
         QLineEdit* field = new QLineEdit(this);
         field->setObjectName("cpiLevel" + name + "Field" + n);
-        SetDigitsOnly(field);
+        SetKeyboardDigitsOnly(field);  // pasted text goes to the change reader
         field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // Room for "30000" and a digit more, inside the frame and margins.
         field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("300000")) + 16);
