@@ -255,8 +255,8 @@ ParsedProfile ParseProfileText(std::string_view text) {
     try {
         document = toml::parse(text);
     } catch (const toml::parse_error& error) {
-        parsed.problems.push_back(
-            {static_cast<int>(error.source().begin.line), std::string(error.description())});
+        parsed.problems.push_back({static_cast<int>(error.source().begin.line),
+                                   "TOML syntax: " + std::string(error.description())});
         return parsed;
     }
     Flattener(parsed).Top(document);
