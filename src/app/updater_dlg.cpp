@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/hotplug_watcher.h"
+#include "app/profile_buttons.h"
 #include "device/event_listener.h"
 #include "device/sleep.h"
 #include "device/write_retries.h"
@@ -103,6 +104,7 @@ void CUpdaterDlg::BuildLayout() {
     infoLayout->addWidget(softwareVersionField_, 1, 1);
     infoLayout->setColumnStretch(2, 1);
     infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
+    AddProfileButtons(this, info, infoLayout);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("pageTabs");
