@@ -436,7 +436,8 @@ std::vector<CrossProblem> CheckProfileRecord(const SettingsRecord& record) {
                                                     std::to_string(record.cpiLevelCount) + ")"});
     }
     // Without a LEFT CLICK on one of the two main buttons the mouse could not click.
-    const ActionValues leftClick = ActionTable()[0].values;
+    std::string unused;
+    const ActionValues leftClick = *ParseActionName("LEFT CLICK", false, unused);
     if (ValuesOf(record.buttons[kLeftSlot]) != leftClick &&
         ValuesOf(record.buttons[kRightSlot]) != leftClick) {
         problems.push_back({"left",

@@ -56,7 +56,7 @@ public:
                 mode ? SwitchModes()[1 + Below(2)].filterByte : Below(kClickFilterLevelMax + 1);
         }
         // One of the two main buttons keeps LEFT CLICK, as the mapping page keeps it.
-        AssignAction(r.buttons[Below(2)], ActionTable()[0].values);
+        AssignAction(r.buttons[Below(2)], FindActionByCommand(8001)->values);  // LEFT CLICK
         return r;
     }
 
