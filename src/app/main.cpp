@@ -1,7 +1,9 @@
 // The program's two faces. This part links no window toolkit: a command runs
-// here and costs only its talk with the mouse, while loading the toolkit's
-// libraries alone takes longer than most commands. Without a command the
-// window program, installed beside this one, takes over the process.
+// here and costs only its talk with the mouse plus about 2 ms, where merely
+// loading and relocating Qt's libraries at start costs 9 ms of CPU and twice
+// that in time. Without a command the window program, installed beside this
+// one, takes over the process (exec: same process id, arguments and
+// terminal), so the window starts as it always did.
 #include <unistd.h>
 
 #include <cerrno>
