@@ -1,11 +1,10 @@
 #include "cli/commands.h"
 
 #include <array>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <istream>
 #include <memory>
-#include <sstream>
+#include <optional>
+#include <ostream>
 
 #include "app/instance_lock.h"
 #include "cli/profile_file.h"

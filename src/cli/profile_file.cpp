@@ -8,9 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <istream>
+#include <ostream>
 
 namespace {
 
