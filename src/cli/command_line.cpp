@@ -108,7 +108,7 @@ std::string SettingNames() {
 std::string CommandFooter(Command command) {
     const std::string simulate =
         "\nWith --simulate[=FILE] before or after the command it runs against a simulated "
-        "mouse.\n";
+        "mouse.\n\n";
     switch (command) {
         case Command::Info:
             return simulate + "Example:\n  kestrine-config info\n";
@@ -223,7 +223,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         result.output = app.help();
         for (const Entry& entry : commands) {
             if (entry.app->parsed()) {
-                result.output = entry.app->help();
+                result.output = entry.app->help("kestrine-config");
             }
         }
         return result;
