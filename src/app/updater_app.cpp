@@ -11,6 +11,7 @@
 #include "app/simulated_mouse_window.h"
 #include "app/simulated_session.h"
 #include "app/updater_dlg.h"
+#include "cli/command_line.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "ui/message_box.h"
@@ -19,15 +20,6 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitNoLock = 1;
-
-const char kUsage[] =
-    "Usage: kestrine-config [--simulate[=FILE]]\n"
-    "Configuration tool for the Kestrine XQ3 8k v2 mouse.\n"
-    "\n"
-    "  --simulate         use a simulated mouse instead of the real one\n"
-    "  --simulate=FILE    the same, keeping the simulated mouse's memory in FILE\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n";
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
@@ -48,47 +40,19 @@ void RefuseToStart(int& argc, char** argv, const std::string& text) {
 
 }  // namespace
 
-std::optional<CUpdaterApp::Options> CUpdaterApp::ParseArguments(
-    const std::vector<std::string>& arguments, std::string& error) {
-    const std::string simulateWithFile = "--simulate=";
-    Options options;
-    for (const std::string& argument : arguments) {
-        if (argument == "--simulate") {
-            options.simulate = true;
-        } else if (argument.rfind(simulateWithFile, 0) == 0) {
-            options.simulate = true;
-            options.simulateFile = argument.substr(simulateWithFile.size());
-            if (options.simulateFile.empty()) {
-                error = "--simulate= needs a file name";
-                return std::nullopt;
-            }
-        } else if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument.rfind("--", 0) == 0) {
-            error = "unknown argument " + argument + " (see --help)";
-            return std::nullopt;
-        }
-    }
-    return options;
-}
-
 int CUpdaterApp::Run(int argc, char** argv) {
     std::string error;
-    const std::optional<Options> options =
-        ParseArguments(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), error);
-    if (!options) {
-        PrintError(error);
+    const ParseResult parsed =
+        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    if (!parsed.commandLine) {
+        std::fputs(parsed.output.c_str(), stdout);
+        std::fputs(parsed.error.c_str(), stderr);
+        return parsed.exitCode;
+    }
+    const CommandLine* options = &*parsed.commandLine;
+    if (options->command != Command::None) {
+        PrintError("commands are run by kestrine-config itself, not by the window program");
         return kExitUsage;
-    }
-    if (options->help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (options->version) {
-        std::printf("kestrine-config %s\n", KESTRINE_VERSION);
-        return 0;
     }
 
     InstanceLock lock;

@@ -14,6 +14,7 @@
 
 #include "app/busy_cursor.h"
 #include "app/hotplug_watcher.h"
+#include "app/profile_buttons.h"
 #include "app/status_line.h"
 #include "device/event_listener.h"
 #include "device/sleep.h"
@@ -125,6 +126,7 @@ void CUpdaterDlg::BuildLayout() {
     infoLayout->addWidget(softwareVersionField_, 1, 1);
     infoLayout->setColumnStretch(2, 1);
     infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
+    AddProfileButtons(this, info, infoLayout);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("pageTabs");

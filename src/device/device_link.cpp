@@ -37,6 +37,7 @@ constexpr unsigned kFactoryResetWaitMs = 1100;
 CMyCriticalSection linkLock;
 
 std::atomic<FindResult> lastFindResult{FindResult::NoMouse};
+std::string foundDevicePath;  // written by FindDevice, on the thread that calls it
 
 FindResult FindResultFor(OpenFailure failure) {
     switch (failure) {
@@ -170,6 +171,7 @@ bool FindDevice(uint16_t productId) {
             continue;
         }
         SetHandle(std::move(connection));
+        foundDevicePath = info.path;
         deviceConnected = true;
         lastFindResult = FindResult::Found;
         return true;
@@ -180,6 +182,10 @@ bool FindDevice(uint16_t productId) {
 
 FindResult LastFindResult() {
     return lastFindResult;
+}
+
+const std::string& FoundDevicePath() {
+    return foundDevicePath;
 }
 
 void ReleaseDevice() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "device/hid_transport.h"
 #include "settings/settings_image.h"
@@ -47,6 +48,8 @@ bool FindDevice(uint16_t productId);
 // at all, or one that could not be opened (and why).
 enum class FindResult { Found, NoMouse, AccessDenied, Gone, OpenFailed };
 FindResult LastFindResult();
+// The path of the interface the last successful FindDevice opened.
+const std::string& FoundDevicePath();
 // Closes the link's connection, at exit, before the transport behind it ends.
 void ReleaseDevice();
 bool SetFeatureReport(uint8_t* buffer, size_t length);

@@ -24,6 +24,10 @@ uint32_t NormalizeLevelCpi(uint32_t value) {
     return RoundToStep(value, value <= kFineGridEnd ? kFineGridStep : kCoarseGridStep);
 }
 
+uint32_t NormalizeFixedCpiValue(uint32_t value) {
+    return RoundToStep(std::clamp(value, kMinLevelCpi, kMaxLevelCpi), kFixedCpiStep);
+}
+
 uint32_t TrackPositionToCpi(int position) {
     const int p = std::clamp(position, kMinTrackPosition, kMaxTrackPosition);
     if (p <= kFineTrackEnd) {

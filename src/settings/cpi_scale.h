@@ -15,6 +15,11 @@ inline constexpr int kMaxTrackPosition = 1400;
 
 // Clamps to 10..30000 and rounds to the nearest grid value, halves up.
 uint32_t NormalizeLevelCpi(uint32_t value);
+// A Fixed CPI action's value: the same 10..30000, in steps of 10 throughout.
+inline constexpr uint32_t kFixedCpiStep = 10;
+// Clamps to 10..30000 and rounds to the nearest multiple of 10, halves up.
+uint32_t NormalizeFixedCpiValue(uint32_t value);
+
 // Positions outside 1..1400 count as the nearest end.
 uint32_t TrackPositionToCpi(int position);
 // For grid values the inverse of TrackPositionToCpi; off-scale values give

@@ -36,6 +36,33 @@ constexpr std::array<SensorChoice, 2> kGlassLiftOff{{
     {"2.0mm", 2},
 }};
 
+constexpr std::array<SensorChoice, 4> kCpiDownshift{{
+    {"Force Off", 2},
+    {"Light Timer Only", 3},
+    {"Medium Timer Only", 1},
+    {"Default", 0},
+}};
+// For every 2-bit code the entry that shows it.
+constexpr std::array<int, 4> kCpiDownshiftIndexOfCode{3, 2, 0, 1};
+
+constexpr std::array<SensorChoice, 3> kSmoothing{{
+    {"Force Off", 2},
+    {"Ripple Control Off", 0},
+    {"Ripple Control On", 1},
+}};
+// Code 3 has no entry of its own; "Force Off" shows it and writes 2 back.
+constexpr std::array<int, 4> kSmoothingIndexOfCode{1, 2, 0, 0};
+
+constexpr uint8_t kTuningKeptBits = 0xF0;
+constexpr int kDownshiftShift = 2;
+constexpr uint8_t kTwoBitMask = 0x03;
+
+uint8_t CodeAt(std::span<const SensorChoice> choices, int index) {
+    return index >= 0 && index < static_cast<int>(choices.size())
+               ? choices[static_cast<size_t>(index)].value
+               : 0;
+}
+
 struct LiftOffList {
     std::span<const SensorChoice> choices;
     int unknownIndex;   // shown for a value not in the list
@@ -94,4 +121,26 @@ uint8_t LiftOffValueForIndex(bool glass, int index) {
         return list.noneValue;
     }
     return list.choices[static_cast<size_t>(index)].value;
+}
+
+std::span<const SensorChoice> CpiDownshiftChoices() {
+    return kCpiDownshift;
+}
+
+std::span<const SensorChoice> SmoothingChoices() {
+    return kSmoothing;
+}
+
+int CpiDownshiftIndexToShow(uint8_t sensorTuning) {
+    return kCpiDownshiftIndexOfCode[(sensorTuning >> kDownshiftShift) & kTwoBitMask];
+}
+
+int SmoothingIndexToShow(uint8_t sensorTuning) {
+    return kSmoothingIndexOfCode[sensorTuning & kTwoBitMask];
+}
+
+uint8_t SensorTuningFor(uint8_t oldTuning, int downshiftIndex, int smoothingIndex) {
+    return static_cast<uint8_t>((oldTuning & kTuningKeptBits) |
+                                (CodeAt(kCpiDownshift, downshiftIndex) << kDownshiftShift) |
+                                CodeAt(kSmoothing, smoothingIndex));
 }

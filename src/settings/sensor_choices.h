@@ -29,3 +29,16 @@ std::span<const SensorChoice> LiftOffChoices(bool glass);
 int LiftOffIndexToShow(bool glass, uint8_t value);
 // The value stored for an entry; no entry (-1) stores 3 (normal) or 1 (glass).
 uint8_t LiftOffValueForIndex(bool glass, int index);
+
+// The Advanced Sensor page's two tuning lists, in box order, with the 2-bit
+// code each entry writes: CPI Downshift in bits 2-3 of sensorTuning,
+// Smoothing in bits 0-1; bits 4-7 are carried through.
+std::span<const SensorChoice> CpiDownshiftChoices();
+std::span<const SensorChoice> SmoothingChoices();
+inline constexpr int kCpiDownshiftInitialIndex = 3;  // "Default"
+inline constexpr int kSmoothingInitialIndex = 0;     // "Force Off"
+// The entries shown for the codes in a loaded sensorTuning.
+int CpiDownshiftIndexToShow(uint8_t sensorTuning);
+int SmoothingIndexToShow(uint8_t sensorTuning);
+// oldTuning's bits 4-7 with the codes of the two entries; no entry (-1) writes code 0.
+uint8_t SensorTuningFor(uint8_t oldTuning, int downshiftIndex, int smoothingIndex);

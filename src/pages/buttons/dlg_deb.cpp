@@ -26,17 +26,6 @@ constexpr std::array<const char*, CDlgDeb::kFilterSlots> kRowLabels{
     "Back Button Multiclick Filter",
 };
 
-struct SwitchMode {
-    const char* text;
-    uint8_t filterByte;  // unused for "OFF", which stores the level
-};
-constexpr int kSwitchModeOff = 0;
-constexpr std::array<SwitchMode, 3> kSwitchModes{{
-    {"OFF", 0},
-    {"HV Speed Mode", 0xF1},
-    {"HV Safe Mode", 0xF0},
-}};
-
 // The button names of the rows, for the names of their controls.
 constexpr std::array<const char*, CDlgDeb::kSwitchSlots> kSwitchButtonNames{"Left Button",
                                                                             "Right Button"};
@@ -44,15 +33,6 @@ constexpr std::array<const char*, CDlgDeb::kSwitchSlots> kSwitchButtonNames{"Lef
 constexpr const char* kAcknowledgementText =
     "I understand that the Multiclick Filter is not a traditional debounce slider, lower values "
     "don't affect click latency.";
-
-int SwitchModeIndexOf(uint8_t filterByte) {
-    for (int index = 1; index < static_cast<int>(kSwitchModes.size()); ++index) {
-        if (kSwitchModes[index].filterByte == filterByte) {
-            return index;
-        }
-    }
-    return kSwitchModeOff;
-}
 
 // The fields take digits only; a long run of them still reads as the top level.
 int ReadLevel(const QString& digits) {
@@ -81,7 +61,7 @@ CDlgDeb::CDlgDeb(QWidget* parent) : QWidget(parent) {
         slider->setValue(kFilterLevelDefault);
     }
     for (QComboBox* list : switchModeLists_) {
-        for (const SwitchMode& mode : kSwitchModes) {
+        for (const SwitchMode& mode : SwitchModes()) {
             list->addItem(mode.text);
         }
         list->setCurrentIndex(kSwitchModeOff);
@@ -197,7 +177,7 @@ bool CDlgDeb::SwitchModeOff(int slot) const {
 
 uint8_t CDlgDeb::FilterByteOf(int slot) const {
     if (!SwitchModeOff(slot)) {
-        return kSwitchModes[switchModeLists_[slot]->currentIndex()].filterByte;
+        return SwitchModes()[switchModeLists_[slot]->currentIndex()].filterByte;
     }
     return static_cast<uint8_t>(filterSliders_[slot]->value());
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "settings/click_filters.h"
 #include "settings/settings_image.h"
 
 class QCheckBox;
@@ -25,12 +26,10 @@ public:
     // After a successful write with multiclickAcknowledged 1.
     void HideAcknowledgement();
 
-    // Left, Right, Middle, Forward, Back: button slots 0..4.
-    static constexpr int kFilterSlots = 5;
-    // Only Left and Right have a switch mode.
-    static constexpr int kSwitchSlots = 2;
-    static constexpr int kFilterLevelMax = 25;
-    static constexpr int kFilterLevelDefault = 8;
+    static constexpr int kFilterSlots = kClickFilterSlots;
+    static constexpr int kSwitchSlots = kSwitchModeSlots;
+    static constexpr int kFilterLevelMax = kClickFilterLevelMax;
+    static constexpr int kFilterLevelDefault = kClickFilterLevelDefault;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,4 +1,5 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
+#include "settings/cpi_scale.h"
 #include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
@@ -20,8 +21,7 @@ int fixedCpiY = 0;
 
 namespace {
 
-constexpr int kMinCpi = 10;
-constexpr int kMaxCpi = 30000;
+constexpr int kMaxCpi = static_cast<int>(kMaxLevelCpi);
 constexpr int kCpiPerPosition = 10;
 constexpr int kMinPosition = 1;
 constexpr int kMaxPosition = 1400;  // 14000 CPI; larger values leave the bar at its end
@@ -46,13 +46,10 @@ int NormalizeFixedCpi(const QString& text) {
         }
         value = std::min<long long>(value * 10 + (digit - u'0'), kMaxCpi + 1);
     }
-    if (negative || value < kMinCpi) {
-        return kMinCpi;
+    if (negative) {
+        value = 0;
     }
-    if (value > kMaxCpi) {
-        return kMaxCpi;
-    }
-    return static_cast<int>((value + kCpiPerPosition / 2) / kCpiPerPosition * kCpiPerPosition);
+    return static_cast<int>(NormalizeFixedCpiValue(static_cast<uint32_t>(value)));
 }
 
 CFixedCPI::CFixedCPI(QWidget* parent) : QDialog(parent) {

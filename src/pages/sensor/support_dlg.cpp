@@ -14,53 +14,18 @@
 #include "app/updater_dlg.h"
 #include "pages/sensor/support_angle_text.h"
 #include "pages/settings_bits.h"
+#include "settings/sensor_choices.h"
 #include "ui/accessible_names.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 namespace {
 
-struct TuningEntry {
-    const char* text;
-    uint8_t code;
-};
-
-// Entries in box order with the code each writes, and for every 2-bit code
-// the entry that shows it.
-constexpr std::array<TuningEntry, 4> kDownshiftEntries{{
-    {"Force Off", 2},
-    {"Light Timer Only", 3},
-    {"Medium Timer Only", 1},
-    {"Default", 0},
-}};
-constexpr std::array<int, 4> kDownshiftIndexOfCode{3, 2, 0, 1};
-constexpr int kDownshiftInitialIndex = 3;  // "Default"
-
-constexpr std::array<TuningEntry, 3> kSmoothingEntries{{
-    {"Force Off", 2},
-    {"Ripple Control Off", 0},
-    {"Ripple Control On", 1},
-}};
-// Code 3 has no entry of its own; "Force Off" shows it and writes 2 back.
-constexpr std::array<int, 4> kSmoothingIndexOfCode{1, 2, 0, 0};
-constexpr int kSmoothingInitialIndex = 0;  // "Force Off"
-
-constexpr uint8_t kTuningKeptBits = 0xF0;
-constexpr int kDownshiftShift = 2;
-constexpr uint8_t kTwoBitMask = 0x03;
-
-template <size_t N>
-void FillTuningList(QComboBox* list, const std::array<TuningEntry, N>& entries) {
+void FillTuningList(QComboBox* list, std::span<const SensorChoice> entries) {
     list->clear();
-    for (const TuningEntry& entry : entries) {
+    for (const SensorChoice& entry : entries) {
         list->addItem(entry.text);
     }
-}
-
-template <size_t N>
-uint8_t CodeOf(const QComboBox* list, const std::array<TuningEntry, N>& entries) {
-    const int index = list->currentIndex();
-    return index >= 0 && index < static_cast<int>(N) ? entries[index].code : 0;
 }
 
 QCheckBox* NewCheckBox(const char* text, const char* name, QWidget* parent) {
@@ -93,8 +58,8 @@ CSupportDlg::CSupportDlg(QWidget* parent) : QWidget(parent) {
     ConnectSignals();
 
     ShowTransfer();
-    FillTuningList(downshiftTuningList_, kDownshiftEntries);
-    downshiftTuningList_->setCurrentIndex(kDownshiftInitialIndex);
+    FillTuningList(downshiftTuningList_, CpiDownshiftChoices());
+    downshiftTuningList_->setCurrentIndex(kCpiDownshiftInitialIndex);
     smoothingTuningList_->setCurrentIndex(kSmoothingInitialIndex);
     HideKeepingPlace(motionJitterFilterCheck_);
     HideKeepingPlace(sensorGlassModeCheck_);
@@ -110,7 +75,7 @@ void CSupportDlg::BuildControls() {
     smoothingTuningLabel_ = NewLabel("Smoothing Tuning", "smoothingTuningLabel", this);
     smoothingTuningList_ = new QComboBox(this);
     smoothingTuningList_->setObjectName("smoothingTuningList");
-    FillTuningList(smoothingTuningList_, kSmoothingEntries);
+    FillTuningList(smoothingTuningList_, SmoothingChoices());
 
     motionJitterFilterCheck_ = NewCheckBox("Motion Jitter Filter", "motionJitterFilterCheck", this);
     motionSyncCheck_ = NewCheckBox("Motion Sync", "motionSyncCheck", this);
@@ -208,9 +173,8 @@ bool CSupportDlg::ReadTransfer() {
 }
 
 uint8_t CSupportDlg::TuningFrom(uint8_t oldTuning) const {
-    return (oldTuning & kTuningKeptBits) |
-           (CodeOf(downshiftTuningList_, kDownshiftEntries) << kDownshiftShift) |
-           CodeOf(smoothingTuningList_, kSmoothingEntries);
+    return SensorTuningFor(oldTuning, downshiftTuningList_->currentIndex(),
+                           smoothingTuningList_->currentIndex());
 }
 
 void CSupportDlg::LoadFromSettings() {
@@ -224,9 +188,8 @@ void CSupportDlg::LoadFromSettings() {
     angleValue = record.sensorAngle == -128 ? 0 : record.sensorAngle;
     sensorAngleSlider_->setValue(angleValue);
 
-    smoothingTuningList_->setCurrentIndex(kSmoothingIndexOfCode[record.sensorTuning & kTwoBitMask]);
-    downshiftTuningList_->setCurrentIndex(
-        kDownshiftIndexOfCode[(record.sensorTuning >> kDownshiftShift) & kTwoBitMask]);
+    smoothingTuningList_->setCurrentIndex(SmoothingIndexToShow(record.sensorTuning));
+    downshiftTuningList_->setCurrentIndex(CpiDownshiftIndexToShow(record.sensorTuning));
     ShowTransfer();
 }
 

@@ -1,0 +1,149 @@
+#include "app/profile_buttons.h"
+
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <fstream>
+#include <sstream>
+
+#include "app/updater_dlg.h"
+#include "cli/profile_file.h"
+#include "pages/buttons/dlg_deb.h"
+#include "pages/buttons/mouse_set.h"
+#include "pages/sensor/sensor_dlg.h"
+#include "pages/sensor/support_dlg.h"
+#include "profile/profile.h"
+#include "ui/message_box.h"
+
+namespace {
+
+std::function<QString(ProfileDialog)> fileChooser;
+
+const char kFilter[] = "Profiles (*.toml);;All files (*)";
+
+QString ChooseFile(CUpdaterDlg* window, ProfileDialog dialog) {
+    if (fileChooser) {
+        return fileChooser(dialog);
+    }
+    if (dialog == ProfileDialog::Export) {
+        return QFileDialog::getSaveFileName(window, "Export Settings", "mouse.toml", kFilter);
+    }
+    return QFileDialog::getOpenFileName(window, "Import Settings", QString(), kFilter);
+}
+
+// The two buttons can be used exactly while Factory Reset can: with the mouse there.
+class FollowEnabled : public QObject {
+public:
+    FollowEnabled(QWidget* leader, std::initializer_list<QWidget*> followers)
+        : QObject(leader), followers_(followers) {
+        leader->installEventFilter(this);
+        Follow(leader);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            Follow(static_cast<QWidget*>(watched));
+        }
+        return false;
+    }
+
+private:
+    void Follow(QWidget* leader) {
+        for (QWidget* follower : followers_) {
+            follower->setEnabled(leader->isEnabled());
+        }
+    }
+
+    std::vector<QWidget*> followers_;
+};
+
+QPushButton* NewButton(const char* text, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QString ProblemLines(const std::vector<ProfileProblem>& problems) {
+    QStringList lines;
+    for (const ProfileProblem& problem : problems) {
+        lines << QString::fromStdString(problem.line > 0
+                                            ? std::to_string(problem.line) + ": " + problem.message
+                                            : problem.message);
+    }
+    return lines.join('\n');
+}
+
+}  // namespace
+
+void AddProfileButtons(CUpdaterDlg* window, QGroupBox* info, QGridLayout* infoLayout) {
+    QPushButton* exportButton = NewButton("Export…", "exportButton", info);
+    QPushButton* importButton = NewButton("Import…", "importButton", info);
+    infoLayout->addWidget(exportButton, 0, 4, 2, 1, Qt::AlignVCenter);
+    infoLayout->addWidget(importButton, 0, 5, 2, 1, Qt::AlignVCenter);
+    QObject::connect(exportButton, &QPushButton::clicked, window,
+                     [window] { ExportProfile(window); });
+    QObject::connect(importButton, &QPushButton::clicked, window,
+                     [window] { ImportProfile(window); });
+    new FollowEnabled(window->FactoryResetButton(), {exportButton, importButton});
+}
+
+void ExportProfile(CUpdaterDlg* window) {
+    const QString path = ChooseFile(window, ProfileDialog::Export);
+    if (path.isEmpty()) {
+        return;
+    }
+    // What the pages show, applied or not: the profile is the window's picture.
+    std::vector<std::string> leftOut;
+    const std::string text = FormatProfile(pendingSettings, &leftOut);
+    std::ostringstream unused;
+    std::string error;
+    if (!WriteProfileDestination(path.toStdString(), unused, text, error)) {
+        ShowMessage(window,
+                    "The settings could not be exported:\n" + QString::fromStdString(error));
+        return;
+    }
+    if (!leftOut.empty()) {
+        QStringList notes;
+        for (const std::string& note : leftOut) {
+            notes << QString::fromStdString(note);
+        }
+        ShowMessage(window, "Exported, with these settings left out:\n" + notes.join('\n'));
+    }
+}
+
+void ImportProfile(CUpdaterDlg* window) {
+    const QString path = ChooseFile(window, ProfileDialog::Import);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    std::istringstream noInput;
+    std::string text;
+    std::string error;
+    if (!ReadProfileSource(path.toStdString(), noInput, text, error)) {
+        ShowMessage(window, "The profile could not be read:\n" + QString::fromStdString(error));
+        return;
+    }
+    SettingsRecord record = pendingSettings;
+    const std::vector<ProfileProblem> problems = ApplyProfile(ParseProfileText(text), record);
+    if (!problems.empty()) {
+        ShowMessage(window, "The profile " + name + " was not loaded; nothing changed:\n" +
+                                ProblemLines(problems));
+        return;
+    }
+    pendingSettings = record;
+    window->SupportPage()->LoadFromSettings();
+    window->SensorPage()->LoadFromSettings();
+    window->ButtonsPage()->LoadFromSettings();
+    window->MappingPage()->LoadFromSettings();
+    window->RefreshApplyState();
+}
+
+void SetProfileFileChooser(std::function<QString(ProfileDialog)> chooser) {
+    fileChooser = std::move(chooser);
+}

@@ -1,0 +1,265 @@
+#include "cli/command_line.h"
+
+#include "profile/profile.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace {
+
+const char kDescription[] =
+    "Configuration tool for the Kestrine XQ3 8k v2 mouse.\n"
+    "Without a command it opens the configuration window; with one it runs\n"
+    "in the terminal (no display needed) and exits 0 when done, 1 when the\n"
+    "mouse is absent, cannot be opened or did not confirm, 2 on bad usage or\n"
+    "a bad profile.\n";
+
+const char kFooter[] =
+    "\nExamples:\n"
+    "  kestrine-config show\n"
+    "  kestrine-config export ~/mouse.toml\n"
+    "  kestrine-config import ~/mouse.toml\n"
+    "  kestrine-config set polling_rate_hz=1000 cpi_level.2.x=1600 forward=key:F13\n"
+    "  kestrine-config --simulate=/tmp/mouse.bin show --json\n"
+    "Run kestrine-config COMMAND --help for a command's own help.\n";
+
+// Options of the window toolkit that take the next word as their value.
+constexpr std::array<std::string_view, 14> kToolkitValueOptions{
+    "-platform",      "-platformpluginpath",
+    "-platformtheme", "-plugin",
+    "-qmljsdebugger", "-qwindowgeometry",
+    "-qwindowicon",   "-qwindowtitle",
+    "-session",       "-display",
+    "-geometry",      "-style",
+    "-stylesheet",    "-title"};
+
+bool IsToolkitOption(const std::string& argument) {
+    return argument.size() > 2 && argument[0] == '-' && argument[1] != '-';
+}
+
+// Splits off the toolkit's options ("-platform offscreen") from ours.
+std::vector<std::string> TakeToolkitArguments(std::vector<std::string>& arguments) {
+    std::vector<std::string> toolkit;
+    std::vector<std::string> ours;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") {
+            ours.insert(ours.end(), arguments.begin() + static_cast<long>(i), arguments.end());
+            break;
+        }
+        if (!IsToolkitOption(arguments[i])) {
+            ours.push_back(arguments[i]);
+            continue;
+        }
+        toolkit.push_back(arguments[i]);
+        if (std::ranges::find(kToolkitValueOptions, arguments[i]) != kToolkitValueOptions.end() &&
+            i + 1 < arguments.size()) {
+            toolkit.push_back(arguments[++i]);
+        }
+    }
+    arguments = std::move(ours);
+    return toolkit;
+}
+
+ParseResult Usage(std::string message) {
+    ParseResult result;
+    result.exitCode = kExitUsage;
+    result.error = "kestrine-config: " + message + " (see kestrine-config --help)\n";
+    return result;
+}
+
+// CLI11 says "The following arguments were not expected: foo"; say which.
+std::string UnexpectedText(const CLI::ExtrasError& error, const CLI::App& app) {
+    std::vector<std::string> extras;
+    for (const CLI::App* command : app.get_subcommands()) {
+        const auto more = command->remaining();
+        extras.insert(extras.end(), more.begin(), more.end());
+    }
+    const auto top = app.remaining();
+    extras.insert(extras.begin(), top.begin(), top.end());
+    if (extras.empty()) {
+        return error.what();
+    }
+    const std::string& first = extras.front();
+    if (first.starts_with("-")) {
+        return "unknown argument " + first;
+    }
+    return "unknown command or stray word \"" + first + "\"";
+}
+
+std::string SettingNames() {
+    std::string text = "\nSettings (NAME), with what each takes:\n";
+    for (const ProfileKeyHelp& key : ProfileKeys()) {
+        const bool laterLevel =
+            key.key.starts_with("cpi_level.") && !key.key.starts_with("cpi_level.1.");
+        if (key.key == "format" || laterLevel) {
+            continue;
+        }
+        std::string name = key.key;
+        if (name.starts_with("cpi_level.1.")) {
+            name.replace(0, 11, "cpi_level.N");  // N = 1 to 4
+        }
+        text += "  " + name + "\n      " + key.allowed + "\n";
+    }
+    return text;
+}
+
+std::string CommandFooter(Command command) {
+    const std::string simulate =
+        "\nWith --simulate[=FILE] before or after the command it runs against a simulated "
+        "mouse.\n\n";
+    switch (command) {
+        case Command::Info:
+            return simulate + "Example:\n  kestrine-config info\n";
+        case Command::Show:
+            return "\nThe profile's settings are described in kestrine-config set --help.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config show\n"
+                   "  kestrine-config show --json | jq .polling_rate_hz\n";
+        case Command::Export:
+            return "\nThe profile is TOML, one line per setting the window edits, with\n"
+                   "comments saying what each takes (see kestrine-config set --help).\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config export ~/mouse.toml\n"
+                   "  kestrine-config export - > backup.toml\n";
+        case Command::Import:
+            return "\nEvery setting is checked as the window would before anything reaches the\n"
+                   "mouse: a bad one is reported as FILE:LINE: and nothing is written. A\n"
+                   "setting left out keeps what the mouse holds; the profile must say\n"
+                   "format = 1. The write is one, confirmed by the mouse, retried like APPLY.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config import ~/mouse.toml\n"
+                   "  kestrine-config show | sed 's/^sensor_angle = .*/sensor_angle = 5/' | "
+                   "kestrine-config import -\n";
+        case Command::Set:
+            return SettingNames() +
+                   "\nVALUE is written as in a profile; quotes around text may be left out.\n"
+                   "All settings are checked first and written in one write.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config set polling_rate_hz=1000\n"
+                   "  kestrine-config set cpi_level.2.x=1600 cpi_level.2.y=1600\n"
+                   "  kestrine-config set forward=key:Ctrl+Shift+F13 back=media:PLAY/PAUSE\n"
+                   "  kestrine-config set 'smoothing=Ripple Control On' "
+                   "multiclick_filter.left='HV Safe Mode'\n";
+        case Command::Reset:
+            return "\nThe mouse restores its factory settings and confirms it.\n" + simulate +
+                   "Example:\n  kestrine-config reset\n";
+        case Command::None:
+            break;
+    }
+    return {};
+}
+
+// Each of our options counts once, in either spelling.
+std::optional<std::string> RepeatedOption(const std::vector<std::string>& arguments) {
+    for (const std::string_view option : {"--simulate", "--json"}) {
+        const auto count = std::ranges::count_if(arguments, [option](const std::string& a) {
+            return a == option || (a.starts_with(option) && a[option.size()] == '=');
+        });
+        if (count > 1) {
+            return std::string(option);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+    std::vector<std::string> ours = arguments;
+    CommandLine line;
+    line.toolkitArguments = TakeToolkitArguments(ours);
+    if (const auto repeated = RepeatedOption(ours)) {
+        return Usage(*repeated + " is given more than once");
+    }
+
+    CLI::App app(kDescription, "kestrine-config");
+    app.footer(kFooter);
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.set_version_flag("--version", "kestrine-config " KESTRINE_VERSION,
+                         "show the version and exit");
+    app.require_subcommand(0, 1);
+    CLI::Option* simulate =
+        app.add_option("--simulate", line.simulateFile,
+                       "use a simulated mouse instead of the real one; with =FILE its memory "
+                       "is kept in FILE (created with factory settings when missing)")
+            ->expected(0, 1)
+            ->type_name("[=FILE]");
+
+    struct Entry {
+        Command command;
+        CLI::App* app;
+    };
+    std::vector<Entry> commands;
+    auto add = [&](Command command, const char* name, const char* what) {
+        CLI::App* sub = app.add_subcommand(name, what);
+        sub->fallthrough();  // --simulate may follow the command
+        sub->footer(CommandFooter(command));
+        commands.push_back({command, sub});
+        return sub;
+    };
+    add(Command::Info, "info", "show the firmware version, the device path and the access state");
+    CLI::App* show = add(Command::Show, "show", "print the mouse's settings as a profile");
+    show->add_flag("--json", line.json, "print them as JSON instead");
+    add(Command::Export, "export", "write the mouse's settings into a profile file")
+        ->add_option("FILE", line.file, "the profile file to write; - for stdout")
+        ->required();
+    add(Command::Import, "import", "write a profile's settings onto the mouse")
+        ->add_option("FILE", line.file, "the profile file to read; - for stdin")
+        ->required();
+    add(Command::Set, "set",
+        "change single settings on the mouse, in one write; NAME is a profile setting's "
+        "name (cpi_level.N.x for a level's value), VALUE as in a profile")
+        ->add_option("NAME=VALUE", line.assignments, "the settings to change")
+        ->required();
+    add(Command::Reset, "reset", "restore the mouse's factory settings");
+
+    std::vector<std::string> reversed(ours.rbegin(), ours.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp& help) {
+        ParseResult result;
+        result.output = app.help();
+        for (const Entry& entry : commands) {
+            if (entry.app->parsed()) {
+                result.output = entry.app->help("kestrine-config");
+            }
+        }
+        return result;
+    } catch (const CLI::CallForVersion&) {
+        ParseResult result;
+        result.output = "kestrine-config " KESTRINE_VERSION "\n";
+        return result;
+    } catch (const CLI::ExtrasError& error) {
+        return Usage(UnexpectedText(error, app));
+    } catch (const CLI::ParseError& error) {
+        return Usage(error.what());
+    }
+
+    if (simulate->count() == 1) {
+        line.simulate = true;
+        // Only --simulate=FILE names a file: a word after a bare --simulate is
+        // more likely a mistyped command than a memory file to create.
+        const bool spaced = std::ranges::find(ours, "--simulate") != ours.end();
+        if (spaced && !line.simulateFile.empty()) {
+            return Usage("--simulate takes a file only as --simulate=FILE, not \"--simulate " +
+                         line.simulateFile + "\"");
+        }
+        if (!spaced && line.simulateFile.empty()) {
+            return Usage("--simulate= needs a file name");
+        }
+    }
+    for (const Entry& entry : commands) {
+        if (entry.app->parsed()) {
+            line.command = entry.command;
+        }
+    }
+    if (line.command != Command::None && !line.toolkitArguments.empty()) {
+        return Usage(line.toolkitArguments.front() +
+                     " is an option of the window; commands run without one");
+    }
+    ParseResult result;
+    result.commandLine = std::move(line);
+    return result;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The program's command line, for both faces: with a command it runs without
+// a window; without one it starts the window, with the toolkit's own options
+// (-platform, -style, ...) passed on to it.
+
+enum class Command { None, Info, Show, Export, Import, Set, Reset };
+
+struct CommandLine {
+    bool simulate = false;
+    std::string simulateFile;  // empty = memory only for this run
+    Command command = Command::None;
+    bool json = false;                     // show --json
+    std::string file;                      // export, import ("-": stdout, stdin)
+    std::vector<std::string> assignments;  // set NAME=VALUE...
+    std::vector<std::string> toolkitArguments;
+};
+
+// What to do when parsing settles the run by itself (help, version, bad use):
+// print `output` on stdout, `error` on stderr, exit with `exitCode`.
+struct ParseResult {
+    std::optional<CommandLine> commandLine;
+    int exitCode = 0;
+    std::string output;
+    std::string error;
+};
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitMouse = 1;  // no mouse, cannot open it, not confirmed
+inline constexpr int kExitUsage = 2;  // bad usage or a bad profile
+
+// `arguments` without the program name.
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments);

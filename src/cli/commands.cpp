@@ -1,0 +1,272 @@
+#include "cli/commands.h"
+
+#include <array>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "app/instance_lock.h"
+#include "cli/profile_file.h"
+#include "device/device_link.h"
+#include "device/find_result_text.h"
+#include "device/hid_transport.h"
+#include "device/mouse_memory_file.h"
+#include "device/simulated_mouse.h"
+#include "device/write_retries.h"
+#include "profile/profile.h"
+#include "settings/firmware_version.h"
+
+namespace {
+
+// The simulated mouse of --simulate, as the HID transport while it lives.
+class Simulation {
+public:
+    ~Simulation() {
+        if (mouse_) {
+            ReleaseDevice();
+            SetHidTransport(nullptr);
+        }
+    }
+
+    bool Start(const CommandLine& line, std::string& error) {
+        if (!line.simulate) {
+            return true;
+        }
+        mouse_ = std::make_unique<SimulatedMouse>();
+        MouseFirmware& firmware = mouse_->Firmware();
+        if (!line.simulateFile.empty()) {
+            SettingsImage memory{};
+            if (!LoadOrCreateMemoryFile(line.simulateFile, MouseFirmware::FactoryImage(), memory,
+                                        error, notice_)) {
+                mouse_.reset();
+                return false;
+            }
+            firmware.SetMemory(memory);
+            firmware.onMemoryChanged = [this,
+                                        file = line.simulateFile](const SettingsImage& image) {
+                std::string saveError;
+                if (!SaveMemoryFile(file, image, saveError)) {
+                    saveFailure_ = saveError;
+                }
+            };
+        }
+        SetHidTransport(mouse_.get());
+        return true;
+    }
+
+    // A write the simulated mouse confirmed but could not keep in its file.
+    const std::string& SaveFailure() const { return saveFailure_; }
+    // What the user should know about the memory file though the run goes on.
+    const std::string& Notice() const { return notice_; }
+
+private:
+    std::unique_ptr<SimulatedMouse> mouse_;
+    std::string saveFailure_;
+    std::string notice_;
+};
+
+class Runner {
+public:
+    Runner(const CommandLine& line, CommandStreams& streams) : line_(line), io_(streams) {}
+
+    int Run() {
+        // A profile is read and checked before the mouse is touched.
+        std::optional<ParsedProfile> profile;
+        if (line_.command == Command::Import) {
+            std::string text;
+            if (!ReadProfileSource(line_.file, io_.in, text, error_)) {
+                return Fail(kExitUsage, error_);
+            }
+            profile = ParseProfileText(text);
+            if (!profile->problems.empty()) {
+                return Problems(SourceName(), profile->problems);
+            }
+        }
+        InstanceLock lock;
+        switch (lock.Acquire(io_.lockFolder)) {
+            case InstanceLock::Result::Acquired:
+                break;
+            case InstanceLock::Result::HeldElsewhere:
+                return Fail(kExitMouse,
+                            "the configuration window is open and holds the mouse; close it "
+                            "and run the command again");
+            case InstanceLock::Result::Unavailable:
+                return Fail(kExitMouse,
+                            "no instance lock can be had, so the configuration window may be "
+                            "using the mouse; nothing was done: " +
+                                lock.Problem());
+        }
+        Simulation simulation;
+        if (!simulation.Start(line_, error_)) {
+            return Fail(kExitUsage, error_);
+        }
+        if (!simulation.Notice().empty()) {
+            io_.err << "kestrine-config: " << simulation.Notice() << "\n";
+        }
+        int status = OpenMouse();
+        if (status == kExitDone) {
+            status = Dispatch(profile);
+        }
+        ReleaseDevice();
+        if (status == kExitDone && !simulation.SaveFailure().empty()) {
+            return Fail(kExitMouse, simulation.SaveFailure());
+        }
+        return status;
+    }
+
+private:
+    int Dispatch(const std::optional<ParsedProfile>& profile) {
+        switch (line_.command) {
+            case Command::Info:
+                return Info();
+            case Command::Show:
+                return Show();
+            case Command::Export:
+                return Export();
+            case Command::Import:
+                return Import(*profile);
+            case Command::Set:
+                return Set();
+            case Command::Reset:
+                return Reset();
+            case Command::None:
+                break;
+        }
+        return kExitUsage;
+    }
+
+    int OpenMouse() {
+        if (FindDevice(kProductId)) {
+            return kExitDone;
+        }
+        const FindResult result = LastFindResult();
+        std::string text = FindResultText(result);
+        if (result == FindResult::AccessDenied) {
+            text += "\nTo allow it:\n" + UdevRuleInstallCommands();
+        }
+        return Fail(kExitMouse, text);
+    }
+
+    int Info() {
+        std::array<uint8_t, kFirmwareBlockSize> block{};
+        if (ReadFirmwareInfo(block) != 1) {
+            return Fail(kExitMouse, "the mouse did not answer the firmware query");
+        }
+        io_.out << "Firmware version: " << FirmwareVersionText(block[1] + 256u * block[2]) << "\n"
+                << "Device path: " << FoundDevicePath() << "\n"
+                << "Access: " << FindResultText(LastFindResult()) << "\n";
+        return kExitDone;
+    }
+
+    bool ReadMouse(SettingsRecord& record) {
+        if (ReadSettings() != 1) {
+            return false;
+        }
+        DecodeSettingsImage(lastReadImage, record);
+        return true;
+    }
+
+    int Show() {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        std::vector<std::string> leftOut;
+        io_.out << (line_.json ? FormatProfileJson(record, &leftOut)
+                               : FormatProfile(record, &leftOut));
+        Notes(leftOut);
+        return kExitDone;
+    }
+
+    int Export() {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings; nothing was written");
+        }
+        std::vector<std::string> leftOut;
+        const std::string text = FormatProfile(record, &leftOut);
+        if (!WriteProfileDestination(line_.file, io_.out, text, error_)) {
+            return Fail(kExitUsage, error_);
+        }
+        Notes(leftOut);
+        return kExitDone;
+    }
+
+    int Import(const ParsedProfile& profile) {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings; nothing was written");
+        }
+        const SettingsRecord before = record;
+        if (auto problems = ApplyProfile(profile, record); !problems.empty()) {
+            return Problems(SourceName(), problems);
+        }
+        return Write(before, record);
+    }
+
+    int Set() {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings; nothing was written");
+        }
+        const SettingsRecord before = record;
+        if (auto problems = ApplyAssignments(line_.assignments, record); !problems.empty()) {
+            return Problems("kestrine-config set", problems);
+        }
+        return Write(before, record);
+    }
+
+    int Write(const SettingsRecord& before, const SettingsRecord& record) {
+        if (!SettingsDiffer(before, record)) {
+            io_.out << "The mouse already holds these settings.\n";
+            return kExitDone;
+        }
+        if (!WriteSettingsWithRetries(record)) {
+            return Fail(kExitMouse,
+                        "the mouse did not confirm the new settings (three tries); it may hold "
+                        "the old ones or the new ones, run show to see which");
+        }
+        io_.out << "Settings written to the mouse.\n";
+        return kExitDone;
+    }
+
+    int Reset() {
+        if (FactoryReset() != 1) {
+            return Fail(kExitMouse, "the mouse did not confirm the factory reset");
+        }
+        io_.out << "The mouse is back at its factory settings.\n";
+        return kExitDone;
+    }
+
+    std::string SourceName() const { return line_.file == "-" ? "<stdin>" : line_.file; }
+
+    int Problems(const std::string& source, const std::vector<ProfileProblem>& problems) {
+        for (const ProfileProblem& problem : problems) {
+            io_.err << DescribeProblem(source, problem) << "\n";
+        }
+        io_.err << "kestrine-config: nothing was written to the mouse\n";
+        return kExitUsage;
+    }
+
+    void Notes(const std::vector<std::string>& notes) {
+        for (const std::string& note : notes) {
+            io_.err << "kestrine-config: note: " << note << "\n";
+        }
+    }
+
+    int Fail(int status, const std::string& message) {
+        io_.err << "kestrine-config: " << message << "\n";
+        return status;
+    }
+
+    const CommandLine& line_;
+    CommandStreams& io_;
+    std::string error_;
+};
+
+}  // namespace
+
+int RunCommand(const CommandLine& line, CommandStreams& streams) {
+    return Runner(line, streams).Run();
+}

@@ -1,0 +1,247 @@
+#include "profile/action_names.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <map>
+
+#include "settings/cpi_scale.h"
+
+namespace {
+
+constexpr std::string_view kKeyPrefix = "key:";
+constexpr std::string_view kMediaPrefix = "media:";
+constexpr std::string_view kFixedCpiPrefix = "fixed-cpi:";
+
+struct ModifierName {
+    uint8_t bit;
+    const char* name;
+};
+// The order the names are written in.
+constexpr std::array<ModifierName, 4> kModifierNames{{
+    {kCtrlBit, "Ctrl"},
+    {kShiftBit, "Shift"},
+    {kAltBit, "Alt"},
+    {kWinBit, "Win"},
+}};
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool IsMediaKind(uint8_t kind) {
+    return kind == static_cast<uint8_t>(ActionKind::MediaKey) ||
+           kind == static_cast<uint8_t>(ActionKind::AppLaunch);
+}
+
+// The entries a plain or "media:" name picks: all but the two that run a dialog.
+std::string EntryName(const ActionEntry& entry) {
+    return (IsMediaKind(entry.values.kind) ? std::string(kMediaPrefix) : std::string()) +
+           entry.label;
+}
+
+bool RunsDialog(const ActionEntry& entry) {
+    return entry.commandId == kKeyboardKeyCommand || entry.commandId == kFixedCpiCommand;
+}
+
+// A key's name in a profile: the page's name, blanks trimmed, with the keypad
+// keys told apart from the main keys ("Num 1", "Num +").
+std::string ProfileKeyName(uint16_t virtualKey) {
+    constexpr uint16_t kFirstKeypadKey = 0x60;
+    constexpr uint16_t kLastKeypadKey = 0x6F;
+    const std::string name(Trim(KeyName(virtualKey)));
+    if (name.empty() || virtualKey < kFirstKeypadKey || virtualKey > kLastKeypadKey) {
+        return name;
+    }
+    return "Num " + name;
+}
+
+// Every key a capture can give (virtual-key codes are one byte), by the name
+// a profile uses, and for each usage its name. Where two keys share a usage
+// the first keeps it, so a name always gives back the usage it came from.
+struct KeyTables {
+    std::map<std::string, uint16_t> usageOfName;  // lower-case names
+    std::map<uint16_t, std::string> nameOfUsage;
+    std::map<std::string, uint16_t> virtualKeyOfName;
+};
+
+const KeyTables& Keys() {
+    static const KeyTables tables = [] {
+        KeyTables t;
+        for (uint16_t virtualKey = 1; virtualKey <= 0xFF; ++virtualKey) {
+            const std::string name = ProfileKeyName(virtualKey);
+            if (name.empty() || t.usageOfName.contains(Lower(name))) {
+                continue;
+            }
+            const uint16_t usage = VirtualKeyToUsage(virtualKey);
+            t.usageOfName[Lower(name)] = usage;
+            t.virtualKeyOfName[Lower(name)] = virtualKey;
+            t.nameOfUsage.try_emplace(usage, name);
+        }
+        return t;
+    }();
+    return tables;
+}
+
+std::optional<std::string> KeyActionName(const ButtonAction& action) {
+    constexpr uint8_t kAllModifierBits = kCtrlBit | kShiftBit | kAltBit | kWinBit;
+    if ((action.code & ~kAllModifierBits) != 0 || action.y != 0) {
+        return std::nullopt;
+    }
+    const auto name = Keys().nameOfUsage.find(action.x);
+    if (name == Keys().nameOfUsage.end()) {
+        return std::nullopt;
+    }
+    std::string text(kKeyPrefix);
+    for (const ModifierName& modifier : kModifierNames) {
+        if (action.code & modifier.bit) {
+            text += modifier.name;
+            text += '+';
+        }
+    }
+    // A modifier key's own bit comes with the key; the name must give the same bits back.
+    std::string error;
+    const auto values = ParseKeyActionName(text.substr(kKeyPrefix.size()) + name->second, error);
+    if (!values || values->code != action.code || values->x != action.x) {
+        return std::nullopt;
+    }
+    return text + name->second;
+}
+
+std::optional<uint32_t> ReadNumber(std::string_view text) {
+    uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<ActionValues> ParseFixedCpi(std::string_view text, std::string& error) {
+    const size_t separator = Lower(text).find('x');
+    const auto x = ReadNumber(text.substr(0, separator));
+    const auto y = separator == std::string_view::npos ? x : ReadNumber(text.substr(separator + 1));
+    if (!x || !y) {
+        error =
+            "a fixed CPI is written \"fixed-cpi:X\" or \"fixed-cpi:XxY\" (e.g. "
+            "\"fixed-cpi:800x1600\")";
+        return std::nullopt;
+    }
+    for (const uint32_t value : {*x, *y}) {
+        if (NormalizeFixedCpiValue(value) != value) {
+            error = "fixed CPI " + std::to_string(value) +
+                    " is not allowed: 10 to 30000 in steps of 10";
+            return std::nullopt;
+        }
+    }
+    return ActionValues{static_cast<uint8_t>(ActionKind::FixedCpi), 0, static_cast<uint16_t>(*x),
+                        static_cast<uint16_t>(*y)};
+}
+
+std::string AllowedActions(bool allowFixedCpi) {
+    std::string text;
+    for (const ActionEntry& entry : ActionTable()) {
+        if (!RunsDialog(entry)) {
+            text += "\"" + EntryName(entry) + "\", ";
+        }
+    }
+    text += "\"key:NAME\" (e.g. \"key:Ctrl+Shift+F13\")";
+    if (allowFixedCpi) {
+        text += ", \"fixed-cpi:XxY\"";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> ActionName(const ButtonAction& action) {
+    const ActionValues values = ValuesOf(action);
+    if (values.kind == static_cast<uint8_t>(ActionKind::KeyboardKey)) {
+        return KeyActionName(action);
+    }
+    if (values.kind == static_cast<uint8_t>(ActionKind::FixedCpi)) {
+        if (values.code != 0 || NormalizeFixedCpiValue(values.x) != values.x ||
+            NormalizeFixedCpiValue(values.y) != values.y) {
+            return std::nullopt;
+        }
+        return std::string(kFixedCpiPrefix) + std::to_string(values.x) + "x" +
+               std::to_string(values.y);
+    }
+    for (const ActionEntry& entry : ActionTable()) {
+        if (!RunsDialog(entry) && entry.values == values) {
+            return EntryName(entry);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<ActionValues> ParseKeyActionName(std::string_view text, std::string& error) {
+    KeyCaptureState capture;
+    std::string_view rest = Trim(text);
+    for (bool more = true; more;) {
+        more = false;
+        for (const ModifierName& modifier : kModifierNames) {
+            const std::string prefix = Lower(modifier.name) + "+";
+            // "Ctrl++" is Ctrl with the "+" key: a modifier needs a key after it.
+            if (rest.size() > prefix.size() && StartsWithNoCase(rest, prefix)) {
+                capture.modifiers |= modifier.bit;
+                rest.remove_prefix(prefix.size());
+                more = true;
+            }
+        }
+    }
+    const auto key = Keys().virtualKeyOfName.find(Lower(Trim(rest)));
+    if (key == Keys().virtualKeyOfName.end()) {
+        error = "unknown key \"" + std::string(rest) +
+                "\": a key name as the KEYBOARD KEY dialog shows it (\"A\", \"F13\", \"Num 1\", "
+                "\"Page Up\"), after any of \"Ctrl+\", \"Shift+\", \"Alt+\", \"Win+\"";
+        return std::nullopt;
+    }
+    capture.keyCode = key->second;
+    return EncodeKeyAction(capture);
+}
+
+std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFixedCpi,
+                                            std::string& error) {
+    const std::string_view text = Trim(name);
+    if (StartsWithNoCase(text, kKeyPrefix)) {
+        return ParseKeyActionName(text.substr(kKeyPrefix.size()), error);
+    }
+    if (StartsWithNoCase(text, kFixedCpiPrefix)) {
+        if (!allowFixedCpi) {
+            error = "the wheel cannot be given a fixed CPI";
+            return std::nullopt;
+        }
+        return ParseFixedCpi(text.substr(kFixedCpiPrefix.size()), error);
+    }
+    const std::string lower = Lower(text);
+    for (const ActionEntry& entry : ActionTable()) {
+        if (RunsDialog(entry)) {
+            continue;
+        }
+        const std::string label = Lower(entry.label);
+        if (lower == Lower(EntryName(entry)) || lower == label) {
+            return entry.values;
+        }
+    }
+    error = "unknown action \"" + std::string(text) + "\": one of " + AllowedActions(allowFixedCpi);
+    return std::nullopt;
+}

@@ -1,0 +1,113 @@
+// The window's Export… and Import…: a profile goes into the pages and
+// pendingSettings only, so APPLY lights up and nothing reaches the mouse
+// before it; a bad file is refused with its lines and reasons.
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/app_fixture.h"
+#include "app/profile_buttons.h"
+#include "profile/profile.h"
+
+namespace {
+
+class ProfileButtonsTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        SetProfileFileChooser([this](ProfileDialog dialog) {
+            dialogs.push_back(dialog);
+            return chosen;
+        });
+    }
+    void TearDown() override {
+        SetProfileFileChooser({});
+        AppFixture::TearDown();
+    }
+
+    QPushButton* Button(const char* name) { return window->findChild<QPushButton*>(name); }
+
+    void WriteProfile(const QString& text) {
+        chosen = folder.filePath("p.toml");
+        QFile file(chosen);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    }
+
+    QTemporaryDir folder;
+    QString chosen;
+    std::vector<ProfileDialog> dialogs;
+};
+
+TEST_F(ProfileButtonsTest, ImportLoadsThePagesAndLightsApplyWithoutWriting) {
+    StartWindow();
+    ASSERT_FALSE(ApplyEnabled());
+    WriteProfile("format = 1\nangle_snapping = true\npolling_rate_hz = 1000\n");
+    mouse.ClearSentReports();
+
+    QTest::mouseClick(Button("importButton"), Qt::LeftButton);
+
+    EXPECT_EQ(dialogs, std::vector<ProfileDialog>{ProfileDialog::Import});
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.messages.join('\n').toStdString();
+    EXPECT_TRUE(window->findChild<QCheckBox*>("angleSnappingCheck")->isChecked());
+    EXPECT_EQ(pendingSettings.pollingRateCode, 8);
+    EXPECT_EQ(deviceSettings.pollingRateCode, 1);
+    EXPECT_TRUE(ApplyEnabled());
+    EXPECT_TRUE(mouse.SentReports().empty());
+    EXPECT_EQ(MouseMemory().angleSnapping, 0);
+
+    QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(MouseMemory().angleSnapping, 1);
+    EXPECT_EQ(MouseMemory().pollingRateCode, 8);
+}
+
+TEST_F(ProfileButtonsTest, ABadProfileShowsItsLinesAndChangesNothing) {
+    StartWindow();
+    WriteProfile("format = 1\npolling_rate_hz = 1001\nsensor_angle = 300\n");
+    const SettingsRecord before = pendingSettings;
+
+    QTest::mouseClick(Button("importButton"), Qt::LeftButton);
+
+    ASSERT_EQ(messages.messages.size(), 1);
+    const QString text = messages.messages[0];
+    EXPECT_TRUE(text.startsWith("The profile p.toml was not loaded; nothing changed:\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\n2: polling_rate_hz: 1001 Hz is not offered"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\n3: sensor_angle: 300 is out of range")) << text.toStdString();
+    EXPECT_FALSE(SettingsDiffer(before, pendingSettings));
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
+    StartWindow();
+    QTest::mouseClick(window->findChild<QCheckBox*>("angleSnappingCheck"), Qt::LeftButton);
+    chosen = folder.filePath("out.toml");
+
+    QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
+
+    QFile file(chosen);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains("\nangle_snapping = true\n")) << text.toStdString();
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ProfileButtonsTest, CancelDoesNothingAndTheButtonsFollowTheMouse) {
+    StartWindow();
+    chosen.clear();
+    QTest::mouseClick(Button("importButton"), Qt::LeftButton);
+    QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_FALSE(ApplyEnabled());
+
+    window->SetConnectedState(false);
+    EXPECT_FALSE(Button("importButton")->isEnabled());
+    EXPECT_FALSE(Button("exportButton")->isEnabled());
+    window->SetConnectedState(true);
+    EXPECT_TRUE(Button("importButton")->isEnabled());
+}
+
+}  // namespace

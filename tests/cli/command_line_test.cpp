@@ -1,0 +1,129 @@
+// The command line of both faces: commands, options, the toolkit's options
+// for the window, and every kind of bad use, refused with status 2.
+#include <gtest/gtest.h>
+
+#include "cli/command_line.h"
+
+namespace {
+
+ParseResult Parse(std::vector<std::string> arguments) {
+    return ParseCommandLine(arguments);
+}
+
+TEST(CommandLine, CommandsAndTheirArguments) {
+    struct Case {
+        std::vector<std::string> arguments;
+        Command command;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{}, Command::None, ""},
+        {{"info"}, Command::Info, ""},
+        {{"show"}, Command::Show, ""},
+        {{"export", "-"}, Command::Export, "-"},
+        {{"import", "my.toml"}, Command::Import, "my.toml"},
+        {{"reset"}, Command::Reset, ""},
+    };
+    for (const Case& c : cases) {
+        const ParseResult result = Parse(c.arguments);
+        ASSERT_TRUE(result.commandLine) << result.error;
+        EXPECT_EQ(result.commandLine->command, c.command);
+        EXPECT_EQ(result.commandLine->file, c.file);
+        EXPECT_FALSE(result.commandLine->simulate);
+    }
+}
+
+TEST(CommandLine, SimulateGoesBeforeOrAfterTheCommand) {
+    for (const auto& arguments : {std::vector<std::string>{"--simulate=m.bin", "show", "--json"},
+                                  std::vector<std::string>{"show", "--simulate=m.bin", "--json"}}) {
+        const ParseResult result = Parse(arguments);
+        ASSERT_TRUE(result.commandLine) << result.error;
+        EXPECT_TRUE(result.commandLine->simulate);
+        EXPECT_EQ(result.commandLine->simulateFile, "m.bin");
+        EXPECT_TRUE(result.commandLine->json);
+    }
+    const ParseResult bare = Parse({"--simulate"});
+    ASSERT_TRUE(bare.commandLine);
+    EXPECT_TRUE(bare.commandLine->simulate);
+    EXPECT_EQ(bare.commandLine->simulateFile, "");
+}
+
+TEST(CommandLine, SetTakesEveryAssignment) {
+    const ParseResult result = Parse({"set", "polling_rate_hz=1000", "forward=key:F13"});
+    ASSERT_TRUE(result.commandLine) << result.error;
+    EXPECT_EQ(result.commandLine->assignments,
+              (std::vector<std::string>{"polling_rate_hz=1000", "forward=key:F13"}));
+}
+
+TEST(CommandLine, TheToolkitsOptionsReachTheWindowOnly) {
+    const ParseResult window = Parse({"-platform", "offscreen", "--simulate", "-reverse"});
+    ASSERT_TRUE(window.commandLine) << window.error;
+    EXPECT_EQ(window.commandLine->command, Command::None);
+    EXPECT_EQ(window.commandLine->toolkitArguments,
+              (std::vector<std::string>{"-platform", "offscreen", "-reverse"}));
+
+    const ParseResult command = Parse({"-platform", "offscreen", "show"});
+    EXPECT_FALSE(command.commandLine);
+    EXPECT_EQ(command.exitCode, kExitUsage);
+    EXPECT_NE(command.error.find("-platform is an option of the window"), std::string::npos);
+}
+
+TEST(CommandLine, BadUseIsRefusedWithAPointerToHelp) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"foo"}, "unknown command or stray word \"foo\""},
+        {{"show", "extra"}, "stray word \"extra\""},
+        {{"--bogus"}, "unknown argument --bogus"},
+        {{"show", "--bogus"}, "unknown argument --bogus"},
+        {{"--simulate", "mem.bin"}, "--simulate takes a file only as --simulate=FILE"},
+        {{"--simulate="}, "--simulate= needs a file name"},
+        {{"--simulate", "--simulate=m.bin"}, "--simulate is given more than once"},
+        {{"--simulate=a", "show", "--simulate=b"}, "--simulate is given more than once"},
+        {{"show", "--json", "--json"}, "--json is given more than once"},
+        {{"export"}, "FILE"},
+        {{"import"}, "FILE"},
+        {{"set"}, "NAME=VALUE"},
+        {{"show", "info"}, "info"},
+        {{"--json"}, "--json"},
+    };
+    for (const Case& c : cases) {
+        const ParseResult result = Parse(c.arguments);
+        EXPECT_FALSE(result.commandLine) << c.message;
+        EXPECT_EQ(result.exitCode, kExitUsage) << c.message;
+        EXPECT_NE(result.error.find(c.message), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find("(see kestrine-config --help)"), std::string::npos)
+            << result.error;
+    }
+}
+
+TEST(CommandLine, HelpAndVersionEndTheRunWithStatusZero) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<const char*> shown;
+    };
+    const Case cases[] = {
+        {{"--help"},
+         {"--simulate [=FILE]", "info", "show", "export", "import", "set", "reset", "Examples:"}},
+        {{"-h"}, {"Usage: kestrine-config"}},
+        {{"show", "--help"}, {"--json", "jq"}},
+        {{"import", "--help"}, {"FILE:LINE:", "format = 1"}},
+        {{"set", "--help"},
+         {"polling_rate_hz", "cpi_level.N.x", "multiclick_filter.left", "wheel_down",
+          "HV Safe Mode", "10 to 10000 in steps of 10"}},
+        {{"--version"}, {"kestrine-config " KESTRINE_VERSION "\n"}},
+    };
+    for (const Case& c : cases) {
+        const ParseResult result = Parse(c.arguments);
+        EXPECT_FALSE(result.commandLine);
+        EXPECT_EQ(result.exitCode, kExitDone);
+        EXPECT_EQ(result.error, "");
+        for (const char* text : c.shown) {
+            EXPECT_NE(result.output.find(text), std::string::npos) << text << "\n" << result.output;
+        }
+    }
+}
+
+}  // namespace
