@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kExitUsage = 2;
+// Bad usage exits as the command line does (kExitUsage); so does a refusal to run unlocked.
 constexpr int kExitNoLock = 1;
 
 void PrintError(const std::string& text) {
