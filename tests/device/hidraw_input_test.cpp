@@ -25,8 +25,7 @@ protected:
     void TearDown() override { Unplug(); }
 
     void Send(const std::vector<uint8_t>& report) {
-        ASSERT_EQ(write(device, report.data(), report.size()),
-                  static_cast<ssize_t>(report.size()));
+        ASSERT_EQ(write(device, report.data(), report.size()), static_cast<ssize_t>(report.size()));
     }
     void Unplug() {
         if (device >= 0)
