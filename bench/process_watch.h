@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// A program the bench starts and watches through /proc.
+class WatchedProcess {
+public:
+    // Starts `argv` with `environment` added to (or replacing in) the bench's
+    // own; its output goes to `logFile`. started() is false when it could not.
+    WatchedProcess(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment, const std::string& logFile);
+    ~WatchedProcess();
+    WatchedProcess(const WatchedProcess&) = delete;
+    WatchedProcess& operator=(const WatchedProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    std::chrono::steady_clock::time_point startedAt() const { return startedAt_; }
+
+    // Context switches of all its threads so far (each one is a wake-up or a
+    // preemption), and the CPU time of all its threads so far, in seconds.
+    long ContextSwitches() const;
+    double CpuSeconds() const;
+
+    // Waits for it to end by itself (up to `limit`; then it is killed).
+    // Returns its exit status, -1 when it was killed or ended by a signal.
+    int WaitForExit(std::chrono::milliseconds limit);
+    // Ends it (SIGTERM); returns its peak resident memory in KiB.
+    long Terminate();
+    std::chrono::steady_clock::time_point endedAt() const { return endedAt_; }
+
+private:
+    long Reap(int& status);
+
+    pid_t pid_ = -1;
+    std::chrono::steady_clock::time_point startedAt_;
+    std::chrono::steady_clock::time_point endedAt_;
+};
