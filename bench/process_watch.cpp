@@ -83,38 +83,39 @@ WatchedProcess::~WatchedProcess() {
         Terminate();
 }
 
-long WatchedProcess::ContextSwitches() const {
+void WatchedProcess::SampleThreads() {
     const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
-    long total = 0;
-    if (DIR* dir = opendir(tasks.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            const std::string status = tasks + "/" + entry->d_name + "/status";
-            total += StatusField(status, "voluntary_ctxt_switches:") +
-                     StatusField(status, "nonvoluntary_ctxt_switches:");
-        }
-        closedir(dir);
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string task = tasks + "/" + entry->d_name;
+        ThreadCounts counts;
+        counts.switches = StatusField(task + "/status", "voluntary_ctxt_switches:") +
+                          StatusField(task + "/status", "nonvoluntary_ctxt_switches:");
+        // The thread's run time in nanoseconds, the first field of its
+        // schedstat: finer than the clock ticks of /proc/PID/stat.
+        std::ifstream schedstat(task + "/schedstat");
+        if (!(schedstat >> counts.cpuNanoseconds))
+            continue;  // ended meanwhile: its last sample stands
+        threads_[entry->d_name] = counts;
     }
+    closedir(dir);
+}
+
+long WatchedProcess::ContextSwitches() const {
+    long total = 0;
+    for (const auto& [thread, counts] : threads_)
+        total += counts.switches;
     return total;
 }
 
 double WatchedProcess::CpuSeconds() const {
-    // Each thread's run time in nanoseconds, the first field of its schedstat:
-    // finer than the clock ticks of /proc/PID/stat.
-    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
     double total = 0;
-    if (DIR* dir = opendir(tasks.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
-            double nanoseconds = 0;
-            if (in >> nanoseconds)
-                total += nanoseconds / 1e9;
-        }
-        closedir(dir);
-    }
+    for (const auto& [thread, counts] : threads_)
+        total += counts.cpuNanoseconds / 1e9;
     return total;
 }
 

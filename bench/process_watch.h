@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,12 @@ public:
     bool started() const { return pid_ > 0; }
     std::chrono::steady_clock::time_point startedAt() const { return startedAt_; }
 
-    // Context switches of all its threads so far (each one is a wake-up or a
-    // preemption), and the CPU time of all its threads so far, in seconds.
+    // Reads the counters of every thread it has now. A thread keeps its last
+    // sample after it ends, so sample often enough to lose little of one that
+    // ends (the bench samples ten times a second; that wakes only the bench).
+    void SampleThreads();
+    // At the last sample, over all threads seen: context switches (each one a
+    // wake-up or a preemption) and CPU time in seconds.
     long ContextSwitches() const;
     double CpuSeconds() const;
 
@@ -35,7 +40,13 @@ public:
 private:
     long Reap(int& status);
 
+    struct ThreadCounts {
+        long switches = 0;
+        double cpuNanoseconds = 0;
+    };
+
     pid_t pid_ = -1;
+    std::map<std::string, ThreadCounts> threads_;
     std::chrono::steady_clock::time_point startedAt_;
     std::chrono::steady_clock::time_point endedAt_;
 };
