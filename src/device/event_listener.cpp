@@ -13,8 +13,9 @@
 
 namespace {
 
-// Bounded so that a stop request is seen within this time.
-constexpr int kReadTimeoutMs = 100;
+// The read waits until a report arrives, the mouse goes away or a stop
+// interrupts it: a quiet mouse costs no wake-ups at all.
+constexpr int kWaitWithoutLimit = -1;
 // Bounds the handling to about twelve reports a second.
 constexpr unsigned kPauseAfterReportMs = 80;
 
@@ -30,11 +31,20 @@ struct Listener {
     std::atomic<bool> running{false};
 
     // A listener still running at process exit is stopped, not abandoned.
-    ~Listener() {
+    ~Listener() { Stop(); }
+
+    // The UI thread's side: the read is interrupted, the thread joined, and
+    // only then is the connection it reads closed.
+    void Stop() {
         stopRequested.store(true);
+        if (connection) {
+            connection->InterruptRead();
+        }
         if (thread.joinable()) {
             thread.join();
         }
+        connection.reset();
+        running.store(false);
     }
 };
 
@@ -59,12 +69,12 @@ void ListenLoop(HidConnection* connection) {
     while (!listener.stopRequested.load()) {
         // Cleared before every read so that a short report never shows bytes of an earlier one.
         std::array<uint8_t, kEventReportSize> report{};
-        const int length = connection->ReadInput(report.data(), report.size(), kReadTimeoutMs);
+        const int length = connection->ReadInput(report.data(), report.size(), kWaitWithoutLimit);
         if (length < 0) {
             break;  // the mouse has gone; a new listener starts when it comes back
         }
         if (length == 0) {
-            continue;
+            continue;  // interrupted: the loop sees the stop request
         }
         if (length >= 3 && report[0] == kEventReportId && IsRecognisedEvent(report[1])) {
             DeliverEvent(report[1], report[2]);
@@ -111,13 +121,7 @@ int StartDeviceEventListener() {
 }
 
 void StopDeviceEventListener() {
-    listener.stopRequested.store(true);
-    if (listener.thread.joinable()) {
-        listener.thread.join();
-    }
-    // Closed only after the thread that reads it has ended.
-    listener.connection.reset();
-    listener.running.store(false);
+    listener.Stop();
 }
 
 bool DeviceEventListenerRunning() {

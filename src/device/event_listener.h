@@ -7,6 +7,8 @@
 // Reads the mouse's event interface on a background thread and hands each
 // recognised event (report id 3; codes 2, 6, 0xB4) to the handler, on the
 // listener thread. The handler must not touch records or widgets itself.
+// Between reports the thread sleeps in a read without a time limit, which a
+// stop or the mouse's removal ends.
 inline constexpr uint8_t kEventReportId = 3;
 inline constexpr size_t kEventReportSize = 8;
 inline constexpr uint8_t kEventLevelChanged = 2;
@@ -19,6 +21,7 @@ void SetDeviceEventHandler(DeviceEventHandler handler);
 // Stops a running listener first. 5 started; 255 the event interface was not
 // opened; 20 the thread was not started.
 int StartDeviceEventListener();
-// Joins the thread, then closes its connection. Safe when none runs.
+// Interrupts the read, joins the thread, then closes its connection. Safe
+// when none runs.
 void StopDeviceEventListener();
 bool DeviceEventListenerRunning();

@@ -29,7 +29,13 @@ public:
     // data[0] = report id on entry.
     virtual HidResult GetFeatureReport(uint8_t* data, size_t length) = 0;
     // Bytes read, 0 = none within the timeout, -1 = error (e.g. device gone).
+    // timeoutMs < 0 waits without a limit: until a report arrives, the device
+    // goes away or InterruptRead() is called (then 0).
     virtual int ReadInput(uint8_t* data, size_t length, int timeoutMs) = 0;
+    // Ends a ReadInput waiting on another thread at once, and makes every later
+    // one return 0 at once too: the connection is about to be closed. Safe
+    // from any thread.
+    virtual void InterruptRead() = 0;
 };
 
 class HidTransport {

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <string>
+
+#include "device/hidraw_input.h"
 
 namespace {
 
@@ -56,9 +59,19 @@ bool HidapiReady() {
     return library.ready;
 }
 
+// The node hidapi opened for `device` ("/dev/hidrawN"), or "" when unknown.
+std::string NodeOf(hid_device* device) {
+    const hid_device_info* info = hid_get_device_info(device);
+    return info && info->path ? info->path : "";
+}
+
+// Feature reports go through hidapi; input reports are read from a descriptor
+// of our own on the same node, so that a read without a time limit can still
+// be interrupted. hidapi's own descriptor receives the input reports too; no
+// one reads it, and the kernel keeps at most 64 waiting reports per reader.
 class HidapiConnection : public HidConnection {
 public:
-    explicit HidapiConnection(hid_device* device) : device_(device) {}
+    explicit HidapiConnection(hid_device* device) : device_(device), input_(NodeOf(device)) {}
     ~HidapiConnection() override { hid_close(device_); }
     HidapiConnection(const HidapiConnection&) = delete;
     HidapiConnection& operator=(const HidapiConnection&) = delete;
@@ -77,15 +90,14 @@ public:
     }
 
     int ReadInput(uint8_t* data, size_t length, int timeoutMs) override {
-        const int delivered = hid_read_timeout(device_, data, length, timeoutMs);
-        if (delivered < 0)
-            return -1;
-        std::fill(data + delivered, data + length, 0);
-        return delivered;
+        return input_.Read(data, length, timeoutMs);
     }
+
+    void InterruptRead() override { input_.Interrupt(); }
 
 private:
     hid_device* device_;
+    HidrawInput input_;
 };
 
 }  // namespace

@@ -46,15 +46,21 @@ struct SimulatedMouse::State {
         unsigned generation = 0;
     };
 
-    // Input reports waiting for one open event-interface connection.
+    // Input reports waiting for one open event-interface connection, and
+    // what its reader is doing.
     struct InputQueue {
         size_t mouse;
         unsigned generation;
         std::deque<std::vector<uint8_t>> reports;
+        bool interrupted = false;
+        bool readerWaiting = false;
+        bool waitsWithoutLimit = false;
     };
 
     mutable std::mutex mutex;
     std::condition_variable inputChanged;
+    // A reader started or stopped waiting.
+    std::condition_variable readersChanged;
     std::vector<std::unique_ptr<Mouse>> mice;
     unsigned nextDeviceNumber = 1;
     Fault sendFault;
@@ -130,6 +136,7 @@ public:
         std::lock_guard lock(state_->mutex);
         auto& queues = state_->inputQueues;
         queues.erase(std::remove(queues.begin(), queues.end(), &queue_), queues.end());
+        state_->readersChanged.notify_all();
     }
 
     HidResult SendFeatureReport(const uint8_t* data, size_t length) override {
@@ -158,11 +165,15 @@ public:
 
     int ReadInput(uint8_t* data, size_t length, int timeoutMs) override {
         std::unique_lock lock(state_->mutex);
-        auto ready = [this] { return !Alive() || !queue_.reports.empty(); };
+        auto ready = [this] { return queue_.interrupted || !Alive() || !queue_.reports.empty(); };
+        SetWaiting(true, timeoutMs < 0);
         if (timeoutMs < 0)
             state_->inputChanged.wait(lock, ready);
         else
             state_->inputChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+        SetWaiting(false, false);
+        if (queue_.interrupted)
+            return 0;
         if (!Alive())
             return -1;
         if (queue_.reports.empty())
@@ -175,8 +186,21 @@ public:
         return static_cast<int>(count);
     }
 
+    void InterruptRead() override {
+        std::lock_guard lock(state_->mutex);
+        queue_.interrupted = true;
+        state_->inputChanged.notify_all();
+        state_->readersChanged.notify_all();
+    }
+
 private:
     bool Alive() const { return state_->Alive(queue_.mouse, queue_.generation); }
+    // The caller holds the lock.
+    void SetWaiting(bool waiting, bool withoutLimit) {
+        queue_.readerWaiting = waiting;
+        queue_.waitsWithoutLimit = withoutLimit;
+        state_->readersChanged.notify_all();
+    }
     bool ReachesFirmware() const { return Alive() && interface_ == kConfigInterface; }
     MouseFirmware& Firmware() const { return state_->At(queue_.mouse).firmware; }
 
@@ -255,6 +279,7 @@ void SimulatedMouse::Unplug(size_t mouse) {
     const std::vector<std::string> paths = state_->Paths(m);
     m.plugged = false;
     state_->inputChanged.notify_all();  // blocked readers see the device gone
+    state_->readersChanged.notify_all();
     state_->Notify(lock, paths, false);
 }
 
@@ -330,6 +355,26 @@ void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t 
             queue->reports.push_back(report);
     }
     state_->inputChanged.notify_all();
+}
+
+bool SimulatedMouse::WaitUntilInputTaken(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(state_->mutex);
+    auto taken = [this] {
+        return std::all_of(state_->inputQueues.begin(), state_->inputQueues.end(),
+                           [this](const State::InputQueue* queue) {
+                               return !state_->Alive(queue->mouse, queue->generation) ||
+                                      (queue->reports.empty() && queue->readerWaiting);
+                           });
+    };
+    return state_->readersChanged.wait_for(lock, limit, taken);
+}
+
+size_t SimulatedMouse::ReadersWaitingWithoutLimit() const {
+    std::lock_guard lock(state_->mutex);
+    return std::count_if(state_->inputQueues.begin(), state_->inputQueues.end(),
+                         [](const State::InputQueue* queue) {
+                             return queue->readerWaiting && queue->waitsWithoutLimit;
+                         });
 }
 
 std::vector<std::vector<uint8_t>> SimulatedMouse::SentReports() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,14 @@ public:
     // An input report of the event interface, delivered to every connection
     // open on it (dropped when none is open, as hidraw does).
     void SendInputReport(const std::vector<uint8_t>& report, size_t mouse = 0);
+
+    // For tests of a reader on another thread: waits (at most `limit`) until
+    // every open event-interface connection has handed out all reports sent to
+    // it and its reader is back waiting in ReadInput. Connections of a removed
+    // mouse count as done. false = the limit passed.
+    bool WaitUntilInputTaken(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Event-interface readers waiting in a ReadInput without a time limit now.
+    size_t ReadersWaitingWithoutLimit() const;
 
     // Every feature report that reached a configuration interface's firmware, in order.
     std::vector<std::vector<uint8_t>> SentReports() const;

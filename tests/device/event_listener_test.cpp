@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -54,6 +56,26 @@ protected:
         SetHidTransport(nullptr);
     }
 
+    // A stop that does not return is a failure, not a hung test program: the
+    // mouse's removal then frees the read (the limit only guards against a hang).
+    void StopOrFail() {
+        auto stopped = std::async(std::launch::async, StopDeviceEventListener);
+        if (stopped.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the stop did not end a waiting read";
+            mouse.Unplug();
+        }
+        stopped.get();
+    }
+
+    // The thread ends within microseconds; the limit only guards against a hang.
+    bool WaitUntilListenerEnded() {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (DeviceEventListenerRunning() && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return !DeviceEventListenerRunning();
+    }
+
     std::vector<unsigned> Pauses() {
         std::lock_guard lock(sleepMutex);
         return pauses;
@@ -97,34 +119,52 @@ TEST_F(EventListener, DeliversRecognisedEventsInOrderAndDropsTheRest) {
     }
 }
 
-TEST_F(EventListener, UnplugEndsTheListenerAndStartingAgainKeepsOnlyOne) {
-    ASSERT_EQ(StartDeviceEventListener(), 5);
-    mouse.Unplug();
-    StopDeviceEventListener();
-    EXPECT_FALSE(DeviceEventListenerRunning());
-
-    mouse.Plug();
+TEST_F(EventListener, StartingAgainKeepsOnlyOneListener) {
     ASSERT_EQ(StartDeviceEventListener(), 5);
     ASSERT_EQ(StartDeviceEventListener(), 5);  // replaces, never adds
     mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
-    ASSERT_EQ(log.WaitFor(1).size(), 1u);
-    // A second listener would deliver the same report again.
-    EXPECT_EQ(log.WaitFor(2, std::chrono::milliseconds(300)), (std::vector<Event>{{2, 3}}));
-    StopDeviceEventListener();
-    EXPECT_FALSE(DeviceEventListenerRunning());
+    // Every reader has handled the report and waits for the next: a second
+    // listener would have delivered it again by now.
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    EXPECT_EQ(log.WaitFor(1), (std::vector<Event>{{2, 3}}));
+    EXPECT_EQ(mouse.ReadersWaitingWithoutLimit(), 1u);
 }
 
-TEST_F(EventListener, AListenerWhoseMouseWentAwayDeliversNothingMore) {
+// While the mouse is quiet the listener waits in a read without a time limit,
+// so it never wakes up to look for a stop request; the stop interrupts the read.
+TEST_F(EventListener, StopWhileBlockedEndsTheReadAndClosesTheInterface) {
     ASSERT_EQ(StartDeviceEventListener(), 5);
-    mouse.Unplug();
-    // The thread notices the removed device by itself, without being stopped.
-    for (int i = 0; i < 1000 && DeviceEventListenerRunning(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    ASSERT_EQ(mouse.ReadersWaitingWithoutLimit(), 1u) << "the listener polls instead of waiting";
+
+    ASSERT_NO_FATAL_FAILURE(StopOrFail());
     EXPECT_FALSE(DeviceEventListenerRunning());
+    EXPECT_EQ(mouse.ReadersWaitingWithoutLimit(), 0u);
+    // Its connection is closed: a report now reaches no one.
+    mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(mouse.WaitUntilInputTaken()) << "a connection is still open and unread";
+    EXPECT_TRUE(log.WaitFor(0).empty());
+}
+
+// The removal ends the waiting read at once: the listener ends by itself and
+// delivers nothing from the mouse plugged in again.
+TEST_F(EventListener, UnplugWhileBlockedEndsTheListener) {
+    ASSERT_EQ(StartDeviceEventListener(), 5);
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    ASSERT_EQ(mouse.ReadersWaitingWithoutLimit(), 1u);
+
+    mouse.Unplug();
+    EXPECT_TRUE(WaitUntilListenerEnded()) << "the listener goes on reading a removed mouse";
     mouse.Plug();
     mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
-    EXPECT_TRUE(log.WaitFor(1, std::chrono::milliseconds(300)).empty());
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    EXPECT_TRUE(log.WaitFor(0).empty());
+    ASSERT_NO_FATAL_FAILURE(StopOrFail());
+
+    // A new listener for the mouse plugged in again.
+    ASSERT_EQ(StartDeviceEventListener(), 5);
+    mouse.SendInputReport({3, 2, 2, 0, 0, 0, 0, 0});
+    EXPECT_EQ(log.WaitFor(1), (std::vector<Event>{{2, 2}}));
 }
 
 }  // namespace

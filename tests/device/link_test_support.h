@@ -68,6 +68,7 @@ private:
             return result;
         }
         int ReadInput(uint8_t*, size_t, int) override { return -1; }
+        void InterruptRead() override {}
 
     private:
         ScriptedTransport& owner_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "device/device_link.h"
@@ -312,6 +314,29 @@ TEST(SimulatedMouseTest, BlockedReaderWakesForAReportAndForRemoval) {
     reader.join();
     EXPECT_EQ(first, 8);
     EXPECT_EQ(second, -1);
+}
+
+// A reader waiting without a limit is freed by an interrupt, and every later
+// read returns at once, a waiting report notwithstanding: the connection is closing.
+TEST(SimulatedMouseTest, InterruptEndsAWaitingReadAndEveryLaterOne) {
+    SimulatedMouse mouse;
+    auto events = OpenInterface(mouse, kEventInterface);
+    auto read = std::async(std::launch::async, [&] {
+        std::vector<uint8_t> buffer(8);
+        return events->ReadInput(buffer.data(), buffer.size(), -1);
+    });
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    EXPECT_EQ(mouse.ReadersWaitingWithoutLimit(), 1u);
+    events->InterruptRead();
+    // The limit only guards against a hang; the removal frees a read the interrupt missed.
+    if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the interrupt did not end the read";
+        mouse.Unplug();
+    }
+    EXPECT_EQ(read.get(), 0);
+    mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
+    std::vector<uint8_t> buffer(8);
+    EXPECT_EQ(events->ReadInput(buffer.data(), buffer.size(), -1), 0);
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Reads input reports from a hidraw node with its own descriptor, so that a
+// wait can block without a time limit and still be ended from another thread:
+// poll() watches the node together with an eventfd that Interrupt() signals.
+// hidapi offers no such wait, nor its descriptor.
+class HidrawInput {
+public:
+    // Opens the node for reading; a node that cannot be opened makes every
+    // Read fail (-1).
+    explicit HidrawInput(const std::string& node);
+    // Takes over an open descriptor that delivers one report per read.
+    explicit HidrawInput(int descriptor);
+    ~HidrawInput();
+    HidrawInput(const HidrawInput&) = delete;
+    HidrawInput& operator=(const HidrawInput&) = delete;
+
+    // As HidConnection::ReadInput: bytes read (the rest of the buffer zeroed),
+    // 0 = none within timeoutMs or interrupted, -1 = error or device gone.
+    // timeoutMs < 0 waits without a limit.
+    int Read(uint8_t* data, size_t length, int timeoutMs);
+    // Ends a waiting Read, and every later one, at once (latched). Any thread.
+    void Interrupt();
+
+private:
+    int input_;
+    int wake_;
+};
