@@ -23,6 +23,7 @@
 #include "pages/buttons/mouse_set.h"
 #include "pages/sensor/sensor_dlg.h"
 #include "pages/sensor/support_dlg.h"
+#include "settings/firmware_version.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
 #include "ui/keyboard_focus.h"
@@ -71,18 +72,6 @@ bool IsMousePath(const std::string& path) {
     return text.contains("5B29", Qt::CaseInsensitive) && text.contains("0C7E", Qt::CaseInsensitive);
 }
 
-// The version's hexadecimal digits are read back as decimal: 0x0107 shows
-// V1.07, and a digit a-f ends the number (0x01A3 shows V0.01).
-QString FormatFirmwareVersion(unsigned version) {
-    const QString hex = QString::number(version, 16);
-    int digits = 0;
-    while (digits < hex.size() && hex[digits].isDigit()) {
-        ++digits;
-    }
-    const unsigned number = digits == 0 ? 0 : hex.left(digits).toUInt();
-    return QString::asprintf("V%.2f", number / 100.0);
-}
-
 }  // namespace
 
 CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
@@ -106,7 +95,7 @@ CUpdaterDlg::~CUpdaterDlg() {
 }
 
 void CUpdaterDlg::BuildLayout() {
-    setWindowTitle("Kestrine XQ3 8k v2 Configuration Tool");
+    setWindowTitle(kProgramTitle);
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
 
     auto* info = new QGroupBox("Info", this);
@@ -250,7 +239,8 @@ void CUpdaterDlg::SetStatus(DeviceStatus status) {
 }
 
 void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
-    firmwareVersionField_->setText(FormatFirmwareVersion(block[1] + 256u * block[2]));
+    firmwareVersionField_->setText(
+        QString::fromStdString(FirmwareVersionText(block[1] + 256u * block[2])));
 }
 
 bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {

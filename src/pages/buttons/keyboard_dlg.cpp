@@ -219,26 +219,22 @@ void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
 }
 
 void CKeyboard::OnOk() {
-    // The prefixes of a fresh capture, in this order; Ctrl is spelled in capitals here.
     const struct {
         const QCheckBox* box;
-        const char* prefix;
         uint8_t bit;
     } boxes[] = {
-        {shiftCheck_, "Shift+", kShiftBit},
-        {ctrlCheck_, "CTRL+", kCtrlBit},
-        {winCheck_, "Win+", kWinBit},
-        {altCheck_, "Alt+", kAltBit},
+        {shiftCheck_, kShiftBit},
+        {ctrlCheck_, kCtrlBit},
+        {winCheck_, kWinBit},
+        {altCheck_, kAltBit},
     };
-    std::string prefix;
     keyCapture.modifiers = 0;
     for (const auto& entry : boxes) {
         if (entry.box->isChecked()) {
-            prefix += entry.prefix;
             keyCapture.modifiers |= entry.bit;
         }
     }
-    keyCapture.keyText = prefix + keyName_;
+    keyCapture.keyText = CapturedModifierPrefix(keyCapture.modifiers) + keyName_;
     accept();
 }
 
@@ -253,4 +249,23 @@ void CKeyboard::keyPressEvent(QKeyEvent* event) {
     if (!SwallowEnterAndEscape(event)) {
         QDialog::keyPressEvent(event);
     }
+}
+
+std::string CapturedModifierPrefix(uint8_t modifiers) {
+    const struct {
+        uint8_t bit;
+        const char* prefix;
+    } prefixes[] = {
+        {kShiftBit, "Shift+"},
+        {kCtrlBit, "CTRL+"},
+        {kWinBit, "Win+"},
+        {kAltBit, "Alt+"},
+    };
+    std::string text;
+    for (const auto& entry : prefixes) {
+        if (modifiers & entry.bit) {
+            text += entry.prefix;
+        }
+    }
+    return text;
 }

@@ -56,3 +56,7 @@ private:
     // are not captured when they come up.
     QSet<uint16_t> keysPressed_;
 };
+
+// What a fresh capture puts before the key's name for these modifier bits, in
+// the dialog's order (Shift, CTRL, Win, Alt; Ctrl is spelled in capitals here).
+std::string CapturedModifierPrefix(uint8_t modifiers);

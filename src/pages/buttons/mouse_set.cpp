@@ -49,9 +49,6 @@ const SubMenu kMenu[] = {
     {nullptr, {8060}},
 };
 
-// With all four boxes of the KEYBOARD KEY dialog ticked, a key's name comes
-// after these prefixes on the button.
-constexpr char kAllModifierPrefixes[] = "Shift+CTRL+Win+Alt+";
 constexpr int kHighestVirtualKey = 0xFF;
 
 // Every text an action button can be given: the menu's actions, a key with all
@@ -61,8 +58,11 @@ QStringList TextsAnActionButtonShows() {
     for (const ActionEntry& entry : ActionTable()) {
         texts << entry.label;
     }
+    // With all four boxes of the KEYBOARD KEY dialog ticked.
+    const std::string allPrefixes =
+        CapturedModifierPrefix(kShiftBit | kCtrlBit | kWinBit | kAltBit);
     for (int key = 0; key <= kHighestVirtualKey; ++key) {
-        texts << kAllModifierPrefixes + QString::fromStdString(KeyName(key));
+        texts << QString::fromStdString(allPrefixes + KeyName(key));
     }
     texts << QString::fromStdString(FormatFixedCpiText(30000, 30000))
           << QString::fromStdString(FormatFixedCpiText(30000, 29990));
