@@ -132,7 +132,8 @@ void SimulatedMouseWindow::ShowSaveResult(const std::string& error) {
                                   : "NOT SAVED: " + QString::fromStdString(error) +
                                         "\nThe simulated mouse keeps the change; its next "
                                         "change is saved again.");
-    if (isVisible()) {
-        adjustSize();  // the longer text is never cut off
-    }
+    // A wrapped path or reason is never cut off: a top-level window does not
+    // grow for a wrapped label by itself.
+    memoryFileLabel_->setMinimumHeight(memoryFileLabel_->heightForWidth(memoryFileLabel_->width()));
+    adjustSize();
 }

@@ -85,10 +85,17 @@ TEST_F(SimulatedSessionFile, AFileOfTheWrongSizeIsRefusedAndKept) {
 TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
     auto session = StartSession();
     SimulatedMouseWindow window(*session);
+    window.show();
     const auto* memoryLabel = window.findChild<QLabel*>("simulatedMemoryFileLabel");
     ASSERT_NE(memoryLabel, nullptr);
+    // The path and the reason wrap; the window grows so that no line is cut off.
+    const auto expectWholeText = [&] {
+        EXPECT_GE(memoryLabel->height(), memoryLabel->heightForWidth(memoryLabel->width()))
+            << memoryLabel->text().toStdString();
+    };
     EXPECT_TRUE(memoryLabel->text().startsWith("kept in " + QString::fromStdString(file)))
         << memoryLabel->text().toStdString();
+    expectWholeText();
     const QByteArray before = [&] {
         QFile in(QString::fromStdString(file));
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
@@ -100,6 +107,7 @@ TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
     EXPECT_TRUE(
         memoryLabel->text().startsWith("NOT SAVED: cannot save " + QString::fromStdString(file)))
         << memoryLabel->text().toStdString();
+    expectWholeText();
     QFile in(QString::fromStdString(file));
     ASSERT_TRUE(in.open(QIODevice::ReadOnly));
     EXPECT_EQ(in.readAll(), before);
