@@ -46,6 +46,11 @@ for file in /usr/bin/kestrine-config \
     grep -qx "$file" "$out/files" || fail "the package lacks $file"
 done
 
+# The program as packaged runs (its libraries found, its version the project's).
+dpkg-deb -x "$deb" "$out/root"
+[ "$("$out/root/usr/bin/kestrine-config" --version)" = "kestrine-config $version" ] ||
+    fail "the packaged program does not say its version $version"
+
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6svg6' || fail "Depends lacks libqt6svg6 (the SVG icon)"
 dpkg-deb -f "$deb" Recommends | grep -q 'qt6-wayland' || fail "Recommends lacks qt6-wayland"
 echo "PASS"
