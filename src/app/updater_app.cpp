@@ -83,7 +83,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("kestrine-config");
     QApplication::setApplicationVersion(KESTRINE_VERSION);
-    QApplication::setDesktopFileName("kestrine-config");
+    QApplication::setDesktopFileName("io.github.kestrine.config");
     const QStringList leftOver =
         QApplication::arguments().mid(1).filter(QRegularExpression("^-[^-]"));
     if (!leftOver.isEmpty()) {

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The Debian package, built by scripts/build-deb as a user would: exactly one
+# .deb, lintian without errors or warnings, and the files a user gets. Slow,
+# so it runs only when asked: KESTRINE_TEST_PACKAGE=1.
+set -euo pipefail
+source_dir=${1:?usage: $0 SOURCE_DIR VERSION}
+version=${2:?usage: $0 SOURCE_DIR VERSION}
+
+if [ "${KESTRINE_TEST_PACKAGE:-0}" != 1 ]; then
+    echo "skipped: building the Debian package takes minutes; run with KESTRINE_TEST_PACKAGE=1"
+    exit 77
+fi
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+"$source_dir/scripts/build-deb" "$out/debs" >"$out/build.log" 2>&1 ||
+    { tail -n 40 "$out/build.log" >&2; fail "scripts/build-deb failed"; }
+debs=("$out"/debs/*.deb)
+[ ${#debs[@]} -eq 1 ] || fail "expected one .deb, found: ${debs[*]}"
+deb=${debs[0]}
+[ "$(basename "$deb")" = "kestrine-config_${version}_$(dpkg --print-architecture).deb" ] ||
+    fail "unexpected name $(basename "$deb")"
+
+command -v lintian >/dev/null || fail "lintian is missing; run scripts/install-deps"
+# Warnings are fixed or overridden with a reason in debian/, so they fail too.
+lintian_status=0
+lintian --fail-on error,warning "$deb" >"$out/lintian.log" 2>&1 || lintian_status=$?
+grep -v 'running with root privileges' "$out/lintian.log" >&2 || true
+[ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings"
+
+dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$out/files"
+udev_dir=$(pkg-config --variable=udevdir udev 2>/dev/null || echo /usr/lib/udev)
+for file in /usr/bin/kestrine-config \
+    "$udev_dir/rules.d/70-kestrine-xq3.rules" \
+    /usr/share/applications/io.github.kestrine.config.desktop \
+    /usr/share/metainfo/io.github.kestrine.config.metainfo.xml \
+    /usr/share/icons/hicolor/scalable/apps/kestrine-config.svg \
+    /usr/share/man/man1/kestrine-config.1.gz \
+    /usr/share/doc/kestrine-config/copyright \
+    /usr/share/doc/kestrine-config/changelog.gz; do
+    grep -qx "$file" "$out/files" || fail "the package lacks $file"
+done
+
+# The program as packaged runs (its libraries found, its version the project's).
+dpkg-deb -x "$deb" "$out/root"
+[ "$("$out/root/usr/bin/kestrine-config" --version)" = "kestrine-config $version" ] ||
+    fail "the packaged program does not say its version $version"
+
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6svg6' || fail "Depends lacks libqt6svg6 (the SVG icon)"
+dpkg-deb -f "$deb" Recommends | grep -q 'qt6-wayland' || fail "Recommends lacks qt6-wayland"
+echo "PASS"
