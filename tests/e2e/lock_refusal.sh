@@ -17,10 +17,16 @@ XDG_RUNTIME_DIR=$(mktemp -d -p /dev/shm)
 trap 'rm -rf "$XDG_RUNTIME_DIR"; cleanup' EXIT
 chmod 755 "$XDG_RUNTIME_DIR"
 status=0
+# The build may itself lie under /tmp: its folder is bound outside first, so the
+# private /tmp does not hide the program.
+programs=$(mktemp -d -p /dev/shm)
+trap 'rm -rf "$XDG_RUNTIME_DIR" "$programs"; cleanup' EXIT
 unshare -m sh -c '
+    mount --bind "$(dirname "$0")" "$1" &&
     mount -t tmpfs tmpfs /tmp &&
     mkdir -m 755 "/tmp/kestrine-config-$(id -u)" &&
-    exec "$0" --simulate' "$PROGRAM" >"$XDG_RUNTIME_DIR.log" 2>&1 || status=$?
+    exec "$1/$(basename "$0")" --simulate' "$PROGRAM" "$programs" >"$XDG_RUNTIME_DIR.log" 2>&1 ||
+    status=$?
 mv "$XDG_RUNTIME_DIR.log" "$WORK/refusal.log"
 [ "$status" -eq 1 ] || fail "status $status, not 1: $(cat "$WORK/refusal.log")"
 grep -q "kestrine-config-$(id -u) may be entered by other users (mode 0755" "$WORK/refusal.log" ||
