@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/simulated_session.h"
+#include "device/simulated_session.h"
 #include "device/simulated_mouse.h"
 #include "settings/sensor_choices.h"
 #include "settings/settings_image.h"

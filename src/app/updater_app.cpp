@@ -6,14 +6,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/hotplug_watcher.h"
 #include "app/instance_lock.h"
 #include "app/raise_channel.h"
 #include "app/simulated_mouse_window.h"
-#include "app/simulated_session.h"
 #include "app/updater_dlg.h"
 #include "cli/command_line.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "device/simulated_session.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -93,6 +94,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
 
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     if (simulation) {
+        // Its unplug and plug reach the window as the real mouse's do.
+        SetSimulatedHotplugSource(&simulation->Mouse());
         simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
     }
     CUpdaterDlg dialog;
@@ -114,5 +117,6 @@ int CUpdaterApp::Run(int argc, char** argv) {
     // Both connections close before the mouse or the HID library behind them ends.
     StopDeviceEventListener();
     ReleaseDevice();
+    SetSimulatedHotplugSource(nullptr);
     return 0;
 }

@@ -11,60 +11,12 @@
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
-#include "device/mouse_memory_file.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated_session.h"
 #include "device/write_retries.h"
 #include "profile/profile.h"
 #include "settings/firmware_version.h"
 
 namespace {
-
-// The simulated mouse of --simulate, as the HID transport while it lives.
-class Simulation {
-public:
-    ~Simulation() {
-        if (mouse_) {
-            ReleaseDevice();
-            SetHidTransport(nullptr);
-        }
-    }
-
-    bool Start(const CommandLine& line, std::string& error) {
-        if (!line.simulate) {
-            return true;
-        }
-        mouse_ = std::make_unique<SimulatedMouse>();
-        MouseFirmware& firmware = mouse_->Firmware();
-        if (!line.simulateFile.empty()) {
-            SettingsImage memory{};
-            if (!LoadOrCreateMemoryFile(line.simulateFile, MouseFirmware::FactoryImage(), memory,
-                                        error, notice_)) {
-                mouse_.reset();
-                return false;
-            }
-            firmware.SetMemory(memory);
-            firmware.onMemoryChanged = [this,
-                                        file = line.simulateFile](const SettingsImage& image) {
-                std::string saveError;
-                if (!SaveMemoryFile(file, image, saveError)) {
-                    saveFailure_ = saveError;
-                }
-            };
-        }
-        SetHidTransport(mouse_.get());
-        return true;
-    }
-
-    // A write the simulated mouse confirmed but could not keep in its file.
-    const std::string& SaveFailure() const { return saveFailure_; }
-    // What the user should know about the memory file though the run goes on.
-    const std::string& Notice() const { return notice_; }
-
-private:
-    std::unique_ptr<SimulatedMouse> mouse_;
-    std::string saveFailure_;
-    std::string notice_;
-};
 
 class Runner {
 public:
@@ -97,20 +49,31 @@ public:
                             "using the mouse; nothing was done: " +
                                 lock.Problem());
         }
-        Simulation simulation;
-        if (!simulation.Start(line_, error_)) {
-            return Fail(kExitUsage, error_);
-        }
-        if (!simulation.Notice().empty()) {
-            io_.err << "kestrine-config: " << simulation.Notice() << "\n";
+        bool simulationSaved = true;
+        std::unique_ptr<SimulatedSession> simulation;
+        if (line_.simulate) {
+            simulation = SimulatedSession::Start(line_.simulateFile, error_);
+            if (!simulation) {
+                return Fail(kExitUsage, error_);
+            }
+            if (!simulation->Notice().empty()) {
+                io_.err << "kestrine-config: " << simulation->Notice() << "\n";
+            }
+            // The session says why on stderr; the command's status says it too.
+            simulation->SetSaveObserver([&simulationSaved](const std::string& error) {
+                if (!error.empty()) {
+                    simulationSaved = false;
+                }
+            });
         }
         int status = OpenMouse();
         if (status == kExitDone) {
             status = Dispatch(profile);
         }
         ReleaseDevice();
-        if (status == kExitDone && !simulation.SaveFailure().empty()) {
-            return Fail(kExitMouse, simulation.SaveFailure());
+        if (status == kExitDone && !simulationSaved) {
+            return Fail(kExitMouse,
+                        "the simulated mouse took the settings, but its memory file was not saved");
         }
         return status;
     }

@@ -1,4 +1,4 @@
-#include "app/simulated_session.h"
+#include "device/simulated_session.h"
 
 #include <gtest/gtest.h>
 

@@ -69,13 +69,9 @@ protected:
     void TearDown() override { mouse_.reset(); }
 
     SettingsImage MouseMemory() {
-        const std::string reply = mouse_->Command("memory");
-        SettingsImage image{};
-        EXPECT_EQ(reply.size(), 3 + 2 * image.size()) << reply;
-        for (size_t i = 0; i < image.size() && 3 + 2 * i + 2 <= reply.size(); ++i) {
-            image[i] = static_cast<uint8_t>(std::stoul(reply.substr(3 + 2 * i, 2), nullptr, 16));
-        }
-        return image;
+        const std::optional<SettingsImage> memory = mouse_->Memory();
+        EXPECT_TRUE(memory) << "the uhid mouse did not send its memory";
+        return memory.value_or(SettingsImage{});
     }
 
     std::unique_ptr<UhidMouseProcess> mouse_;

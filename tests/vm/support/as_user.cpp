@@ -8,26 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "vm/support/write_all.h"
+
 namespace {
 
 bool DropRoot(uid_t uid, gid_t gid) {
     // Groups first: once the user id has changed, they can no longer be set.
     return setgroups(1, &gid) == 0 && setgid(gid) == 0 && setuid(uid) == 0 && getuid() == uid &&
            geteuid() == uid && getgid() == gid && getegid() == gid && setuid(0) != 0;
-}
-
-void WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        done += static_cast<size_t>(written);
-    }
 }
 
 }  // namespace

@@ -14,27 +14,14 @@
 #include <cstring>
 #include <thread>
 
+#include "vm/support/write_all.h"
+
 namespace {
 
 // A plug waits for the kernel to start each interface (the program's own
 // limit is 10 s for each), so a reply may take that long under emulation.
 constexpr int kReplyTimeoutMs = 25000;
 constexpr int kExitTimeoutMs = 5000;
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -121,6 +108,19 @@ std::string UhidMouseProcess::Command(const std::string& line) {
 
 std::string UhidMouseProcess::SetMemory(const SettingsImage& image) {
     return Command("memory " + Hex(image));
+}
+
+std::optional<SettingsImage> UhidMouseProcess::Memory() {
+    // "ok " and two hex digits a byte.
+    const std::string reply = Command("memory");
+    SettingsImage image{};
+    if (reply.size() != 3 + 2 * image.size() || reply.rfind("ok ", 0) != 0) {
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<uint8_t>(std::stoul(reply.substr(3 + 2 * i, 2), nullptr, 16));
+    }
+    return image;
 }
 
 bool UhidMouseProcess::ReadLine(std::string& line, int timeoutMs) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     std::string Command(const std::string& line);
     // Gives the mouse this memory, as if changed elsewhere; the reply line.
     std::string SetMemory(const SettingsImage& image);
+    // What the mouse holds now; nullopt when the reply is not a whole memory.
+    std::optional<SettingsImage> Memory();
 
 private:
     bool ReadLine(std::string& line, int timeoutMs);

@@ -1,8 +1,8 @@
-#include "app/simulated_session.h"
+#include "device/simulated_session.h"
 
 #include <cstdio>
 
-#include "app/hotplug_watcher.h"
+#include "device/device_link.h"
 #include "device/hid_transport.h"
 #include "device/mouse_memory_file.h"
 #include "device/simulated_mouse.h"
@@ -10,7 +10,8 @@
 SimulatedSession::SimulatedSession() : mouse_(std::make_unique<SimulatedMouse>()) {}
 
 SimulatedSession::~SimulatedSession() {
-    SetSimulatedHotplugSource(nullptr);
+    // The link's connection closes before the mouse behind it ends.
+    ReleaseDevice();
     SetHidTransport(nullptr);
 }
 
@@ -31,7 +32,6 @@ std::unique_ptr<SimulatedSession> SimulatedSession::Start(const std::string& mem
         };
     }
     SetHidTransport(session->mouse_.get());
-    SetSimulatedHotplugSource(session->mouse_.get());
     return session;
 }
 

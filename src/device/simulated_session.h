@@ -8,8 +8,8 @@
 
 class SimulatedMouse;
 
-// The simulated mouse that --simulate runs the tool against: it becomes the
-// HID transport and the source of plug notifications for as long as it lives.
+// The simulated mouse that --simulate runs the tool against, in the window and
+// on the command line alike: it is the HID transport for as long as it lives.
 // With a file, its memory starts from the file (created with the factory
 // settings when missing) and is saved there after every write or reset.
 class SimulatedSession {
