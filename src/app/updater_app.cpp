@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/hotplug_watcher.h"
-#include "app/instance_lock.h"
-#include "app/raise_channel.h"
+#include "platform/instance_lock.h"
+#include "platform/raise_channel.h"
 #include "app/simulated_mouse_window.h"
 #include "app/updater_dlg.h"
 #include "cli/command_line.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "app/instance_lock.h"
+#include "platform/instance_lock.h"
 #include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"

@@ -18,7 +18,7 @@
 #include <future>
 #include <thread>
 
-#include "file_conditions.h"
+#include "support/file_conditions.h"
 
 namespace {
 

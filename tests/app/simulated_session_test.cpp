@@ -14,7 +14,7 @@
 #include "app/updater_dlg.h"
 #include "device/event_listener.h"
 #include "device/simulated_mouse.h"
-#include "file_conditions.h"
+#include "support/file_conditions.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/instance_lock.h"
+#include "platform/instance_lock.h"
 #include "cli/commands.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"

@@ -1,4 +1,4 @@
-#include "app/instance_lock.h"
+#include "platform/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "file_conditions.h"
+#include "support/file_conditions.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/raise_channel.h"
+#include "platform/raise_channel.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
