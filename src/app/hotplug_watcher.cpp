@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
-#include "app/updater_dlg.h"
 #include "device/simulated_mouse.h"
 #include "device/udev_monitor.h"
 
@@ -63,21 +62,4 @@ void HotplugWatcher::Report(bool arrived, const std::string& path) {
     } else {
         emit DeviceRemoved(text);
     }
-}
-
-bool RegisterDeviceNotifications(CUpdaterDlg* window) {
-    auto* watcher = new HotplugWatcher(window);
-    if (!watcher->Start()) {
-        delete watcher;
-        return false;
-    }
-    QObject::connect(
-        watcher, &HotplugWatcher::DeviceArrived, window, [window](const QString& path) {
-            window->OnDeviceChange(CUpdaterDlg::DeviceChange::Arrival, path.toStdString());
-        });
-    QObject::connect(
-        watcher, &HotplugWatcher::DeviceRemoved, window, [window](const QString& path) {
-            window->OnDeviceChange(CUpdaterDlg::DeviceChange::Removal, path.toStdString());
-        });
-    return true;
 }

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-class CUpdaterDlg;
 class QSocketNotifier;
 class SimulatedMouse;
 class UdevMonitor;
@@ -35,7 +34,3 @@ private:
 
 // While set, notifications come from this simulated mouse instead of udev.
 void SetSimulatedHotplugSource(SimulatedMouse* mouse);
-
-// Registers the window for arrival and removal notifications; false when
-// none can be delivered.
-bool RegisterDeviceNotifications(CUpdaterDlg* window);

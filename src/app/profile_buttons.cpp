@@ -11,10 +11,6 @@
 
 #include "app/updater_dlg.h"
 #include "cli/profile_file.h"
-#include "pages/buttons/dlg_deb.h"
-#include "pages/buttons/mouse_set.h"
-#include "pages/sensor/sensor_dlg.h"
-#include "pages/sensor/support_dlg.h"
 #include "profile/profile.h"
 #include "ui/message_box.h"
 
@@ -99,7 +95,7 @@ void ExportProfile(CUpdaterDlg* window) {
     }
     // What the pages show, applied or not: the profile is the window's picture.
     std::vector<std::string> leftOut;
-    const std::string text = FormatProfile(pendingSettings, &leftOut);
+    const std::string text = FormatProfile(window->Session().pendingSettings, &leftOut);
     std::ostringstream unused;
     std::string error;
     if (!WriteProfileDestination(path.toStdString(), unused, text, error)) {
@@ -129,19 +125,15 @@ void ImportProfile(CUpdaterDlg* window) {
         ShowMessage(window, "The profile could not be read:\n" + QString::fromStdString(error));
         return;
     }
-    SettingsRecord record = pendingSettings;
+    SettingsRecord record = window->Session().pendingSettings;
     const std::vector<ProfileProblem> problems = ApplyProfile(ParseProfileText(text), record);
     if (!problems.empty()) {
         ShowMessage(window, "The profile " + name + " was not loaded; nothing changed:\n" +
                                 ProblemLines(problems));
         return;
     }
-    pendingSettings = record;
-    window->SupportPage()->LoadFromSettings();
-    window->SensorPage()->LoadFromSettings();
-    window->ButtonsPage()->LoadFromSettings();
-    window->MappingPage()->LoadFromSettings();
-    window->RefreshApplyState();
+    window->Session().pendingSettings = record;
+    window->ShowPendingSettings();
 }
 
 void SetProfileFileChooser(std::function<QString(ProfileDialog)> chooser) {

@@ -7,14 +7,15 @@
 #include <memory>
 
 #include "app/hotplug_watcher.h"
-#include "platform/instance_lock.h"
-#include "platform/raise_channel.h"
 #include "app/simulated_mouse_window.h"
 #include "app/updater_dlg.h"
 #include "cli/command_line.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "device/mouse_session.h"
 #include "device/simulated_session.h"
+#include "platform/instance_lock.h"
+#include "platform/raise_channel.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -98,7 +99,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
         SetSimulatedHotplugSource(&simulation->Mouse());
         simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
     }
-    CUpdaterDlg dialog;
+    MouseSession session;
+    CUpdaterDlg dialog(session);
     // Listening before the mouse is read, so a second start meanwhile is not lost.
     RaiseListener raiseListener(&dialog);
     if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {

@@ -15,14 +15,11 @@
 #include "app/busy_cursor.h"
 #include "app/hotplug_watcher.h"
 #include "app/profile_buttons.h"
+#include "app/settings_pages.h"
 #include "app/status_line.h"
 #include "device/event_listener.h"
 #include "device/sleep.h"
 #include "device/write_retries.h"
-#include "pages/buttons/dlg_deb.h"
-#include "pages/buttons/mouse_set.h"
-#include "pages/sensor/sensor_dlg.h"
-#include "pages/sensor/support_dlg.h"
 #include "settings/firmware_version.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
@@ -30,18 +27,10 @@
 #include "ui/message_box.h"
 #include "ui/tab_switching.h"
 
-CUpdaterDlg* mainDialog = nullptr;
-
 // The icon lives in this static library's resources, which the linker keeps
 // only when something refers to them.
 static void InitialiseResources() {
     Q_INIT_RESOURCE(resources);
-}
-
-void RefreshApplyState() {
-    if (mainDialog) {
-        mainDialog->RefreshApplyState();
-    }
 }
 
 namespace {
@@ -64,8 +53,6 @@ bool TryUpTo(int tries, Read read) {
     return false;
 }
 
-enum TabIndex { kBasicTab, kAdvancedSensorTab, kButtonsTab, kButtonMappingTab };
-
 // The mouse's interfaces carry its vendor and product in their device path.
 bool IsMousePath(const std::string& path) {
     const QString text = QString::fromStdString(path);
@@ -74,7 +61,8 @@ bool IsMousePath(const std::string& path) {
 
 }  // namespace
 
-CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
+CUpdaterDlg::CUpdaterDlg(MouseSession& session, QWidget* parent)
+    : QDialog(parent), session_(session) {
     InitialiseResources();
     setWindowIcon(QIcon(":/kestrine-config.svg"));
     arrivalTimer_ = new QTimer(this);
@@ -82,16 +70,12 @@ CUpdaterDlg::CUpdaterDlg(QWidget* parent) : QDialog(parent) {
     arrivalTimer_->setInterval(0);
     BuildLayout();
     ConnectSignals();
-    mainDialog = this;
 }
 
 CUpdaterDlg::~CUpdaterDlg() {
     // The listener hands events to this window; none may arrive after it.
     StopDeviceEventListener();
     SetDeviceEventHandler({});
-    if (mainDialog == this) {
-        mainDialog = nullptr;
-    }
 }
 
 void CUpdaterDlg::BuildLayout() {
@@ -119,15 +103,11 @@ void CUpdaterDlg::BuildLayout() {
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("pageTabs");
-    sensorPage_ = new CSensorDlg;
-    supportPage_ = new CSupportDlg;
-    buttonsPage_ = new CDlgDeb;
-    mappingPage_ = new CMouseSet;
-    tabs_->addTab(sensorPage_, "  Basic  ");
-    tabs_->addTab(supportPage_, "  Advanced Sensor  ");
-    tabs_->addTab(buttonsPage_, "  Buttons  ");
-    tabs_->addTab(mappingPage_, "  Button Mapping  ");
-    tabs_->setCurrentIndex(kBasicTab);
+    pages_ = CreateSettingsPages(*this);
+    for (SettingsPage* page : pages_) {
+        tabs_->addTab(page, page->Title());
+    }
+    tabs_->setCurrentIndex(0);
 
     applyButton_ = new QPushButton("APPLY", this);
     applyButton_->setObjectName("applyButton");
@@ -158,11 +138,11 @@ void CUpdaterDlg::Initialise() {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    if (!RegisterDeviceNotifications(this)) {
+    if (!WatchDeviceChanges()) {
         ShowMessage(this, "RegisterDeviceNotification Failed!");
     }
-    LoadDefaultSettings(pendingSettings);
-    LoadDefaultSettings(deviceSettings);
+    LoadDefaultSettings(session_.pendingSettings);
+    LoadDefaultSettings(session_.deviceSettings);
     SetDeviceEventHandler([this](uint8_t code, uint8_t value) {
         // Records and widgets belong to the UI thread: hand the event over to
         // this window (the destructor stops the listener before it goes).
@@ -170,13 +150,35 @@ void CUpdaterDlg::Initialise() {
             this, [this, code, value] { OnDeviceEvent(code, value); }, Qt::QueuedConnection);
     });
     BusyCursor busy;
-    FindDevice(kProductId);
+    session_.deviceConnected = FindDevice(kProductId);
     ConnectFoundMouse(1);
     PlaceSafeFocus(tabs_);
 }
 
+bool CUpdaterDlg::WatchDeviceChanges() {
+    auto* watcher = new HotplugWatcher(this);
+    if (!watcher->Start()) {
+        delete watcher;
+        return false;
+    }
+    connect(watcher, &HotplugWatcher::DeviceArrived, this, [this](const QString& path) {
+        OnDeviceChange(DeviceChange::Arrival, path.toStdString());
+    });
+    connect(watcher, &HotplugWatcher::DeviceRemoved, this, [this](const QString& path) {
+        OnDeviceChange(DeviceChange::Removal, path.toStdString());
+    });
+    return true;
+}
+
+bool CUpdaterDlg::EnsureMouseFound() {
+    if (!session_.deviceConnected) {
+        session_.deviceConnected = FindDevice(kProductId);
+    }
+    return session_.deviceConnected;
+}
+
 void CUpdaterDlg::ConnectFoundMouse(int tries) {
-    if (!deviceConnected) {
+    if (!session_.deviceConnected) {
         ShowDisconnected(DeviceStatusFor(LastFindResult()));
         return;
     }
@@ -186,14 +188,14 @@ void CUpdaterDlg::ConnectFoundMouse(int tries) {
     if (!answered) {
         // Pages left at the defaults would offer to write them over whatever
         // the mouse holds: nothing is enabled until it answers.
-        deviceConnected = false;
+        session_.deviceConnected = false;
         ReleaseDevice();
         ShowDisconnected(DeviceStatus::NotAnswering);
         return;
     }
     // Both records hold what the mouse sent, after start-up and plug-in alike:
     // a later level write takes the fields it does not send from deviceSettings.
-    DecodeSettingsImage(lastReadImage, deviceSettings);
+    session_.LoadFromImage(lastReadImage);
     SetConnectedState(true);
     ShowFirmwareVersion(block);
     LoadAllPages();
@@ -209,27 +211,29 @@ void CUpdaterDlg::ShowDisconnected(DeviceStatus status) {
 }
 
 void CUpdaterDlg::LoadAllPages() {
-    supportPage_->LoadFromSettings();
-    sensorPage_->LoadFromSettings();
-    buttonsPage_->LoadFromSettings();
-    mappingPage_->LoadFromSettings();
+    for (SettingsPage* page : pages_) {
+        page->LoadFromSettings();
+    }
+}
+
+void CUpdaterDlg::ShowPendingSettings() {
+    LoadAllPages();
+    RefreshApplyState();
 }
 
 void CUpdaterDlg::RefreshApplyState() {
     // After an unconfirmed write the mouse may hold neither record: APPLY
     // stays on offer, as the status line says, even if the edits are undone.
-    applyButton_->setEnabled(SettingsDiffer(pendingSettings, deviceSettings) ||
-                             status_ == DeviceStatus::NotSaved);
+    applyButton_->setEnabled(session_.HasUnappliedEdits() || status_ == DeviceStatus::NotSaved);
 }
 
 void CUpdaterDlg::SetConnectedState(bool connected) {
     tabs_->setEnabled(connected);
     factoryResetButton_->setEnabled(connected);
     applyButton_->setEnabled(connected);
-    supportPage_->SetDeviceAvailable(connected);
-    buttonsPage_->SetDeviceAvailable(connected);
-    sensorPage_->SetDeviceAvailable(connected);
-    mappingPage_->SetDeviceAvailable(connected);
+    for (SettingsPage* page : pages_) {
+        page->SetDeviceAvailable(connected);
+    }
 }
 
 void CUpdaterDlg::SetStatus(DeviceStatus status) {
@@ -249,17 +253,17 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
     }
     writeInProgress = true;
     BusyCursor busy;
-    if (!deviceConnected && !FindDevice(kProductId)) {
+    if (!EnsureMouseFound()) {
         writeInProgress = false;
         SetStatus(DeviceStatusFor(LastFindResult()));
         return false;
     }
-    const SettingsRecord deviceBefore = deviceSettings;
+    const SettingsRecord deviceBefore = session_.deviceSettings;
     prepare();
-    const bool written = WriteSettingsWithRetries(pendingSettings);
+    const bool written = WriteSettingsWithRetries(session_.pendingSettings);
     if (written) {
-        if (pendingSettings.multiclickAcknowledged == 1) {
-            buttonsPage_->HideAcknowledgement();
+        for (SettingsPage* page : pages_) {
+            page->OnSettingsWritten();
         }
         // A level write does not save the other edits of an APPLY that failed.
         if (status_ != DeviceStatus::NotSaved) {
@@ -268,7 +272,7 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
     } else {
         // The tool must not believe the mouse holds values it never confirmed;
         // APPLY then shows that something is left to send.
-        deviceSettings = deviceBefore;
+        session_.deviceSettings = deviceBefore;
         SetStatus(DeviceStatus::NotSaved);
         RefreshApplyState();
     }
@@ -279,10 +283,10 @@ bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
 void CUpdaterDlg::OnApply() {
     PlaceSafeFocus(tabs_);
     const bool written = WritePendingSettings([this] {
-        supportPage_->StoreToSettings();
-        sensorPage_->StoreToSettings();
-        buttonsPage_->StoreToSettings();
-        CopyToDeviceSettings(pendingSettings);
+        for (SettingsPage* page : pages_) {
+            page->StoreToSettings();
+        }
+        session_.CopyToDeviceSettings(session_.pendingSettings);
     });
     if (written) {
         SetStatus(DeviceStatus::Connected);
@@ -293,7 +297,7 @@ void CUpdaterDlg::OnApply() {
 void CUpdaterDlg::OnFactoryReset() {
     BusyCursor busy;
     PlaceSafeFocus(tabs_);
-    if (!deviceConnected && !FindDevice(kProductId)) {
+    if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
         return;
     }
@@ -302,8 +306,8 @@ void CUpdaterDlg::OnFactoryReset() {
         SetStatus(DeviceStatus::ResetNotConfirmed);
         return;
     }
-    LoadDefaultSettings(pendingSettings);
-    LoadDefaultSettings(deviceSettings);
+    LoadDefaultSettings(session_.pendingSettings);
+    LoadDefaultSettings(session_.deviceSettings);
     LoadAllPages();
     SetStatus(DeviceStatus::Connected);
     applyButton_->setEnabled(false);
@@ -314,7 +318,7 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
         return;
     }
     if (change == DeviceChange::Arrival) {
-        if (!deviceConnected && !plugInTried_) {
+        if (!session_.deviceConnected && !plugInTried_) {
             arrivalTimer_->start();
         }
         return;
@@ -322,10 +326,10 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     // Gone before its plug-in ran, or after it: the next arrival is a new plug-in.
     arrivalTimer_->stop();
     plugInTried_ = false;
-    if (deviceConnected) {
+    if (session_.deviceConnected) {
         // The listener's mouse has gone: it must not outlive it.
         StopDeviceEventListener();
-        deviceConnected = false;
+        session_.deviceConnected = false;
     }
     ShowDisconnected(DeviceStatus::NoMouse);
 }
@@ -333,7 +337,7 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
 void CUpdaterDlg::ReconnectAfterArrival() {
     BusyCursor busy;
     SleepMs(kArrivalSettleMs);
-    FindDevice(kProductId);
+    session_.deviceConnected = FindDevice(kProductId);
     // When no configuration interface was there yet, its own arrival is still
     // to come; a mouse met but not opened or not answering is not tried again
     // (a permission stays denied) until it is unplugged.
@@ -344,14 +348,12 @@ void CUpdaterDlg::ReconnectAfterArrival() {
 
 void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
     // A report read just before the mouse went away is no longer news.
-    if (!deviceConnected) {
+    if (!session_.deviceConnected) {
         return;
     }
     // Both records change alike, so whether they differ does not change.
-    if (code == kEventLevelChanged) {
-        sensorPage_->OnDeviceLevelChanged(value);
-    } else if (code == kEventReportRateChanged) {
-        sensorPage_->OnDevicePollingRateChanged(value);
+    for (SettingsPage* page : pages_) {
+        page->OnDeviceEvent(code, value);
     }
 }
 

@@ -5,36 +5,45 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/device_status.h"
 #include "device/device_link.h"
+#include "pages/page_host.h"
+#include "pages/settings_page.h"
 
 class QLabel;
 class QPushButton;
 class QTabWidget;
 class QTimer;
 class StatusLine;
-class CSensorDlg;
-class CSupportDlg;
-class CDlgDeb;
-class CMouseSet;
 
+// CUpdaterDlg: the main window.
+//
 // The main window and the controller: start-up, APPLY, Factory Reset, plug
 // and unplug, the enabling of everything while the mouse is present, and the
-// status line that says in words what the tool knows about the mouse.
-class CUpdaterDlg : public QDialog {
+// status line that says in words what the tool knows about the mouse. It
+// treats its pages alike, through SettingsPage, and they reach it only as
+// their PageHost. The records live in the MouseSession it is given.
+class CUpdaterDlg : public QDialog, public PageHost {
     Q_OBJECT
 public:
-    explicit CUpdaterDlg(QWidget* parent = nullptr);
+    explicit CUpdaterDlg(MouseSession& session, QWidget* parent = nullptr);
     ~CUpdaterDlg() override;
 
     // The start-up sequence: find the mouse, read it, load the pages.
     void Initialise();
 
-    CSensorDlg* SensorPage() const { return sensorPage_; }
-    CSupportDlg* SupportPage() const { return supportPage_; }
-    CDlgDeb* ButtonsPage() const { return buttonsPage_; }
-    CMouseSet* MappingPage() const { return mappingPage_; }
+    const std::vector<SettingsPage*>& Pages() const { return pages_; }
+    template <typename Page>
+    Page* FindPage() const {
+        for (SettingsPage* page : pages_) {
+            if (auto* found = qobject_cast<Page*>(page)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
     QPushButton* ApplyButton() const { return applyButton_; }
     QPushButton* FactoryResetButton() const { return factoryResetButton_; }
     QTabWidget* Tabs() const { return tabs_; }
@@ -44,18 +53,18 @@ public:
     // Set while APPLY or the Basic page's level write talks to the mouse.
     bool writeInProgress = false;
 
-    void RefreshApplyState();
+    // PageHost
+    MouseSession& Session() override { return session_; }
+    void RefreshApplyState() override;
+    bool WritePendingSettings(const std::function<void()>& prepare) override;
+    bool WriteInProgress() const override { return writeInProgress; }
+
+    // The pages show pendingSettings anew (after an import, say).
+    void ShowPendingSettings();
     void SetConnectedState(bool connected);
     // The one way the status line changes.
     void SetStatus(DeviceStatus status);
     void ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block);
-
-    // APPLY and the Basic page's level write: one write of pendingSettings at
-    // a time, found mouse first. `prepare` readies the records just before the
-    // write; when no attempt is confirmed, deviceSettings goes back to what it
-    // was, since the mouse may not hold it, and the status line says "not
-    // saved". true after a confirmed write.
-    bool WritePendingSettings(const std::function<void()>& prepare);
 
     void OnApply();
     void OnFactoryReset();
@@ -71,17 +80,19 @@ protected:
 private:
     void BuildLayout();
     void ConnectSignals();
+    // Arrival and removal of the mouse's interfaces; false when none can be delivered.
+    bool WatchDeviceChanges();
     void LoadAllPages();
     void ReconnectAfterArrival();
     // After FindDevice: reads the found mouse (each read up to `tries` times)
     // and enables everything once it answered; otherwise says why not.
     void ConnectFoundMouse(int tries);
     void ShowDisconnected(DeviceStatus status);
+    // A command needs the mouse: the one found before, or one found now.
+    bool EnsureMouseFound();
 
-    CSensorDlg* sensorPage_ = nullptr;
-    CSupportDlg* supportPage_ = nullptr;
-    CDlgDeb* buttonsPage_ = nullptr;
-    CMouseSet* mappingPage_ = nullptr;
+    MouseSession& session_;
+    std::vector<SettingsPage*> pages_;
     QLabel* firmwareVersionField_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QLabel* softwareVersionField_ = nullptr;
@@ -95,10 +106,3 @@ private:
     QTimer* arrivalTimer_ = nullptr;
     bool plugInTried_ = false;
 };
-
-// The one main window; null while none exists.
-extern CUpdaterDlg* mainDialog;
-
-// Called by every page handler after it changed pendingSettings. Does nothing
-// while no main window exists.
-void RefreshApplyState();

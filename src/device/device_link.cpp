@@ -10,7 +10,7 @@
 #include "device/hid_transport.h"
 #include "device/sleep.h"
 
-bool deviceConnected = false;
+SettingsImage lastReadImage{};
 
 namespace {
 
@@ -172,7 +172,6 @@ bool FindDevice(uint16_t productId) {
         }
         SetHandle(std::move(connection));
         foundDevicePath = info.path;
-        deviceConnected = true;
         lastFindResult = FindResult::Found;
         return true;
     }
@@ -229,7 +228,6 @@ int ReadSettings() {
     if (!GetFeatureReport(report.data(), report.size()) || report[1] != kStatusDone)
         return kResultNotSent;
     std::copy_n(report.begin() + kReportPayloadOffset, lastReadImage.size(), lastReadImage.begin());
-    DecodeSettingsImage(lastReadImage, pendingSettings);
     return kResultDone;
 }
 

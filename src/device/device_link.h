@@ -39,8 +39,8 @@ inline constexpr uint8_t kStatusBusy = 3;
 bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t usagePage,
                       uint16_t usage);
 
-// Set when FindDevice finds the mouse; cleared by the controller on removal.
-extern bool deviceConnected;
+// The image the last successful ReadSettings received.
+extern SettingsImage lastReadImage;
 
 bool FindDevice(uint16_t productId);
 
@@ -54,7 +54,7 @@ const std::string& FoundDevicePath();
 void ReleaseDevice();
 bool SetFeatureReport(uint8_t* buffer, size_t length);
 bool GetFeatureReport(uint8_t* buffer, size_t length);
-// 1 read into lastReadImage and pendingSettings; 2 failed.
+// 1 read into lastReadImage; 2 failed.
 int ReadSettings();
 // The status fetched after the write (1 = success); 2 not sent; 0 no status fetched.
 int WriteSettings(const SettingsRecord& record, uint16_t waitMs);

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-SettingsRecord pendingSettings{};
-SettingsRecord deviceSettings{};
-SettingsImage lastReadImage{};
-
 namespace {
 
 // Image offsets of the fields.
@@ -146,10 +142,6 @@ void LoadDefaultSettings(SettingsRecord& record) {
         record.buttons[k] = {kDefaultButtons[k].kind, kDefaultButtons[k].code, 0, 0,
                              kDefaultFilter};
     }
-}
-
-void CopyToDeviceSettings(const SettingsRecord& record) {
-    deviceSettings = record;
 }
 
 bool SettingsDiffer(const SettingsRecord& a, const SettingsRecord& b) {

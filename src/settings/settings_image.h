@@ -55,15 +55,8 @@ struct SettingsRecord {
 inline constexpr uint8_t kSlamclickFilterFlag = 0x01;
 inline constexpr uint8_t kMotionJitterFilterFlag = 0x10;
 
-// pendingSettings: what the pages show and edit. deviceSettings: the tool's
-// picture of what the mouse holds. lastReadImage: the last image read.
-extern SettingsRecord pendingSettings;
-extern SettingsRecord deviceSettings;
-extern SettingsImage lastReadImage;
-
 void DecodeSettingsImage(const SettingsImage& image, SettingsRecord& record);
 void EncodeSettingsImage(const SettingsRecord& record, SettingsImage& image);
 // Sets every field but opaqueBlock, which keeps what the mouse sent.
 void LoadDefaultSettings(SettingsRecord& record);
-void CopyToDeviceSettings(const SettingsRecord& record);
 bool SettingsDiffer(const SettingsRecord& a, const SettingsRecord& b);

@@ -15,9 +15,10 @@
 #include "device/simulated_mouse.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
+#include "support/test_session.h"
 
 // The real main window against a simulated mouse, with recorded waits and messages.
-class AppFixture : public ::testing::Test {
+class AppFixture : public ::testing::Test, protected TestSession {
 protected:
     void SetUp() override {
         deviceConnected = false;
@@ -36,7 +37,7 @@ protected:
     }
 
     void StartWindow() {
-        window = std::make_unique<CUpdaterDlg>();
+        window = std::make_unique<CUpdaterDlg>(session);
         window->Initialise();
         sleeps.waits.clear();
     }

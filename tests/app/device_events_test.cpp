@@ -43,19 +43,21 @@ protected:
     // A recognised event the reports under test leave alone, and how to see it applied.
     struct Marker {
         std::vector<uint8_t> report;
-        std::function<bool()> applied;
+        std::function<bool(const SettingsRecord&)> applied;
     };
-    inline static const Marker kLevelMarker{{3, 2, 3, 0, 0, 0, 0, 0},
-                                            [] { return pendingSettings.activeCpiLevel == 3; }};
-    inline static const Marker kRateMarker{{3, 6, 16, 0, 0, 0, 0, 0},
-                                           [] { return pendingSettings.pollingRateCode == 16; }};
+    inline static const Marker kLevelMarker{
+        {3, 2, 3, 0, 0, 0, 0, 0},
+        [](const SettingsRecord& shown) { return shown.activeCpiLevel == 3; }};
+    inline static const Marker kRateMarker{
+        {3, 6, 16, 0, 0, 0, 0, 0},
+        [](const SettingsRecord& shown) { return shown.pollingRateCode == 16; }};
 
     void SendAndSettle(const std::vector<std::vector<uint8_t>>& reports, const Marker& marker) {
         for (const auto& report : reports) {
             mouse.SendInputReport(report);
         }
         mouse.SendInputReport(marker.report);
-        ASSERT_TRUE(QTest::qWaitFor(marker.applied, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return marker.applied(pendingSettings); }, 10000));
     }
 
     QRadioButton* LevelRadio(int level) {
@@ -69,7 +71,7 @@ protected:
 
 TEST_F(DeviceEvents, LevelChangeChecksTheLevelInBothRecordsWithoutApply) {
     mouse.SendInputReport({3, 2, 2, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.activeCpiLevel == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return pendingSettings.activeCpiLevel == 2; }, 10000));
     EXPECT_EQ(deviceSettings.activeCpiLevel, 2);
     ASSERT_NE(LevelRadio(2), nullptr);
     EXPECT_TRUE(LevelRadio(2)->isChecked());
@@ -79,7 +81,7 @@ TEST_F(DeviceEvents, LevelChangeChecksTheLevelInBothRecordsWithoutApply) {
 
 TEST_F(DeviceEvents, ReportRateChangeSelectsTheRateInBothRecords) {
     mouse.SendInputReport({3, 6, 8, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.pollingRateCode == 8; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return pendingSettings.pollingRateCode == 8; }, 10000));
     EXPECT_EQ(deviceSettings.pollingRateCode, 8);
     ASSERT_NE(PollingRateList(), nullptr);
     EXPECT_EQ(PollingRateList()->currentText(), "1000Hz");
@@ -121,7 +123,7 @@ TEST_F(DeviceEvents, UnknownValuesOtherEventsAndOtherReportsChangeNothing) {
         mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
         mouse.SendInputReport({3, 6, 1, 0, 0, 0, 0, 0});
         ASSERT_TRUE(QTest::qWaitFor(
-            [] {
+            [this] {
                 return pendingSettings.activeCpiLevel == 1 && pendingSettings.pollingRateCode == 1;
             },
             10000));
@@ -194,7 +196,7 @@ TEST_F(DeviceEvents, SimulatedMouseButtonsStepTheLevelAndChooseTheRate) {
     auto* rates = buttons.findChild<QComboBox*>("simulatedReportRateList");
     rates->setCurrentIndex(rates->findText("2000Hz"));
     emit rates->activated(rates->currentIndex());
-    ASSERT_TRUE(QTest::qWaitFor([] { return pendingSettings.pollingRateCode == 4; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return pendingSettings.pollingRateCode == 4; }, 10000));
     EXPECT_EQ(PollingRateList()->currentText(), "2000Hz");
     EXPECT_EQ(MouseMemory().pollingRateCode, 4);
     EXPECT_FALSE(ApplyEnabled());

@@ -17,11 +17,12 @@
 #include "support/file_conditions.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
+#include "support/test_session.h"
 
 namespace {
 
 // What --simulate=FILE does across runs of the tool.
-class SimulatedSessionFile : public ::testing::Test {
+class SimulatedSessionFile : public ::testing::Test, protected TestSession {
 protected:
     void SetUp() override { deviceConnected = false; }
     void TearDown() override { deviceConnected = false; }
@@ -45,8 +46,8 @@ protected:
 
 TEST_F(SimulatedSessionFile, AppliedSettingsAreThereInTheNextRun) {
     {
-        auto session = StartSession();
-        CUpdaterDlg window;
+        auto simulation = StartSession();
+        CUpdaterDlg window{session};
         window.Initialise();
         pendingSettings.buttons[3].code = 0x08;
         window.OnApply();
@@ -54,8 +55,8 @@ TEST_F(SimulatedSessionFile, AppliedSettingsAreThereInTheNextRun) {
     }
     EXPECT_EQ(QFile(QString::fromStdString(file)).size(), 1024);
     {
-        auto session = StartSession();
-        CUpdaterDlg window;
+        auto simulation = StartSession();
+        CUpdaterDlg window{session};
         window.Initialise();
         EXPECT_EQ(pendingSettings.buttons[3].code, 0x08);
         EXPECT_EQ(deviceSettings.buttons[3].code, 0x08);
@@ -64,8 +65,8 @@ TEST_F(SimulatedSessionFile, AppliedSettingsAreThereInTheNextRun) {
         window.OnFactoryReset();
         StopDeviceEventListener();
     }
-    auto session = StartSession();
-    EXPECT_EQ(session->Mouse().Firmware().Memory(), MouseFirmware::FactoryImage());
+    auto simulation = StartSession();
+    EXPECT_EQ(simulation->Mouse().Firmware().Memory(), MouseFirmware::FactoryImage());
 }
 
 TEST_F(SimulatedSessionFile, AFileOfTheWrongSizeIsRefusedAndKept) {
@@ -83,8 +84,8 @@ TEST_F(SimulatedSessionFile, AFileOfTheWrongSizeIsRefusedAndKept) {
 // A save that fails while the tool runs (here: the disk is full) is said in
 // the simulated mouse's window, and so is a later save that works again.
 TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
-    auto session = StartSession();
-    SimulatedMouseWindow window(*session);
+    auto simulation = StartSession();
+    SimulatedMouseWindow window(*simulation);
     window.show();
     const auto* memoryLabel = window.findChild<QLabel*>("simulatedMemoryFileLabel");
     ASSERT_NE(memoryLabel, nullptr);
@@ -102,7 +103,7 @@ TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
     }();
     {
         FileSizeLimit full(100);
-        session->Mouse().PressCpiButton();
+        simulation->Mouse().PressCpiButton();
     }
     EXPECT_TRUE(
         memoryLabel->text().startsWith("NOT SAVED: cannot save " + QString::fromStdString(file)))
@@ -113,7 +114,7 @@ TEST_F(SimulatedSessionFile, AFailedSaveIsShownInTheSimulatedMouseWindow) {
     EXPECT_EQ(in.readAll(), before);
     in.close();
 
-    session->Mouse().PressCpiButton();
+    simulation->Mouse().PressCpiButton();
     EXPECT_TRUE(memoryLabel->text().startsWith("kept in ")) << memoryLabel->text().toStdString();
     ASSERT_TRUE(in.open(QIODevice::ReadOnly));
     EXPECT_NE(in.readAll(), before);
@@ -124,12 +125,12 @@ TEST_F(SimulatedSessionFile, HardLinksAreSaidAtStart) {
     const std::string other = dir.filePath("other-name.bin").toStdString();
     ASSERT_EQ(::link(file.c_str(), other.c_str()), 0);
 
-    auto session = StartSession();
-    EXPECT_NE(session->Notice().find("hard links"), std::string::npos) << session->Notice();
-    SimulatedMouseWindow window(*session);
+    auto simulation = StartSession();
+    EXPECT_NE(simulation->Notice().find("hard links"), std::string::npos) << simulation->Notice();
+    SimulatedMouseWindow window(*simulation);
     const auto* noticeLabel = window.findChild<QLabel*>("simulatedMemoryNoticeLabel");
     ASSERT_NE(noticeLabel, nullptr);
-    EXPECT_EQ(noticeLabel->text(), QString::fromStdString(session->Notice()));
+    EXPECT_EQ(noticeLabel->text(), QString::fromStdString(simulation->Notice()));
 }
 
 }  // namespace

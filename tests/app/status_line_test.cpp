@@ -33,8 +33,8 @@ void OpenFails(SimulatedMouse& mouse, OpenFailure reason) {
 }
 
 void ApplyNotConfirmed(CUpdaterDlg& window, SimulatedMouse& mouse) {
-    pendingSettings.buttons[4].code = 0x10;
-    RefreshApplyState();
+    window.Session().pendingSettings.buttons[4].code = 0x10;
+    window.RefreshApplyState();
     mouse.Firmware().QueueStatuses({2, 2, 2});
     QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
 }
@@ -162,7 +162,7 @@ TEST_F(NotSaved, LastsUntilAnApplyIsConfirmed) {
     window->show();
     ApplyNotConfirmed(*window, mouse);
     pendingSettings.buttons[4].code = deviceSettings.buttons[4].code;
-    RefreshApplyState();
+    window->RefreshApplyState();
     EXPECT_TRUE(ApplyEnabled());
     EXPECT_EQ(window->Status(), DeviceStatus::NotSaved);
 
@@ -217,7 +217,7 @@ TEST_F(BusyCursorTest, ShownWhileApplyLevelWriteResetAndPlugInWait) {
     cursorsDuringWaits.clear();
 
     pendingSettings.buttons[4].code = 0x10;
-    RefreshApplyState();
+    window->RefreshApplyState();
     QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
     ExpectWaitCursorThroughout("APPLY");
 

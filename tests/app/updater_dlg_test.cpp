@@ -99,19 +99,19 @@ TEST_F(MainWindow, TabsShowOnePageAtATimeStartingWithBasic) {
     EXPECT_EQ(tabs->tabText(1), "  Advanced Sensor  ");
     EXPECT_EQ(tabs->tabText(2), "  Buttons  ");
     EXPECT_EQ(tabs->tabText(3), "  Button Mapping  ");
-    EXPECT_TRUE(window->SensorPage()->isVisible());
+    EXPECT_TRUE(window->FindPage<CSensorDlg>()->isVisible());
     tabs->setCurrentIndex(2);
-    EXPECT_FALSE(window->SensorPage()->isVisible());
-    EXPECT_TRUE(window->ButtonsPage()->isVisible());
+    EXPECT_FALSE(window->FindPage<CSensorDlg>()->isVisible());
+    EXPECT_TRUE(window->FindPage<CDlgDeb>()->isVisible());
 }
 
 TEST_F(Apply, ChangingAValueAndBackTogglesApply) {
     StartWindow();
     pendingSettings.motionSync = 1;
-    RefreshApplyState();
+    window->RefreshApplyState();
     EXPECT_TRUE(ApplyEnabled());
     pendingSettings.motionSync = 0;
-    RefreshApplyState();
+    window->RefreshApplyState();
     EXPECT_FALSE(ApplyEnabled());
 }
 
@@ -119,7 +119,7 @@ TEST_F(Apply, BusyFirstWriteIsRetriedWithALongerWait) {
     StartWindow();
     // The mapping page edits the record as it goes; APPLY collects nothing over it.
     pendingSettings.buttons[4].code = 0x10;
-    RefreshApplyState();
+    window->RefreshApplyState();
     mouse.Firmware().QueueStatuses({3});
 
     QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
@@ -134,7 +134,7 @@ TEST_F(Apply, BusyFirstWriteIsRetriedWithALongerWait) {
 TEST_F(Apply, ThreeFailedWritesLeaveTheToolsPictureOfTheMouseAlone) {
     StartWindow();
     pendingSettings.buttons[4].code = 0x10;
-    RefreshApplyState();
+    window->RefreshApplyState();
     mouse.Firmware().QueueStatuses({2, 2, 2});
 
     window->OnApply();

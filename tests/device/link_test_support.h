@@ -90,5 +90,4 @@ inline void ReleaseLink() {
     SetHidTransport(&nothing);
     FindDevice(kProductId);
     SetHidTransport(nullptr);
-    deviceConnected = false;
 }

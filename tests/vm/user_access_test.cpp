@@ -72,7 +72,6 @@ struct UserView {
 UserView ViewAsTestUser() {
     const std::string answer = RunAsUser(kTestUser, kTestGroup, [] {
         SetHidTransport(nullptr);  // hidapi's hidraw backend
-        deviceConnected = false;
         std::ostringstream out;
         out << FindDevice(kProductId) << '\n' << FindResultName(LastFindResult()) << '\n';
         std::array<uint8_t, kFirmwareBlockSize> block{};

@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/updater_dlg.h"
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
 #include "pages/settings_bits.h"
 #include "ui/accessible_names.h"
@@ -49,7 +48,7 @@ QString Indexed(const char* name, int index) {
 
 }  // namespace
 
-CDlgDeb::CDlgDeb(QWidget* parent) : QWidget(parent) {
+CDlgDeb::CDlgDeb(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
     BuildControls();
     BuildLayout();
     NameControls();
@@ -204,12 +203,18 @@ void CDlgDeb::SetDeviceAvailable(bool connected) {
     EnableFilterControls(connected && multiclickAcknowledgeCheck_->isChecked());
 }
 
+void CDlgDeb::OnSettingsWritten() {
+    if (Session().pendingSettings.multiclickAcknowledged == 1) {
+        HideAcknowledgement();
+    }
+}
+
 void CDlgDeb::HideAcknowledgement() {
     multiclickAcknowledgeCheck_->hide();
 }
 
 void CDlgDeb::LoadFromSettings() {
-    const SettingsRecord& record = pendingSettings;
+    const SettingsRecord& record = Session().pendingSettings;
     slamclickFilterCheck_->setChecked(record.featureFlags & kSlamclickFilterFlag);
 
     const bool acknowledged = record.multiclickAcknowledged == 1;
@@ -232,7 +237,7 @@ void CDlgDeb::LoadFromSettings() {
 }
 
 void CDlgDeb::StoreToSettings() {
-    SettingsRecord& record = pendingSettings;
+    SettingsRecord& record = Session().pendingSettings;
     SetFlag(record.featureFlags, kSlamclickFilterFlag, slamclickFilterCheck_->isChecked());
     record.multiclickAcknowledged = SwitchByte(multiclickAcknowledgeCheck_->isChecked());
     for (int slot = 0; slot < kFilterSlots; ++slot) {
@@ -244,20 +249,21 @@ void CDlgDeb::OnSwitchModeChanged(int slot) {
     if (!SwitchModeOff(slot)) {
         ShowLevel(slot, kFilterLevelDefault);
     }
-    pendingSettings.buttons[slot].filter = FilterByteOf(slot);
+    Session().pendingSettings.buttons[slot].filter = FilterByteOf(slot);
     EnableFilterControls(multiclickAcknowledgeCheck_->isChecked());
     RefreshApplyState();
 }
 
 void CDlgDeb::OnSlamclickClicked() {
-    SetFlag(pendingSettings.featureFlags, kSlamclickFilterFlag, slamclickFilterCheck_->isChecked());
+    SetFlag(Session().pendingSettings.featureFlags, kSlamclickFilterFlag,
+            slamclickFilterCheck_->isChecked());
     RefreshApplyState();
 }
 
 // The box stays visible: only a load or a successful write hides it.
 void CDlgDeb::OnAcknowledgeClicked() {
     const bool ticked = multiclickAcknowledgeCheck_->isChecked();
-    pendingSettings.multiclickAcknowledged = SwitchByte(ticked);
+    Session().pendingSettings.multiclickAcknowledged = SwitchByte(ticked);
     EnableFilterControls(ticked);
     RefreshApplyState();
 }
@@ -269,7 +275,7 @@ void CDlgDeb::OnFilterEdited(int slot, const QString& text) {
     }
     const int level = ReadLevel(text);
     ShowLevel(slot, level);
-    pendingSettings.buttons[slot].filter = static_cast<uint8_t>(level);
+    Session().pendingSettings.buttons[slot].filter = static_cast<uint8_t>(level);
     RefreshApplyState();
 }
 
@@ -277,7 +283,7 @@ void CDlgDeb::OnFilterEdited(int slot, const QString& text) {
 // position is the one to read.
 void CDlgDeb::OnFilterSliderAction(int slot) {
     const int level = filterSliders_[slot]->sliderPosition();
-    pendingSettings.buttons[slot].filter = static_cast<uint8_t>(level);
+    Session().pendingSettings.buttons[slot].filter = static_cast<uint8_t>(level);
     filterFields_[slot]->setText(QString::number(level));
     RefreshApplyState();
 }

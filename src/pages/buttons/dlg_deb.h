@@ -1,9 +1,10 @@
+// CDlgDeb: the Buttons page.
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <cstdint>
 
+#include "pages/settings_page.h"
 #include "settings/click_filters.h"
 #include "settings/settings_image.h"
 
@@ -14,15 +15,19 @@ class QLineEdit;
 class QSlider;
 
 // The "  Buttons  " page: click filters and the multiclick acknowledgement.
-class CDlgDeb : public QWidget {
+class CDlgDeb : public SettingsPage {
     Q_OBJECT
 public:
-    explicit CDlgDeb(QWidget* parent = nullptr);
+    explicit CDlgDeb(PageHost& host, QWidget* parent = nullptr);
 
-    void LoadFromSettings();
+    QString Title() const override { return QStringLiteral("  Buttons  "); }
+
+    void LoadFromSettings() override;
     // Collects the controls into pendingSettings (APPLY).
-    void StoreToSettings();
-    void SetDeviceAvailable(bool connected);
+    void StoreToSettings() override;
+    void SetDeviceAvailable(bool connected) override;
+    // Hides the acknowledgement once the mouse confirmed it.
+    void OnSettingsWritten() override;
     // After a successful write with multiclickAcknowledged 1.
     void HideAcknowledgement();
 

@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <vector>
 
-#include "app/updater_dlg.h"
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/keyboard_dlg.h"
 #include "settings/button_actions.h"
@@ -89,7 +88,7 @@ constexpr ActionValues kLeftClick = {static_cast<uint8_t>(ActionKind::MouseButto
 
 }  // namespace
 
-CMouseSet::CMouseSet(QWidget* parent) : QWidget(parent) {
+CMouseSet::CMouseSet(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
     BuildLayout();
     SetUpKeyboardAndNames();
     BuildMenu();
@@ -194,7 +193,7 @@ void CMouseSet::OnMenuCommand(int commandId) {
     } else if (commandId == kFixedCpiCommand) {
         RunFixedCpiDialog();
     } else if (const ActionEntry* entry = FindActionByCommand(commandId)) {
-        AssignAction(pendingSettings.buttons[currentSlot], entry->values);
+        AssignAction(Session().pendingSettings.buttons[currentSlot], entry->values);
         SetSlotText(currentSlot, entry->label);
     }
     RefreshApplyState();
@@ -206,7 +205,7 @@ void CMouseSet::RunKeyboardDialog() {
         return;
     }
     SetSlotText(currentSlot, QString::fromStdString(keyCapture.keyText));
-    AssignAction(pendingSettings.buttons[currentSlot], EncodeKeyAction(keyCapture));
+    AssignAction(Session().pendingSettings.buttons[currentSlot], EncodeKeyAction(keyCapture));
 }
 
 void CMouseSet::RunFixedCpiDialog() {
@@ -215,7 +214,7 @@ void CMouseSet::RunFixedCpiDialog() {
         return;
     }
     SetSlotText(currentSlot, QString::fromStdString(FormatFixedCpiText(fixedCpiX, fixedCpiY)));
-    AssignAction(pendingSettings.buttons[currentSlot],
+    AssignAction(Session().pendingSettings.buttons[currentSlot],
                  {static_cast<uint8_t>(ActionKind::FixedCpi), 0x00,
                   static_cast<uint16_t>(fixedCpiX), static_cast<uint16_t>(fixedCpiY)});
 }
@@ -235,8 +234,8 @@ void CMouseSet::OnLeftHandedClicked(bool checked) {
     // slot the row no longer shows, and the two filter bytes change places.
     const int shownSlot = checked ? kLeftSlot : kRightSlot;
     const int hiddenSlot = checked ? kRightSlot : kLeftSlot;
-    ButtonAction& shown = pendingSettings.buttons[shownSlot];
-    ButtonAction& hidden = pendingSettings.buttons[hiddenSlot];
+    ButtonAction& shown = Session().pendingSettings.buttons[shownSlot];
+    ButtonAction& hidden = Session().pendingSettings.buttons[hiddenSlot];
     const uint8_t shownFilter = shown.filter;
     shown = hidden;
     AssignAction(hidden, kLeftClick);
@@ -248,14 +247,14 @@ void CMouseSet::OnLeftHandedClicked(bool checked) {
 
 void CMouseSet::LoadFromSettings() {
     // LEFT CLICK on the right button means left-handed, whatever x and y hold.
-    const ButtonAction& right = pendingSettings.buttons[kRightSlot];
+    const ButtonAction& right = Session().pendingSettings.buttons[kRightSlot];
     const bool leftHanded = right.kind == kLeftClick.kind && right.code == kLeftClick.code;
     leftHandedCheck_->setChecked(leftHanded);
     currentSlot = leftHanded ? kLeftSlot : kRightSlot;
     ShowRowOneLabel(leftHanded);
     for (int row = 0; row < kRowCount; ++row) {
         const int slot = SlotOfRow(row);
-        if (const auto text = FormatActionText(pendingSettings.buttons[slot])) {
+        if (const auto text = FormatActionText(Session().pendingSettings.buttons[slot])) {
             actionButtons_[row]->setText(QString::fromStdString(*text));
         }
     }

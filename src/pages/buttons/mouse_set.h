@@ -1,8 +1,9 @@
+// CMouseSet: the Button Mapping page.
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <cstdint>
+#include "pages/settings_page.h"
 
 class QAction;
 class QCheckBox;
@@ -11,14 +12,16 @@ class QMenu;
 class QPushButton;
 
 // The "  Button Mapping  " page: one action per remappable button.
-class CMouseSet : public QWidget {
+class CMouseSet : public SettingsPage {
     Q_OBJECT
 public:
-    explicit CMouseSet(QWidget* parent = nullptr);
+    explicit CMouseSet(PageHost& host, QWidget* parent = nullptr);
 
-    void LoadFromSettings();
+    QString Title() const override { return QStringLiteral("  Button Mapping  "); }
+
+    void LoadFromSettings() override;
     // Enables "Left-handed Mode" and the six action buttons.
-    void SetDeviceAvailable(bool connected);
+    void SetDeviceAvailable(bool connected) override;
 
     // The slot the next menu choice writes.
     int CurrentSlot() const { return currentSlot; }

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "app/updater_dlg.h"
+#include "device/event_listener.h"
 #include "pages/sensor/cpi_field_reader.h"
 #include "pages/sensor/level_controls.h"
 #include "pages/settings_bits.h"
@@ -38,7 +38,9 @@ const char* const kEnterPositiveInteger = "Enter a positive integer.";
 // The level write sends the chosen level and its count, but the mouse's own
 // lift-off, snapping, LED and tuning values and its other levels: those are
 // APPLY's to send.
-void ExchangeLevelFields() {
+void ExchangeLevelFields(MouseSession& session) {
+    SettingsRecord& pendingSettings = session.pendingSettings;
+    SettingsRecord& deviceSettings = session.deviceSettings;
     pendingSettings.angleSnapping = deviceSettings.angleSnapping;
     pendingSettings.liftOffDistance = deviceSettings.liftOffDistance;
     pendingSettings.liftOffLed = deviceSettings.liftOffLed;
@@ -84,7 +86,7 @@ void FillList(QComboBox* list, std::span<const SensorChoice> choices) {
 
 }  // namespace
 
-CSensorDlg::CSensorDlg(QWidget* parent) : QWidget(parent) {
+CSensorDlg::CSensorDlg(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
     BuildLayout();
     NameControls();
     SetTabOrder();
@@ -357,12 +359,12 @@ void CSensorDlg::SetAxis(int level, Axis axis, uint32_t value) {
 }
 
 void CSensorDlg::StoreAxis(int level, Axis axis) {
-    CpiLevel& record = pendingSettings.cpiLevels[level];
+    CpiLevel& record = Session().pendingSettings.cpiLevels[level];
     (axis == kAxisX ? record.x : record.y) = static_cast<uint16_t>(Value(level, axis));
 }
 
 void CSensorDlg::StoreLevel(int level) {
-    CpiLevel& record = pendingSettings.cpiLevels[level];
+    CpiLevel& record = Session().pendingSettings.cpiLevels[level];
     record.x = static_cast<uint16_t>(levelX[level]);
     record.y = static_cast<uint16_t>(levelY[level]);
     record.separateXY = SwitchByte(levelX[level] != levelY[level]);
@@ -434,15 +436,15 @@ void CSensorDlg::OnXySettingsClicked() {
         levelY[level] = levelX[level];
         rows_[level].sliders[kAxisY]->setValue(rows_[level].sliders[kAxisX]->value());
         rows_[level].fields[kAxisY]->setText(QString::number(levelY[level]));
-        pendingSettings.cpiLevels[level].y = static_cast<uint16_t>(levelX[level]);
+        Session().pendingSettings.cpiLevels[level].y = static_cast<uint16_t>(levelX[level]);
     }
     RefreshApplyState();
 }
 
 void CSensorDlg::OnCpiLevelCountChosen(int index) {
     const int count = index + 1;
-    ShowCpiLevels(count, pendingSettings.activeCpiLevel);
-    pendingSettings.cpiLevelCount = static_cast<uint8_t>(count);
+    ShowCpiLevels(count, Session().pendingSettings.activeCpiLevel);
+    Session().pendingSettings.cpiLevelCount = static_cast<uint8_t>(count);
     RefreshApplyState();
 }
 
@@ -506,7 +508,7 @@ void CSensorDlg::ReportUnreadableField(int level, Axis axis) {
 void CSensorDlg::StoreLevelCount() {
     const int item = cpiLevelsList_->currentIndex();
     if (item >= 0) {
-        pendingSettings.cpiLevelCount = static_cast<uint8_t>(item + 1);
+        Session().pendingSettings.cpiLevelCount = static_cast<uint8_t>(item + 1);
     }
 }
 
@@ -523,7 +525,7 @@ void CSensorDlg::OnLevelMarkerClicked(int level) {
 void CSensorDlg::SelectCpiLevel(int level) {
     CollectCpiFields();
     CheckOnlyLevel(level);
-    pendingSettings.activeCpiLevel = static_cast<uint8_t>(level);
+    Session().pendingSettings.activeCpiLevel = static_cast<uint8_t>(level);
     StoreLevelCount();
     StoreLevel(level);
     WriteActiveLevel();
@@ -534,10 +536,7 @@ void CSensorDlg::SelectCpiLevel(int level) {
 // only unapplied edits it sends are the chosen level and what no other page
 // keeps apart (the polling rate among them).
 void CSensorDlg::WriteActiveLevel() {
-    if (mainDialog == nullptr) {
-        return;  // the page alone has no mouse to write to
-    }
-    mainDialog->WritePendingSettings(ExchangeLevelFields);
+    host_.WritePendingSettings([this] { ExchangeLevelFields(Session()); });
 }
 
 void CSensorDlg::CheckOnlyLevel(int level) {
@@ -546,9 +545,17 @@ void CSensorDlg::CheckOnlyLevel(int level) {
     }
 }
 
+void CSensorDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
+    if (code == kEventLevelChanged) {
+        OnDeviceLevelChanged(value);
+    } else if (code == kEventReportRateChanged) {
+        OnDevicePollingRateChanged(value);
+    }
+}
+
 void CSensorDlg::OnDeviceLevelChanged(uint8_t level) {
-    pendingSettings.activeCpiLevel = level;
-    deviceSettings.activeCpiLevel = level;
+    Session().pendingSettings.activeCpiLevel = level;
+    Session().deviceSettings.activeCpiLevel = level;
     // Level 1 also stands for any level the page has no row for.
     CheckOnlyLevel(level < kCpiLevelCount ? level : kActiveLevelFallback);
 }
@@ -556,23 +563,23 @@ void CSensorDlg::OnDeviceLevelChanged(uint8_t level) {
 // ---------------------------------------------------------------- rate, LOD, switches
 
 void CSensorDlg::OnPollingRateChosen(int index) {
-    pendingSettings.pollingRateCode = PollingRateCodeForIndex(index);
+    Session().pendingSettings.pollingRateCode = PollingRateCodeForIndex(index);
     RefreshApplyState();
 }
 
 void CSensorDlg::OnLiftOffChosen(int index) {
-    pendingSettings.liftOffDistance = LiftOffValueForIndex(glassLiftOff_, index);
+    Session().pendingSettings.liftOffDistance = LiftOffValueForIndex(glassLiftOff_, index);
     RefreshApplyState();
 }
 
 void CSensorDlg::OnAngleSnappingClicked() {
-    pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
+    Session().pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
     RefreshApplyState();
 }
 
 // Ticked means the LED is off on lift-off, which the mouse stores as 0.
 void CSensorDlg::OnLiftOffLedClicked() {
-    pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
+    Session().pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
     RefreshApplyState();
 }
 
@@ -587,14 +594,14 @@ void CSensorDlg::OnDevicePollingRateChanged(uint8_t code) {
         return;
     }
     pollingRateList_->setCurrentIndex(*index);
-    pendingSettings.pollingRateCode = code;
-    deviceSettings.pollingRateCode = code;
+    Session().pendingSettings.pollingRateCode = code;
+    Session().deviceSettings.pollingRateCode = code;
 }
 
 // ---------------------------------------------------------------- page operations
 
 void CSensorDlg::LoadFromSettings() {
-    const SettingsRecord& settings = pendingSettings;
+    const SettingsRecord& settings = Session().pendingSettings;
     const bool glass = settings.glassMode == 1;
     liftOffLedCheck_->setChecked(settings.liftOffLed != 1);
     FillLiftOffList(glass);
@@ -620,10 +627,10 @@ void CSensorDlg::LoadFromSettings() {
 
 void CSensorDlg::StoreToSettings() {
     CollectCpiFields();
-    pendingSettings.liftOffDistance =
+    Session().pendingSettings.liftOffDistance =
         LiftOffValueForIndex(glassLiftOff_, liftOffList_->currentIndex());
-    pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
-    pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
+    Session().pendingSettings.angleSnapping = SwitchByte(angleSnappingCheck_->isChecked());
+    Session().pendingSettings.liftOffLed = SwitchByte(!liftOffLedCheck_->isChecked());
     StoreLevelCount();
     for (int level = 0; level < kCpiLevelCount; ++level) {
         StoreLevel(level);
@@ -631,7 +638,7 @@ void CSensorDlg::StoreToSettings() {
     // The highest checked level wins; none checked keeps the record's.
     for (int level = 0; level < kCpiLevelCount; ++level) {
         if (rows_[level].radio->isChecked()) {
-            pendingSettings.activeCpiLevel = static_cast<uint8_t>(level);
+            Session().pendingSettings.activeCpiLevel = static_cast<uint8_t>(level);
         }
     }
 }

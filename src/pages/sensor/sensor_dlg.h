@@ -1,10 +1,11 @@
+// CSensorDlg: the Basic page.
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <cstdint>
 #include <optional>
 
+#include "pages/settings_page.h"
 #include "settings/settings_image.h"
 
 class QCheckBox;
@@ -23,15 +24,18 @@ class LevelRadioButton;
 // active level, which is written to the mouse straight away. Handlers are
 // bound to user-only signals (activated, textEdited, clicked,
 // actionTriggered), so the page's own changes to its controls never run them.
-class CSensorDlg : public QWidget {
+class CSensorDlg : public SettingsPage {
     Q_OBJECT
 public:
-    explicit CSensorDlg(QWidget* parent = nullptr);
+    explicit CSensorDlg(PageHost& host, QWidget* parent = nullptr);
+
+    QString Title() const override { return QStringLiteral("  Basic  "); }
     ~CSensorDlg() override;
 
-    void LoadFromSettings();
-    void StoreToSettings();
-    void SetDeviceAvailable(bool connected);
+    void LoadFromSettings() override;
+    void StoreToSettings() override;
+    void SetDeviceAvailable(bool connected) override;
+    void OnDeviceEvent(uint8_t code, uint8_t value) override;
     // From the event listener, on the UI thread.
     void OnDeviceLevelChanged(uint8_t level);
     void OnDevicePollingRateChanged(uint8_t code);

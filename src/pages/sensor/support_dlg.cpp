@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/updater_dlg.h"
 #include "pages/sensor/support_angle_text.h"
 #include "pages/settings_bits.h"
 #include "settings/sensor_choices.h"
@@ -51,7 +50,7 @@ void HideKeepingPlace(QWidget* widget) {
 
 }  // namespace
 
-CSupportDlg::CSupportDlg(QWidget* parent) : QWidget(parent) {
+CSupportDlg::CSupportDlg(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
     BuildControls();
     BuildLayout();
     NameControls();
@@ -178,7 +177,7 @@ uint8_t CSupportDlg::TuningFrom(uint8_t oldTuning) const {
 }
 
 void CSupportDlg::LoadFromSettings() {
-    const SettingsRecord& record = pendingSettings;
+    const SettingsRecord& record = Session().pendingSettings;
     motionSyncCheck_->setChecked(record.motionSync == 1);
     motionSyncTicked = motionSyncCheck_->isChecked();
     motionJitterFilterCheck_->setChecked(record.featureFlags & kMotionJitterFilterFlag);
@@ -194,7 +193,7 @@ void CSupportDlg::LoadFromSettings() {
 }
 
 void CSupportDlg::StoreToSettings() {
-    SettingsRecord& record = pendingSettings;
+    SettingsRecord& record = Session().pendingSettings;
     record.motionSync = SwitchByte(motionSyncCheck_->isChecked());
     SetFlag(record.featureFlags, kMotionJitterFilterFlag, motionJitterFilterCheck_->isChecked());
     record.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());
@@ -214,18 +213,18 @@ void CSupportDlg::SetDeviceAvailable(bool connected) {
 void CSupportDlg::OnMotionSyncClicked() {
     // A bad angle text is reported but does not keep Motion Sync from switching.
     ReadTransfer();
-    pendingSettings.motionSync = SwitchByte(motionSyncTicked);
+    Session().pendingSettings.motionSync = SwitchByte(motionSyncTicked);
     RefreshApplyState();
 }
 
 void CSupportDlg::OnMotionJitterFilterClicked() {
-    SetFlag(pendingSettings.featureFlags, kMotionJitterFilterFlag,
+    SetFlag(Session().pendingSettings.featureFlags, kMotionJitterFilterFlag,
             motionJitterFilterCheck_->isChecked());
     RefreshApplyState();
 }
 
 void CSupportDlg::OnForceMaxFpsClicked() {
-    pendingSettings.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());
+    Session().pendingSettings.forceMaxFps = SwitchByte(forceMaxFpsCheck_->isChecked());
     RefreshApplyState();
 }
 
@@ -235,7 +234,7 @@ void CSupportDlg::OnAngleEdited(const QString& text) {
         return;
     }
     angleValue = ReadLeadingInteger(text, kAngleMin, kAngleMax);
-    pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
+    Session().pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
     sensorAngleSlider_->setValue(angleValue);
     ShowTransfer();
     RefreshApplyState();
@@ -245,13 +244,13 @@ void CSupportDlg::OnAngleEdited(const QString& text) {
 // position is the one to read.
 void CSupportDlg::OnAngleSliderAction() {
     angleValue = sensorAngleSlider_->sliderPosition();
-    pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
+    Session().pendingSettings.sensorAngle = static_cast<int8_t>(angleValue);
     ShowTransfer();
     RefreshApplyState();
 }
 
 void CSupportDlg::OnTuningChanged() {
-    pendingSettings.sensorTuning = TuningFrom(pendingSettings.sensorTuning);
+    Session().pendingSettings.sensorTuning = TuningFrom(Session().pendingSettings.sensorTuning);
     RefreshApplyState();
 }
 

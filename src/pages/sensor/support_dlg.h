@@ -1,8 +1,9 @@
+// CSupportDlg: the Advanced Sensor page.
 #pragma once
 
-#include <QWidget>
 #include <cstdint>
 
+#include "pages/settings_page.h"
 #include "settings/settings_image.h"
 
 class QCheckBox;
@@ -12,15 +13,17 @@ class QLineEdit;
 class QSlider;
 
 // The "  Advanced Sensor  " page: sensor tuning, motion sync, sensor angle.
-class CSupportDlg : public QWidget {
+class CSupportDlg : public SettingsPage {
     Q_OBJECT
 public:
-    explicit CSupportDlg(QWidget* parent = nullptr);
+    explicit CSupportDlg(PageHost& host, QWidget* parent = nullptr);
 
-    void LoadFromSettings();
+    QString Title() const override { return QStringLiteral("  Advanced Sensor  "); }
+
+    void LoadFromSettings() override;
     // Collects the controls into pendingSettings (APPLY).
-    void StoreToSettings();
-    void SetDeviceAvailable(bool connected);
+    void StoreToSettings() override;
+    void SetDeviceAvailable(bool connected) override;
 
     static constexpr int kAngleMin = -127;
     static constexpr int kAngleMax = 127;

@@ -7,6 +7,7 @@
 #include "pages/buttons/dlg_deb.h"
 #include "settings/settings_image.h"
 #include "support/keyboard_walk.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -14,9 +15,10 @@ TEST(DlgDebTabOrder, TabGoesRowByRowWithEachSpdtListAfterItsField) {
     SettingsRecord record{};
     LoadDefaultSettings(record);
     record.multiclickAcknowledged = 0;  // the acknowledgement box is shown
-    pendingSettings = record;
-    deviceSettings = record;
-    CDlgDeb page;
+    TestPageHost host;
+    host.pendingSettings = record;
+    host.deviceSettings = record;
+    CDlgDeb page(host);
     page.LoadFromSettings();
     page.SetDeviceAvailable(true);
     ShowActive(page);

@@ -26,6 +26,7 @@
 #include "support/message_recorder.h"
 #include "support/page_input.h"
 #include "support/sleep_recorder.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ private:
     CDlgDeb* page_;
 };
 
-class DlgDebTest : public ::testing::Test {
+class DlgDebTest : public ::testing::Test, protected TestPageHost {
 protected:
     void SetUp() override { Load(DefaultRecord()); }
 
@@ -77,12 +78,13 @@ protected:
         page.LoadFromSettings();
     }
 
-    CDlgDeb page;
+    CDlgDeb page{*this};
     ButtonsPageAccess ui{&page};
 };
 
 TEST(DlgDebInitialTest, ShowsInitialStateBeforeAnyLoad) {
-    CDlgDeb page;
+    TestPageHost host;
+    CDlgDeb page(host);
     ButtonsPageAccess ui(&page);
     const QStringList rowLabels{"Left Button Multiclick Filter", "Right Button Multiclick Filter",
                                 "Middle Button Multiclick Filter",
@@ -550,17 +552,17 @@ TEST_F(DlgDebTest, FitsTheMainWindowsPageWithNothingClipped) {
 }
 
 // The page inside the real main window, where APPLY follows the records.
-class DlgDebInMainWindowTest : public ::testing::Test {
+class DlgDebInMainWindowTest : public ::testing::Test, protected TestPageHost {
 protected:
     void SetUp() override {
         pendingSettings = DefaultRecord();
         deviceSettings = pendingSettings;
-        window.ButtonsPage()->LoadFromSettings();
+        window.FindPage<CDlgDeb>()->LoadFromSettings();
         window.RefreshApplyState();
     }
 
-    CUpdaterDlg window;
-    ButtonsPageAccess ui{window.ButtonsPage()};
+    CUpdaterDlg window{session};
+    ButtonsPageAccess ui{window.FindPage<CDlgDeb>()};
 };
 
 TEST_F(DlgDebInMainWindowTest, TickThenUntickReturnsApplyToDisabled) {
@@ -581,7 +583,7 @@ TEST_F(DlgDebInMainWindowTest, EditingALevelBackReturnsApplyToDisabled) {
 }
 
 // The page inside the real main window, talking to the simulated mouse.
-class DlgDebApplyTest : public ::testing::Test {
+class DlgDebApplyTest : public ::testing::Test, protected TestPageHost {
 protected:
     void SetUp() override { SetHidTransport(&mouse); }
 
@@ -593,9 +595,9 @@ protected:
         startImage[96] = 19;    // buttons[5].filter, not on this page
         startImage[114] = acknowledged;
         mouse.Firmware().SetMemory(startImage);
-        window = std::make_unique<CUpdaterDlg>();
+        window = std::make_unique<CUpdaterDlg>(session);
         window->Initialise();
-        ui = std::make_unique<ButtonsPageAccess>(window->ButtonsPage());
+        ui = std::make_unique<ButtonsPageAccess>(window->FindPage<CDlgDeb>());
     }
 
     void TearDown() override {

@@ -19,6 +19,7 @@
 #include "settings/button_actions.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ void ClickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
-class MouseSetTest : public testing::Test {
+class MouseSetTest : public testing::Test, protected TestPageHost {
 protected:
     void SetUp() override {
         LoadDefaultSettings(pendingSettings);
@@ -120,10 +121,10 @@ protected:
         action->trigger();
     }
 
-    static ActionValues Slot(int k) { return ValuesOf(pendingSettings.buttons[k]); }
+    ActionValues Slot(int k) const { return ValuesOf(pendingSettings.buttons[k]); }
 
     MessageRecorder messages;
-    CMouseSet page;
+    CMouseSet page{*this};
     QCheckBox* leftHanded = nullptr;
     QLabel* rowOneLabel = nullptr;
     std::array<QPushButton*, 6> buttons{};
@@ -222,8 +223,8 @@ TEST_F(MouseSetTest, EveryPlainActionWritesItsValuesAndKeepsTheFilter) {
 }
 
 TEST_F(MouseSetTest, ActionsChangeApplyStateThroughTheMainWindow) {
-    CUpdaterDlg window;
-    CMouseSet* mapping = window.MappingPage();
+    CUpdaterDlg window{session};
+    CMouseSet* mapping = window.FindPage<CMouseSet>();
     mapping->LoadFromSettings();
     window.RefreshApplyState();
     ASSERT_FALSE(window.ApplyButton()->isEnabled());

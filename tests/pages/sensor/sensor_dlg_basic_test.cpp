@@ -1,5 +1,6 @@
 // The Basic page's polling rate, lift-off distance, switches and glass mode.
 #include "sensor_dlg_fixture.h"
+#include "support/test_session.h"
 
 namespace sensor_dlg_test {
 namespace {
@@ -12,7 +13,8 @@ const QStringList kNormalLiftOff{"0.7mm", "0.8mm", "0.9mm", "1.0mm", "1.1mm", "1
                                  "1.3mm", "1.4mm", "1.5mm", "1.6mm", "1.7mm"};
 
 TEST(SensorBasicInitialTest, ListsAndSwitchesStartAsBuilt) {
-    CSensorDlg page;
+    TestPageHost host;
+    CSensorDlg page(host);
     auto* rate = page.findChild<QComboBox*>("pollingRateList");
     auto* liftOff = page.findChild<QComboBox*>("liftOffList");
     ASSERT_NE(rate, nullptr);
@@ -213,9 +215,10 @@ TEST_F(SensorBasicTest, EverySettingSurvivesApplyAndAFreshRead) {
     window->OnApply();
     ASSERT_FALSE(ApplyEnabled());
 
-    LoadDefaultSettings(pendingSettings);
     ASSERT_EQ(ReadSettings(), 1);
-    CSensorDlg fresh;
+    TestPageHost host;
+    host.session.LoadFromImage(lastReadImage);
+    CSensorDlg fresh(host);
     fresh.LoadFromSettings();
     auto text = [&fresh](const char* name) { return fresh.findChild<QLineEdit*>(name)->text(); };
     EXPECT_EQ(text("cpiLevelXField0"), "1230");

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "settings/cpi_scale.h"
+#include "support/test_session.h"
 
 namespace sensor_dlg_test {
 namespace {
@@ -14,7 +15,8 @@ namespace {
 class SensorCpiTest : public SensorDlgTest {};
 
 TEST(SensorCpiInitialTest, ShowsItsOwnValuesBeforeAnyLoad) {
-    CSensorDlg page;
+    TestPageHost host;
+    CSensorDlg page(host);
     const uint32_t cpi[] = {400, 800, 1600, 3200};
     const QColor colours[] = {QColor(0, 0, 255), QColor(0, 255, 0), QColor(255, 255, 0),
                               QColor(255, 0, 0)};

@@ -22,6 +22,7 @@
 #include "support/message_recorder.h"
 #include "support/page_input.h"
 #include "support/sleep_recorder.h"
+#include "support/test_session.h"
 #include "ui/qyx_static.h"
 
 namespace sensor_dlg_test {
@@ -56,14 +57,14 @@ inline void TurnWheel(QWidget* widget, int delta) {
 // The real Basic page inside a real main window, talking to a simulated mouse
 // that starts with factory settings. Both records and the page start from the
 // defaults, as after a start-up read of a new mouse. Waits are recorded.
-class SensorDlgTest : public ::testing::Test {
+class SensorDlgTest : public ::testing::Test, protected TestSession {
 protected:
     void SetUp() override {
         SetHidTransport(&mouse);
-        deviceConnected = false;
-        ASSERT_TRUE(FindDevice(kProductId));
-        window = std::make_unique<CUpdaterDlg>();
-        page = window->SensorPage();
+        deviceConnected = FindDevice(kProductId);
+        ASSERT_TRUE(deviceConnected);
+        window = std::make_unique<CUpdaterDlg>(session);
+        page = window->FindPage<CSensorDlg>();
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

@@ -188,8 +188,8 @@ TEST_F(SensorLevelTest, SuccessfulWriteWithAcknowledgementHidesTheBox) {
     SettingsRecord record = DefaultRecord();
     record.multiclickAcknowledged = 1;
     Load(record);
-    window->ButtonsPage()->LoadFromSettings();
-    auto* box = window->ButtonsPage()->findChild<QWidget*>("multiclickAcknowledgeCheck");
+    window->FindPage<CDlgDeb>()->LoadFromSettings();
+    auto* box = window->FindPage<CDlgDeb>()->findChild<QWidget*>("multiclickAcknowledgeCheck");
     ASSERT_NE(box, nullptr);
     box->show();
     QTest::mouseClick(Radio(0), Qt::LeftButton);

@@ -24,10 +24,11 @@
 #include "support/message_recorder.h"
 #include "support/page_input.h"
 #include "support/sleep_recorder.h"
+#include "support/test_session.h"
 
 namespace {
 
-class SupportDlgTest : public ::testing::Test {
+class SupportDlgTest : public ::testing::Test, protected TestPageHost {
 protected:
     void SetUp() override { Load(DefaultRecord()); }
 
@@ -50,11 +51,12 @@ protected:
     QLineEdit* AngleField() { return Control<QLineEdit>("sensorAngleField"); }
     QCheckBox* Box(const char* name) { return Control<QCheckBox>(name); }
 
-    CSupportDlg page;
+    CSupportDlg page{*this};
 };
 
 TEST(SupportDlgInitialTest, ShowsInitialStateBeforeAnyLoad) {
-    CSupportDlg page;
+    TestPageHost host;
+    CSupportDlg page(host);
     auto* downshift = page.findChild<QComboBox*>("downshiftTuningList");
     auto* smoothing = page.findChild<QComboBox*>("smoothingTuningList");
     ASSERT_NE(downshift, nullptr);
@@ -477,7 +479,7 @@ TEST_F(SupportDlgTest, FitsTheMainWindowsPageWithNothingClipped) {
 
 // The page inside the real main window, talking to the simulated mouse: what
 // APPLY writes into the mouse's memory.
-class SupportDlgApplyTest : public ::testing::Test {
+class SupportDlgApplyTest : public ::testing::Test, protected TestPageHost {
 protected:
     void SetUp() override {
         SetHidTransport(&mouse);
@@ -490,9 +492,9 @@ protected:
         startImage[111] = 1;     // glassMode
         startImage[112] = 0xF6;  // sensorAngle -10
         mouse.Firmware().SetMemory(startImage);
-        window = std::make_unique<CUpdaterDlg>();
+        window = std::make_unique<CUpdaterDlg>(session);
         window->Initialise();
-        page = window->SupportPage();
+        page = window->FindPage<CSupportDlg>();
     }
 
     void TearDown() override {
@@ -587,9 +589,9 @@ TEST_F(SupportDlgApplyTest, LoadedStateShowsAndApplyOfMinus128WritesZero) {
 
     startImage[112] = 0x80;  // -128
     mouse.Firmware().SetMemory(startImage);
-    window = std::make_unique<CUpdaterDlg>();
+    window = std::make_unique<CUpdaterDlg>(session);
     window->Initialise();
-    page = window->SupportPage();
+    page = window->FindPage<CSupportDlg>();
     EXPECT_EQ(Control<QSlider>("sensorAngleSlider")->value(), 0);
     EXPECT_EQ(pendingSettings.sensorAngle, -128);
 

@@ -26,6 +26,7 @@
 #include "pages/sensor/sensor_dlg.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
+#include "support/test_session.h"
 #include "vm/support/kernel_devices.h"
 #include "vm/support/uhid_mouse_process.h"
 
@@ -54,7 +55,7 @@ SettingsRecord UserSettings(uint16_t firstLevelCpi) {
     return record;
 }
 
-class HotplugRoadTest : public ::testing::Test {
+class HotplugRoadTest : public ::testing::Test, protected TestSession {
 protected:
     void SetUp() override {
         if (access("/dev/uhid", W_OK) != 0) {
@@ -88,7 +89,7 @@ protected:
         ASSERT_EQ(mouse_->SetMemory(Image(held)), "ok");
         ASSERT_NO_FATAL_FAILURE(Send(*mouse_, "plug"));
         CommandOutput("udevadm settle --timeout=10");
-        window_ = std::make_unique<CUpdaterDlg>();
+        window_ = std::make_unique<CUpdaterDlg>(session);
         window_->Initialise();
         ASSERT_TRUE(Connected()) << "precondition: the window starts connected";
         ASSERT_TRUE(messages_.messages.isEmpty()) << messages_.messages.join("; ").toStdString();
@@ -106,7 +107,7 @@ protected:
     }
 
     std::string FirstLevelCpiText() const {
-        return window_->SensorPage()
+        return window_->FindPage<CSensorDlg>()
             ->findChild<QLineEdit*>("cpiLevelXField0")
             ->text()
             .toStdString();

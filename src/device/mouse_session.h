@@ -1,0 +1,22 @@
+#pragma once
+
+#include "settings/settings_image.h"
+
+// One face's view of the mouse: the window's controller and a command each
+// own one, so nothing else can change what they believe.
+//
+// pendingSettings: what the pages show and edit, and what APPLY sends.
+// deviceSettings: what the mouse was last read or confirmed to hold.
+// deviceConnected: the mouse was found and answered.
+class MouseSession {
+public:
+    SettingsRecord pendingSettings{};
+    SettingsRecord deviceSettings{};
+    bool deviceConnected = false;
+
+    // After a read: both records hold what the mouse holds.
+    void LoadFromImage(const SettingsImage& image);
+    void CopyToDeviceSettings(const SettingsRecord& record) { deviceSettings = record; }
+    // Edits the mouse has not received yet.
+    bool HasUnappliedEdits() const { return SettingsDiffer(pendingSettings, deviceSettings); }
+};
