@@ -34,9 +34,17 @@ QString DeviceStatusText(DeviceStatus status, const QString& firmwareVersion) {
             return "The mouse was found but did not answer: unplug it and plug it in again.";
         case DeviceStatus::NotSaved:
             return "Settings not saved on the mouse; press APPLY to try again.";
+        case DeviceStatus::LevelNotSaved:
+            return "The CPI level was not saved on the mouse; choose it again to retry.";
         case DeviceStatus::ResetNotConfirmed:
-            return "The mouse did not confirm the Factory Reset: it may not hold the default "
-                   "settings.";
+            return "The mouse did not confirm the Factory Reset; the pages show what it holds "
+                   "now.";
+        case DeviceStatus::NotAnsweringAfterReset:
+            return "The mouse did not answer after the Factory Reset: unplug it and plug it in "
+                   "again.";
+        case DeviceStatus::UnpluggedWithChanges:
+            return "Your changes were not applied: they were discarded when the mouse was "
+                   "unplugged.";
     }
     return {};
 }

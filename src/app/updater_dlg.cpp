@@ -1,5 +1,6 @@
 #include "app/updater_dlg.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,6 +36,10 @@ static void InitialiseResources() {
 
 namespace {
 
+const QString kFactoryResetQuestion =
+    "Restore the factory settings? Every setting on the mouse is replaced.";
+const QString kCloseQuestion =
+    "Your changes have not been applied to the mouse. Apply them before closing?";
 constexpr unsigned kArrivalSettleMs = 900;
 constexpr unsigned kArrivalRetryMs = 100;
 constexpr int kArrivalReadTries = 5;
@@ -247,70 +252,106 @@ void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSi
         QString::fromStdString(FirmwareVersionText(block[1] + 256u * block[2])));
 }
 
-bool CUpdaterDlg::WritePendingSettings(const std::function<void()>& prepare) {
+bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed) {
     if (writeInProgress) {
         return false;
     }
     writeInProgress = true;
     BusyCursor busy;
+    bool written = false;
     if (!EnsureMouseFound()) {
-        writeInProgress = false;
         SetStatus(DeviceStatusFor(LastFindResult()));
-        return false;
-    }
-    const SettingsRecord deviceBefore = session_.deviceSettings;
-    prepare();
-    const bool written = WriteSettingsWithRetries(session_.pendingSettings);
-    if (written) {
+    } else if (WriteSettingsWithRetries(record)) {
+        session_.CopyToDeviceSettings(record);
         for (SettingsPage* page : pages_) {
             page->OnSettingsWritten();
         }
-        // A level write does not save the other edits of an APPLY that failed.
-        if (status_ != DeviceStatus::NotSaved) {
-            SetStatus(DeviceStatus::Connected);
-        }
+        written = true;
     } else {
-        // The tool must not believe the mouse holds values it never confirmed;
-        // APPLY then shows that something is left to send.
-        session_.deviceSettings = deviceBefore;
-        SetStatus(DeviceStatus::NotSaved);
-        RefreshApplyState();
+        // deviceSettings stays: the mouse may not hold what it did not confirm.
+        SetStatus(notConfirmed);
     }
     writeInProgress = false;
+    RefreshApplyState();
     return written;
+}
+
+bool CUpdaterDlg::WriteLevelChoice() {
+    if (!WriteToMouse(session_.LevelChoice(), DeviceStatus::LevelNotSaved)) {
+        return false;
+    }
+    // A level write does not save the other edits of an APPLY that failed.
+    if (status_ != DeviceStatus::NotSaved) {
+        SetStatus(DeviceStatus::Connected);
+    }
+    return true;
 }
 
 void CUpdaterDlg::OnApply() {
     PlaceSafeFocus(tabs_);
-    const bool written = WritePendingSettings([this] {
-        for (SettingsPage* page : pages_) {
-            page->StoreToSettings();
-        }
-        session_.CopyToDeviceSettings(session_.pendingSettings);
-    });
-    if (written) {
+    if (writeInProgress) {
+        return;
+    }
+    for (SettingsPage* page : pages_) {
+        page->StoreToSettings();
+    }
+    if (WriteToMouse(session_.pendingSettings, DeviceStatus::NotSaved)) {
         SetStatus(DeviceStatus::Connected);
-        applyButton_->setEnabled(false);
+        RefreshApplyState();
     }
 }
 
 void CUpdaterDlg::OnFactoryReset() {
-    BusyCursor busy;
     PlaceSafeFocus(tabs_);
+    // One click would wipe everything, and nothing brings it back.
+    if (AskQuestion(this, kFactoryResetQuestion, {Answer::Yes, Answer::No}, Answer::No,
+                    Answer::No) != Answer::Yes) {
+        return;
+    }
+    BusyCursor busy;
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
         return;
     }
-    // Keep showing what the mouse held when it did not confirm the reset.
-    if (FactoryReset() != 1) {
-        SetStatus(DeviceStatus::ResetNotConfirmed);
+    const bool confirmed = FactoryReset() == 1;
+    // Confirmed or not, the mouse is asked what it holds now: the reset may
+    // have happened without its confirmation, and its own factory image
+    // clears what the tool cannot show.
+    if (ReadSettings() != 1) {
+        session_.deviceConnected = false;
+        ReleaseDevice();
+        StopDeviceEventListener();
+        ShowDisconnected(DeviceStatus::NotAnsweringAfterReset);
         return;
     }
-    LoadDefaultSettings(session_.pendingSettings);
-    LoadDefaultSettings(session_.deviceSettings);
+    session_.LoadFromImage(lastReadImage);
     LoadAllPages();
-    SetStatus(DeviceStatus::Connected);
-    applyButton_->setEnabled(false);
+    SetStatus(confirmed ? DeviceStatus::Connected : DeviceStatus::ResetNotConfirmed);
+    RefreshApplyState();
+}
+
+void CUpdaterDlg::closeEvent(QCloseEvent* event) {
+    if (!session_.deviceConnected || !applyButton_->isEnabled()) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    switch (AskQuestion(this, kCloseQuestion, {Answer::Apply, Answer::Discard, Answer::Cancel},
+                        Answer::Apply, Answer::Cancel)) {
+        case Answer::Apply:
+            OnApply();
+            // A write the mouse did not confirm keeps the window, and the edits, open.
+            if (status_ == DeviceStatus::NotSaved || applyButton_->isEnabled()) {
+                event->ignore();
+                return;
+            }
+            break;
+        case Answer::Discard:
+            break;
+        default:
+            event->ignore();
+            return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& devicePath) {
@@ -326,12 +367,16 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     // Gone before its plug-in ran, or after it: the next arrival is a new plug-in.
     arrivalTimer_->stop();
     plugInTried_ = false;
+    // The next plug-in reads the mouse anew, which replaces any unapplied
+    // edit: the user is told now, while the edits are still on the pages.
+    bool editsLost = false;
     if (session_.deviceConnected) {
         // The listener's mouse has gone: it must not outlive it.
         StopDeviceEventListener();
+        editsLost = session_.HasUnappliedEdits() || status_ == DeviceStatus::NotSaved;
         session_.deviceConnected = false;
     }
-    ShowDisconnected(DeviceStatus::NoMouse);
+    ShowDisconnected(editsLost ? DeviceStatus::UnpluggedWithChanges : DeviceStatus::NoMouse);
 }
 
 void CUpdaterDlg::ReconnectAfterArrival() {

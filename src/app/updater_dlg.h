@@ -56,7 +56,7 @@ public:
     // PageHost
     MouseSession& Session() override { return session_; }
     void RefreshApplyState() override;
-    bool WritePendingSettings(const std::function<void()>& prepare) override;
+    bool WriteLevelChoice() override;
     bool WriteInProgress() const override { return writeInProgress; }
 
     // The pages show pendingSettings anew (after an import, say).
@@ -74,6 +74,8 @@ public:
     void OnDeviceEvent(uint8_t code, uint8_t value);
 
 protected:
+    // Unapplied edits are not lost without a question.
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -90,6 +92,10 @@ private:
     void ShowDisconnected(DeviceStatus status);
     // A command needs the mouse: the one found before, or one found now.
     bool EnsureMouseFound();
+    // APPLY and the level write: one write at a time, found mouse first.
+    // deviceSettings becomes `record` only when the mouse confirmed it;
+    // otherwise the status line says `notConfirmed`.
+    bool WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed);
 
     MouseSession& session_;
     std::vector<SettingsPage*> pages_;

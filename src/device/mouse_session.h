@@ -17,6 +17,10 @@ public:
     // After a read: both records hold what the mouse holds.
     void LoadFromImage(const SettingsImage& image);
     void CopyToDeviceSettings(const SettingsRecord& record) { deviceSettings = record; }
+    // What a level click writes: what the mouse holds, with only the choice of
+    // the level as the pages show it (active level, level count, that level's
+    // CPI). Every other edit waits for APPLY.
+    SettingsRecord LevelChoice() const;
     // Edits the mouse has not received yet.
     bool HasUnappliedEdits() const { return SettingsDiffer(pendingSettings, deviceSettings); }
 };

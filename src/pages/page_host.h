@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class MouseSession;
 
 // What a page may ask of the window it sits in, and nothing more: pages never
@@ -12,9 +10,10 @@ public:
     virtual MouseSession& Session() = 0;
     // The page changed pendingSettings: APPLY and the status line follow.
     virtual void RefreshApplyState() = 0;
-    // Writes pendingSettings to the mouse now, `prepare` readying the records
-    // just before; true when the mouse confirmed it.
-    virtual bool WritePendingSettings(const std::function<void()>& prepare) = 0;
+    // Writes the choice of the CPI level the page shows (active level, level
+    // count, that level's CPI) to the mouse now, and nothing else; true when
+    // the mouse confirmed it.
+    virtual bool WriteLevelChoice() = 0;
     // While APPLY or a level write talks to the mouse.
     virtual bool WriteInProgress() const = 0;
 

@@ -7,6 +7,27 @@ std::function<void(const QString&)>& MessageHook() {
     static std::function<void(const QString&)> hook;
     return hook;
 }
+
+std::function<Answer(const QString&)>& QuestionHook() {
+    static std::function<Answer(const QString&)> hook;
+    return hook;
+}
+
+QMessageBox::StandardButton ButtonFor(Answer answer) {
+    switch (answer) {
+        case Answer::Yes:
+            return QMessageBox::Yes;
+        case Answer::No:
+            return QMessageBox::No;
+        case Answer::Apply:
+            return QMessageBox::Apply;
+        case Answer::Discard:
+            return QMessageBox::Discard;
+        case Answer::Cancel:
+            break;
+    }
+    return QMessageBox::Cancel;
+}
 }  // namespace
 
 void ShowMessage(QWidget* parent, const QString& text) {
@@ -20,4 +41,29 @@ void ShowMessage(QWidget* parent, const QString& text) {
 
 void SetMessageHook(std::function<void(const QString&)> hook) {
     MessageHook() = std::move(hook);
+}
+
+Answer AskQuestion(QWidget* parent, const QString& text, std::initializer_list<Answer> answers,
+                   Answer defaultAnswer, Answer escapeAnswer) {
+    if (QuestionHook()) {
+        return QuestionHook()(text);
+    }
+    QMessageBox box(QMessageBox::Question, kProgramTitle, text, QMessageBox::NoButton, parent);
+    for (Answer answer : answers) {
+        box.addButton(ButtonFor(answer));
+    }
+    box.setDefaultButton(ButtonFor(defaultAnswer));
+    box.setEscapeButton(box.button(ButtonFor(escapeAnswer)));
+    box.exec();
+    const auto clicked = box.standardButton(box.clickedButton());
+    for (Answer answer : answers) {
+        if (ButtonFor(answer) == clicked) {
+            return answer;
+        }
+    }
+    return escapeAnswer;
+}
+
+void SetQuestionHook(std::function<Answer(const QString&)> hook) {
+    QuestionHook() = std::move(hook);
 }

@@ -83,10 +83,10 @@ const StatusCase kStatusCases[] = {
     {"ApplyNotSaved", Nothing, ApplyNotConfirmed,
      "Settings not saved on the mouse; press APPLY to try again.", false, true, true},
     {"LevelNotSaved", Nothing, LevelWriteNotConfirmed,
-     "Settings not saved on the mouse; press APPLY to try again.", false, true, true},
+     "The CPI level was not saved on the mouse; choose it again to retry.", false, true, true},
     {"ResetNotConfirmed", Nothing, ResetNotConfirmed,
-     "The mouse did not confirm the Factory Reset: it may not hold the default settings.", false,
-     true, false},
+     "The mouse did not confirm the Factory Reset; the pages show what it holds now.", false, true,
+     false},
 };
 
 class StatusLineTest : public AppFixture, public ::testing::WithParamInterface<StatusCase> {};

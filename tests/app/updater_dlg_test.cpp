@@ -171,32 +171,67 @@ TEST_F(Apply, WhileAnotherWriteRunsNothingIsSent) {
     EXPECT_EQ(deviceSettings.angleSnapping, 0);
 }
 
-TEST_F(FactoryResetButton, ResetLoadsTheDefaultsIntoBothRecords) {
+TEST_F(FactoryResetButton, AsksFirstAndNoLeavesTheMouseAlone) {
+    SetMouseMemory(UsersOwnSettings());
     StartWindow();
-    pendingSettings.pollingRateCode = 16;
-    deviceSettings.pollingRateCode = 16;
-    pendingSettings.opaqueBlock[0] = 0x77;
+    const SettingsImage before = mouse.Firmware().Memory();
+    messages.answer = Answer::No;
 
     QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
 
-    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{1100}));
-    EXPECT_EQ(pendingSettings.pollingRateCode, 1);
-    EXPECT_EQ(deviceSettings.pollingRateCode, 1);
-    EXPECT_EQ(pendingSettings.opaqueBlock[0], 0x77);  // not the defaults' business
-    EXPECT_EQ(mouse.Firmware().Memory(), MouseFirmware::FactoryImage());
-    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_EQ(messages.questions,
+              QStringList{"Restore the factory settings? Every setting on the mouse is replaced."});
+    EXPECT_TRUE(sleeps.waits.empty());
+    EXPECT_EQ(mouse.Firmware().Memory(), before);
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, UsersOwnSettings()));
 }
 
-TEST_F(FactoryResetButton, FailedResetKeepsWhatTheToolShowed) {
+// The mouse's own factory image decides, hidden bytes included: nothing of
+// the settings before the reset is left to be written back by a later level click.
+TEST_F(FactoryResetButton, ResetReadsTheMouseBackIntoBothRecords) {
+    SettingsRecord own = UsersOwnSettings();
+    own.opaqueBlock[0] = 0x77;
+    SetMouseMemory(own);
     StartWindow();
-    pendingSettings.pollingRateCode = 16;
-    deviceSettings.pollingRateCode = 16;
+    window->show();
+
+    QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
+
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{1100, 80}));
+    EXPECT_EQ(mouse.Firmware().Memory(), MouseFirmware::FactoryImage());
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, MouseMemory()));
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, MouseMemory()));
+    EXPECT_EQ(pendingSettings.opaqueBlock[0], MouseMemory().opaqueBlock[0]);
+    EXPECT_FALSE(ApplyEnabled());
+
+    SettingsRecord factory{};
+    DecodeSettingsImage(MouseFirmware::FactoryImage(), factory);
+    QTest::mouseClick(window->findChild<QRadioButton*>("cpiLevelRadio2"), Qt::LeftButton);
+    EXPECT_EQ(MouseMemory().activeCpiLevel, 2);
+    EXPECT_EQ(MouseMemory().opaqueBlock, factory.opaqueBlock);
+}
+
+TEST_F(FactoryResetButton, UnconfirmedResetShowsWhatTheMouseHoldsNow) {
+    SetMouseMemory(UsersOwnSettings());
+    StartWindow();
     mouse.Firmware().QueueStatuses({2});
 
     window->OnFactoryReset();
 
-    EXPECT_EQ(pendingSettings.pollingRateCode, 16);
-    EXPECT_EQ(deviceSettings.pollingRateCode, 16);
+    EXPECT_EQ(window->Status(), DeviceStatus::ResetNotConfirmed);
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, MouseMemory()));
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, MouseMemory()));
+    EXPECT_TRUE(window->Tabs()->isEnabled());
+}
+
+TEST_F(FactoryResetButton, NoAnswerAfterTheResetLeavesThePagesDisabled) {
+    StartWindow();
+    mouse.FailFetches(HidResult::Error, 100);
+
+    window->OnFactoryReset();
+
+    EXPECT_EQ(window->Status(), DeviceStatus::NotAnsweringAfterReset);
+    ExpectNothingEnabled();
 }
 
 TEST_F(HotPlug, UnplugEmptiesTheVersionAndDisablesEverything) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "device/mouse_session.h"
 #include "pages/page_host.h"
 
@@ -18,7 +16,7 @@ class TestPageHost : public PageHost, public TestSession {
 public:
     MouseSession& Session() override { return session; }
     void RefreshApplyState() override { ++refreshes; }
-    bool WritePendingSettings(const std::function<void()>& /*prepare*/) override { return false; }
+    bool WriteLevelChoice() override { return false; }
     bool WriteInProgress() const override { return false; }
 
     int refreshes = 0;

@@ -204,7 +204,7 @@ void CDlgDeb::SetDeviceAvailable(bool connected) {
 }
 
 void CDlgDeb::OnSettingsWritten() {
-    if (Session().pendingSettings.multiclickAcknowledged == 1) {
+    if (Session().deviceSettings.multiclickAcknowledged == 1) {
         HideAcknowledgement();
     }
 }

@@ -2,6 +2,8 @@
 // count, load, store and availability.
 #include "sensor_dlg_fixture.h"
 
+#include "device/event_listener.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
@@ -393,7 +395,7 @@ TEST_F(SensorCpiTest, SetDeviceAvailableClearsTheLevelsAndSetsTheControls) {
         EXPECT_EQ(pendingSettings.activeCpiLevel, 2);
 
         page->SetDeviceAvailable(true);
-        page->OnDeviceLevelChanged(2);
+        page->OnDeviceEvent(kEventLevelChanged, 2);
         EXPECT_EQ(CheckedLevels(), std::vector<int>{2});
     }
 }

@@ -5,6 +5,8 @@
 #include "pages/buttons/dlg_deb.h"
 #include "sensor_dlg_fixture.h"
 
+#include "device/event_listener.h"
+
 namespace sensor_dlg_test {
 namespace {
 
@@ -22,6 +24,8 @@ protected:
 // The write carries the chosen level from the page and everything the mouse
 // keeps apart from the pages (other levels, lift-off, angle snapping, LED,
 // tuning) from deviceSettings; an unapplied report rate goes with it.
+// Only the level choice reaches the mouse; every other edit stays pending,
+// on the page and in pendingSettings, for APPLY.
 TEST_F(SensorLevelTest, LevelClickWritesTheChosenLevelWithTheMousesOtherValues) {
     ReplaceText(XField(0), "1000");
     QTest::keyClick(XField(0), Qt::Key_Return);
@@ -49,19 +53,18 @@ TEST_F(SensorLevelTest, LevelClickWritesTheChosenLevelWithTheMousesOtherValues) 
     EXPECT_EQ(sent.liftOffDistance, 3);
     EXPECT_EQ(sent.liftOffLed, 1);
     EXPECT_EQ(sent.sensorTuning, 0);
-    EXPECT_EQ(sent.pollingRateCode, 16);
-    EXPECT_EQ(sent.motionSync, 1);
+    EXPECT_EQ(sent.pollingRateCode, 1);
+    EXPECT_EQ(sent.motionSync, 0);
 
-    EXPECT_EQ(deviceSettings.activeCpiLevel, 2);
-    EXPECT_EQ(deviceSettings.cpiLevels[2].x, 2000);
-    EXPECT_EQ(deviceSettings.pollingRateCode, 1);
-    EXPECT_EQ(deviceSettings.motionSync, 0);
-    // The page keeps showing the user's edits; the record is back at the mouse's.
-    EXPECT_EQ(pendingSettings.cpiLevels[0].x, 400);
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, sent));
+    // The page keeps showing the user's edits, and the record holds them.
+    EXPECT_EQ(pendingSettings.cpiLevels[0].x, 1000);
     EXPECT_EQ(XField(0)->text(), "1000");
-    EXPECT_EQ(pendingSettings.angleSnapping, 0);
+    EXPECT_EQ(pendingSettings.angleSnapping, 1);
+    EXPECT_EQ(pendingSettings.pollingRateCode, 16);
     EXPECT_TRUE(AngleCheck()->isChecked());
     EXPECT_EQ(CheckedLevels(), std::vector<int>{2});
+    EXPECT_TRUE(ApplyEnabled());
     EXPECT_FALSE(window->writeInProgress);
 
     // APPLY collects the controls again and sends the edits.
@@ -206,7 +209,7 @@ TEST_F(SensorLevelTest, MouseLevelChangeUpdatesBothRecordsAndTheRadioButtons) {
     for (const DeviceLevelCase& c : cases) {
         SCOPED_TRACE(int(c.level));
         LoadActive(0);
-        page->OnDeviceLevelChanged(c.level);
+        page->OnDeviceEvent(kEventLevelChanged, c.level);
         EXPECT_EQ(pendingSettings.activeCpiLevel, c.level);
         EXPECT_EQ(deviceSettings.activeCpiLevel, c.level);
         EXPECT_EQ(CheckedLevels(), std::vector<int>{c.checked});
@@ -226,7 +229,7 @@ TEST_F(SensorLevelTest, MouseReportRateChangeSelectsItsEntryInBothRecords) {
     for (const DeviceRateCase& c : cases) {
         SCOPED_TRACE(int(c.code));
         Load(DefaultRecord());
-        page->OnDevicePollingRateChanged(c.code);
+        page->OnDeviceEvent(kEventReportRateChanged, c.code);
         EXPECT_EQ(RateList()->currentText(), c.shown);
         EXPECT_EQ(pendingSettings.pollingRateCode, c.code);
         EXPECT_EQ(deviceSettings.pollingRateCode, c.code);
@@ -238,7 +241,7 @@ TEST_F(SensorLevelTest, UnknownReportRateChangesNothing) {
     Choose(RateList(), "500Hz");
     const SettingsRecord pendingBefore = pendingSettings;
     const SettingsRecord deviceBefore = deviceSettings;
-    page->OnDevicePollingRateChanged(3);
+    page->OnDeviceEvent(kEventReportRateChanged, 3);
     EXPECT_EQ(RateList()->currentText(), "500Hz");
     EXPECT_TRUE(SameRecord(pendingSettings, pendingBefore));
     EXPECT_TRUE(SameRecord(deviceSettings, deviceBefore));
