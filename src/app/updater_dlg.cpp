@@ -316,6 +316,9 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     if (change == DeviceChange::Arrival) {
         if (!deviceConnected && !plugInTried_) {
             arrivalTimer_->start();
+        } else if (deviceConnected && !DeviceEventListenerRunning()) {
+            // The event interface may be listed after the configuration one.
+            StartDeviceEventListener();
         }
         return;
     }
