@@ -54,7 +54,7 @@ protected:
             ASSERT_EQ(QApplication::focusWidget(), focused);
             PressKey(c.key, c.modifiers);
             EXPECT_EQ(window->Tabs()->currentIndex(), c.toPage);
-            EXPECT_EQ(FocusName(), c.focusAfter);
+            EXPECT_EQ(FocusName().toStdString(), c.focusAfter);
         }
     }
 };
@@ -149,7 +149,7 @@ TEST_F(KeyboardFocus, APageWhoseFirstControlIsDisabledFocusesTheNextOne) {
     Control("slamclickFilterCheck")->setFocus(Qt::TabFocusReason);
     QTest::mouseClick(TabBar(), Qt::LeftButton, {}, TabBar()->tabRect(0).center());
     EXPECT_EQ(window->Tabs()->currentIndex(), 0);
-    EXPECT_EQ(FocusName(), "angleSnappingCheck");
+    EXPECT_EQ(FocusName().toStdString(), "angleSnappingCheck");
 }
 
 TEST_F(KeyboardFocus, OpenDropDownListKeepsItsKeys) {
