@@ -59,11 +59,11 @@ since_space() {
 xdotool keydown space
 wait_until 10 "Space opened no menu" since_space 'xdg_popup@[0-9]+\.grab'
 xdotool keyup space
-# The compositor either hands the keyboard to the menu or dismisses it.
+# The compositor either shows the menu (its surface enters the output) or dismisses it.
 menu_settled() {
-    since_space 'popup_done' || keyboard_elsewhere_than "$main_surface"
+    since_space 'popup_done' || since_space 'wl_surface@[0-9]+\.enter\(wl_output@'
 }
-wait_until 10 "the menu never got the keyboard" menu_settled
+wait_until 10 "the menu was neither shown nor dismissed" menu_settled
 ! since_space 'popup_done' || fail "the compositor dismissed the menu"
 
 # "DISABLE" is the menu's last item; then Tab past the other five rows to APPLY.
