@@ -361,6 +361,9 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     if (change == DeviceChange::Arrival) {
         if (!session_.deviceConnected && !plugInTried_) {
             arrivalTimer_->start();
+        } else if (deviceConnected && !DeviceEventListenerRunning()) {
+            // The event interface may be listed after the configuration one.
+            StartDeviceEventListener();
         }
         return;
     }

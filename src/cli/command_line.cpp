@@ -25,15 +25,19 @@ const char kFooter[] =
     "  kestrine-config --simulate=/tmp/mouse.bin show --json\n"
     "Run kestrine-config COMMAND --help for a command's own help.\n";
 
-// Options of the window toolkit that take the next word as their value.
-constexpr std::array<std::string_view, 14> kToolkitValueOptions{
+// Options of the window toolkit that take the next word as their value: its
+// core and widgets, and the X11 platform's (-display, -name, -visual, and
+// -geometry, -icon and -title as the short names of the -qwindow ones).
+constexpr std::array<std::string_view, 17> kToolkitValueOptions{
     "-platform",      "-platformpluginpath",
     "-platformtheme", "-plugin",
     "-qmljsdebugger", "-qwindowgeometry",
     "-qwindowicon",   "-qwindowtitle",
     "-session",       "-display",
     "-geometry",      "-style",
-    "-stylesheet",    "-title"};
+    "-stylesheet",    "-title",
+    "-icon",          "-name",
+    "-visual"};
 
 bool IsToolkitOption(const std::string& argument) {
     return argument.size() > 2 && argument[0] == '-' && argument[1] != '-';

@@ -39,6 +39,8 @@ struct SimulatedMouse::State {
     struct Mouse {
         MouseFirmware firmware;
         bool plugged = false;
+        // Interfaces of this plug-in the system lists so far, from the first.
+        size_t present = kInterfaceKinds.size();
         OpenFailure openFailure = OpenFailure::None;
         // Kernel device number of its first interface as plugged in now.
         unsigned firstDeviceNumber = 0;
@@ -91,7 +93,7 @@ struct SimulatedMouse::State {
         std::vector<std::string> paths;
         if (!mouse.plugged)
             return paths;
-        for (size_t i = 0; i < kInterfaceKinds.size(); ++i)
+        for (size_t i = 0; i < mouse.present; ++i)
             paths.push_back(Path(mouse, i));
         return paths;
     }
@@ -102,6 +104,7 @@ struct SimulatedMouse::State {
         mouse.firstDeviceNumber = nextDeviceNumber;
         nextDeviceNumber += kInterfaceKinds.size();
         mouse.plugged = true;
+        mouse.present = kInterfaceKinds.size();
     }
 
     static bool TakeFault(Fault& fault, HidResult& result) {
@@ -225,7 +228,7 @@ std::vector<HidInterfaceInfo> SimulatedMouse::Enumerate(uint16_t vendorId, uint1
     for (const auto& mouse : state_->mice) {
         if (!mouse->plugged)
             continue;
-        for (size_t i = 0; i < kInterfaceKinds.size(); ++i)
+        for (size_t i = 0; i < mouse->present; ++i)
             found.push_back({State::Path(*mouse, i), kVendorId, kProductId,
                              kInterfaceKinds[i].usagePage, kInterfaceKinds[i].usage});
     }
@@ -238,7 +241,7 @@ std::unique_ptr<HidConnection> SimulatedMouse::Open(const std::string& path) {
         const State::Mouse& mouse = *state_->mice[m];
         if (!mouse.plugged)
             continue;
-        for (size_t i = 0; i < kInterfaceKinds.size(); ++i) {
+        for (size_t i = 0; i < mouse.present; ++i) {
             if (State::Path(mouse, i) != path)
                 continue;
             lastOpenFailure = mouse.openFailure;
@@ -284,12 +287,21 @@ void SimulatedMouse::Unplug(size_t mouse) {
 }
 
 void SimulatedMouse::Plug(size_t mouse) {
+    PlugInterfaces(kInterfaceKinds.size(), mouse);
+}
+
+void SimulatedMouse::PlugInterfaces(size_t count, size_t mouse) {
     std::unique_lock lock(state_->mutex);
     State::Mouse& m = state_->At(mouse);
-    if (m.plugged)
-        return;
-    state_->PlugIn(m);
-    state_->Notify(lock, state_->Paths(m), true);
+    count = std::min(count, kInterfaceKinds.size());
+    if (!m.plugged) {
+        state_->PlugIn(m);
+        m.present = 0;
+    }
+    std::vector<std::string> added;
+    for (; m.present < count; ++m.present)
+        added.push_back(State::Path(m, m.present));
+    state_->Notify(lock, added, true);
 }
 
 bool SimulatedMouse::IsPlugged(size_t mouse) const {

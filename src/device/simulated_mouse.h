@@ -43,7 +43,12 @@ public:
     MouseFirmware& Firmware(size_t mouse = 0);
 
     void Unplug(size_t mouse = 0);
+    // All of its interfaces; those of a plug-in begun by PlugInterfaces join it.
     void Plug(size_t mouse = 0);
+    // Plugs the mouse in with only its first `count` interfaces listed (the
+    // plug observer hears of each), as a system may add them one at a time;
+    // a later call with a larger count adds the next ones to the same plug-in.
+    void PlugInterfaces(size_t count, size_t mouse = 0);
     bool IsPlugged(size_t mouse = 0) const;
 
     // The device path (udev syspath style, holding "0003:5B29:0C7E.nnnn") of

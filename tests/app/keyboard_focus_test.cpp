@@ -9,6 +9,15 @@
 
 namespace {
 
+struct SwitchCase {
+    int fromPage;
+    const char* focused;  // the control that has the focus when the keys are pressed
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int toPage;
+    const char* focusAfter;  // the new page's first control
+};
+
 class KeyboardFocus : public AppFixture {
 protected:
     // The window on screen and active, as the user meets it.
@@ -33,6 +42,20 @@ protected:
         QWidget* control = window->findChild<QWidget*>(name);
         EXPECT_NE(control, nullptr) << name;
         return control;
+    }
+
+    template <size_t N>
+    void ExpectSwitches(const SwitchCase (&cases)[N]) {
+        for (const SwitchCase& c : cases) {
+            SCOPED_TRACE(std::string(c.focused) + " to page " + std::to_string(c.toPage));
+            window->Tabs()->setCurrentIndex(c.fromPage);
+            QWidget* focused = std::string(c.focused) == "pageTabs" ? TabBar() : Control(c.focused);
+            focused->setFocus(Qt::TabFocusReason);
+            ASSERT_EQ(QApplication::focusWidget(), focused);
+            PressKey(c.key, c.modifiers);
+            EXPECT_EQ(window->Tabs()->currentIndex(), c.toPage);
+            EXPECT_EQ(FocusName().toStdString(), c.focusAfter);
+        }
     }
 };
 
@@ -88,15 +111,6 @@ TEST_F(KeyboardFocus, FactoryResetAndPlugInLeaveTheFocusOnTheTabBar) {
     EXPECT_EQ(QApplication::focusWidget(), TabBar());
 }
 
-struct SwitchCase {
-    int fromPage;
-    const char* focused;  // the control that has the focus when the keys are pressed
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    int toPage;
-    const char* focusAfter;  // the new page's first control
-};
-
 TEST_F(KeyboardFocus, PageKeysSwitchTabsFromAnyControlAndFocusTheNewPage) {
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
     const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
@@ -112,16 +126,30 @@ TEST_F(KeyboardFocus, PageKeysSwitchTabsFromAnyControlAndFocusTheNewPage) {
         {1, "pageTabs", Qt::Key_Tab, ctrl, 2, "slamclickFilterCheck"},
     };
     StartShown();
-    for (const SwitchCase& c : cases) {
-        SCOPED_TRACE(std::string(c.focused) + " to page " + std::to_string(c.toPage));
-        window->Tabs()->setCurrentIndex(c.fromPage);
-        QWidget* focused = std::string(c.focused) == "pageTabs" ? TabBar() : Control(c.focused);
-        focused->setFocus(Qt::TabFocusReason);
-        ASSERT_EQ(QApplication::focusWidget(), focused);
-        PressKey(c.key, c.modifiers);
-        EXPECT_EQ(window->Tabs()->currentIndex(), c.toPage);
-        EXPECT_EQ(FocusName(), c.focusAfter);
-    }
+    ExpectSwitches(cases);
+}
+
+// In glass mode the report-rate list, the Basic page's first control, is
+// disabled: the focus goes to the first control that can take it, never on
+// to APPLY or Factory Reset, by keys and by a click on the tab alike.
+TEST_F(KeyboardFocus, APageWhoseFirstControlIsDisabledFocusesTheNextOne) {
+    SettingsRecord glass = MouseMemory();
+    glass.glassMode = 1;
+    SetMouseMemory(glass);
+    StartShown();
+    ASSERT_FALSE(Control("pollingRateList")->isEnabled());
+    const SwitchCase cases[] = {
+        {1, "smoothingTuningList", Qt::Key_PageUp, Qt::ControlModifier, 0, "angleSnappingCheck"},
+        {3, "actionButton2", Qt::Key_Tab, Qt::ControlModifier, 0, "angleSnappingCheck"},
+        {3, "factoryResetButton", Qt::Key_PageDown, Qt::ControlModifier, 0, "angleSnappingCheck"},
+    };
+    ExpectSwitches(cases);
+
+    window->Tabs()->setCurrentIndex(2);
+    Control("slamclickFilterCheck")->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(TabBar(), Qt::LeftButton, {}, TabBar()->tabRect(0).center());
+    EXPECT_EQ(window->Tabs()->currentIndex(), 0);
+    EXPECT_EQ(FocusName().toStdString(), "angleSnappingCheck");
 }
 
 TEST_F(KeyboardFocus, OpenDropDownListKeepsItsKeys) {

@@ -357,6 +357,41 @@ TEST_F(HotPlug, AMouseThatDoesNotAnswerIsTriedOneRoundAndEnablesNothing) {
     EXPECT_EQ(window->Status(), DeviceStatus::NotAnswering);
 }
 
+// The system may list the mouse's interfaces one at a time: a configuration
+// interface that appears only after the settle wait of the first one's
+// arrival is connected on its own arrival, and so is the event interface's
+// listener when that comes last.
+TEST_F(HotPlug, InterfacesThatAppearAfterTheSettleWaitAreStillConnected) {
+    StartWindow();
+    mouse.Unplug();
+    DeliverQueuedEvents();
+    const SettingsRecord own = UsersOwnSettings();
+    SetMouseMemory(own);
+    sleeps.waits.clear();
+
+    mouse.PlugInterfaces(1);  // the ordinary mouse interface alone
+    DeliverQueuedEvents();
+    EXPECT_EQ(sleeps.waits, (std::vector<unsigned>{900}));
+    ExpectNothingEnabled();
+    EXPECT_EQ(window->Status(), DeviceStatus::NoMouse);
+
+    mouse.PlugInterfaces(2);  // its configuration interface
+    DeliverQueuedEvents();
+    EXPECT_EQ(std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u), 2);
+    EXPECT_TRUE(deviceConnected);
+    EXPECT_EQ(FirmwareText(), "V1.07");
+    EXPECT_TRUE(window->Tabs()->isEnabled());
+    EXPECT_FALSE(SettingsDiffer(pendingSettings, own));
+    EXPECT_EQ(window->Status(), DeviceStatus::Connected);
+
+    mouse.PlugInterfaces(3);  // its event interface
+    DeliverQueuedEvents();
+    EXPECT_EQ(std::count(sleeps.waits.begin(), sleeps.waits.end(), 900u), 2);
+    EXPECT_TRUE(DeviceEventListenerRunning());
+    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+    EXPECT_EQ(mouse.ReadersWaitingWithoutLimit(), 1u) << "nothing listens to the mouse";
+}
+
 TEST_F(HotPlug, RemovedDuringTheSettleWaitEndsDisconnected) {
     StartWindow();
     mouse.Unplug();

@@ -68,6 +68,40 @@ TEST(CommandLine, TheToolkitsOptionsReachTheWindowOnly) {
     EXPECT_NE(command.error.find("-platform is an option of the window"), std::string::npos);
 }
 
+// Every option of the toolkit (core, widgets, the X11 platform) that takes the
+// next word as its value: the word goes with it to the window, even when it
+// reads like a command of ours.
+TEST(CommandLine, EveryToolkitOptionWithAValueTakesTheNextWord) {
+    const char* const options[] = {
+        "-display",       "-geometry",
+        "-icon",          "-name",
+        "-platform",      "-platformpluginpath",
+        "-platformtheme", "-plugin",
+        "-qmljsdebugger", "-qwindowgeometry",
+        "-qwindowicon",   "-qwindowtitle",
+        "-session",       "-style",
+        "-stylesheet",    "-title",
+        "-visual",
+    };
+    for (const char* option : options) {
+        SCOPED_TRACE(option);
+        for (const char* value : {":1", "show"}) {
+            const ParseResult window = Parse({option, value, "--simulate"});
+            ASSERT_TRUE(window.commandLine) << window.error;
+            EXPECT_EQ(window.commandLine->command, Command::None);
+            EXPECT_TRUE(window.commandLine->simulate);
+            EXPECT_EQ(window.commandLine->toolkitArguments,
+                      (std::vector<std::string>{option, value}));
+        }
+        // With a command it is the window's option all the same, refused as such.
+        const ParseResult command = Parse({"show", option, ":1"});
+        EXPECT_FALSE(command.commandLine);
+        EXPECT_NE(command.error.find(std::string(option) + " is an option of the window"),
+                  std::string::npos)
+            << command.error;
+    }
+}
+
 TEST(CommandLine, BadUseIsRefusedWithAPointerToHelp) {
     struct Case {
         std::vector<std::string> arguments;

@@ -5,14 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
-#include "platform/instance_lock.h"
 #include "cli/commands.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/simulated_mouse.h"
+#include "platform/instance_lock.h"
 #include "profile/profile.h"
+#include "support/file_conditions.h"
 #include "support/sleep_recorder.h"
 
 namespace {
@@ -223,6 +225,36 @@ TEST_F(CommandsTest, SimulateWithAFileKeepsTheMemoryThere) {
 
     ASSERT_EQ(Run({"--simulate=" + memory, "show"}), kExitDone);
     EXPECT_NE(out.str().find("\npolling_rate_hz = 250\n"), std::string::npos);
+}
+
+// The simulated mouse takes the change, but a memory file that could not be
+// saved (here: the disk is full) has lost it for the next run: no success.
+TEST_F(CommandsTest, SimulateWithAFileThatCannotBeSavedFails) {
+    const std::string memory = Path("m.bin");
+    ASSERT_EQ(Run({"--simulate=" + memory, "set", "polling_rate_hz=250"}), kExitDone) << err.str();
+    const auto contents = [&] {
+        std::ifstream file(memory, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const std::string before = contents();
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"set", "polling_rate_hz=1000"},
+          std::vector<std::string>{"reset"}}) {
+        SCOPED_TRACE(command.front());
+        std::vector<std::string> arguments{"--simulate=" + memory};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        int status = -1;
+        {
+            FileSizeLimit full(100);
+            status = Run(arguments);
+        }
+        EXPECT_EQ(status, kExitMouse) << out.str();
+        EXPECT_NE(err.str().find("its memory file was not saved"), std::string::npos) << err.str();
+        EXPECT_EQ(contents(), before);
+    }
+    // Nothing of either was kept: the next run finds the mouse as it was.
+    ASSERT_EQ(Run({"--simulate=" + memory, "show"}), kExitDone) << err.str();
+    EXPECT_NE(out.str().find("\npolling_rate_hz = 250\n"), std::string::npos) << out.str();
 }
 
 }  // namespace

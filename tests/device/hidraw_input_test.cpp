@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -33,19 +38,78 @@ protected:
         device = -1;
     }
 
-    // Reads without a time limit on another thread. A read that does not end
-    // is a failure, not a hung test program: the removal then frees it.
+    // Reads without a time limit on another thread and runs `meanwhile` only
+    // once that thread is known to wait in poll() and stays there, untouched,
+    // for a while although nothing arrives. A read that does not end is a
+    // failure, not a hung test program: the removal then frees it.
     int ReadOnAnotherThread(const std::function<void()>& meanwhile) {
-        auto read = std::async(std::launch::async, [this] {
+        std::promise<pid_t> reader;
+        auto tid = reader.get_future();
+        std::atomic<bool> returned{false};
+        auto read = std::async(std::launch::async, [&] {
+            reader.set_value(static_cast<pid_t>(::syscall(SYS_gettid)));
             std::vector<uint8_t> buffer(8);
-            return input->Read(buffer.data(), buffer.size(), -1);
+            const int result = input->Read(buffer.data(), buffer.size(), -1);
+            returned.store(true);
+            return result;
         });
+        ExpectWaitingWithoutWakeUps(tid.get(), returned);
         meanwhile();
         if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             ADD_FAILURE() << "the read did not end";
             Unplug();
         }
         return read.get();
+    }
+
+    // The thread is asleep in poll(): /proc names the system call it is in.
+    static bool SleepsInPoll(pid_t tid) {
+        const std::string task = "/proc/self/task/" + std::to_string(tid);
+        long call = -1;
+        std::ifstream(task + "/syscall") >> call;
+        std::string stat;
+        std::getline(std::ifstream(task + "/stat"), stat);
+        // The state follows the command name, which ends with the last ')'.
+        const size_t name = stat.rfind(')');
+        const bool sleeping = name != std::string::npos && stat.compare(name, 3, ") S") == 0;
+        return sleeping && IsPollCall(call);
+    }
+    static bool IsPollCall(long call) {
+#ifdef SYS_poll
+        if (call == SYS_poll)
+            return true;
+#endif
+        return call == SYS_ppoll;
+    }
+    static long VoluntarySwitches(pid_t tid) {
+        std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+        const std::string key = "voluntary_ctxt_switches:";
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind(key, 0) == 0)
+                return std::stol(line.substr(key.size()));
+        }
+        return -1;
+    }
+
+    // With nothing to read the reader must sleep in poll() and not wake up:
+    // no return, no wake-up counted by the kernel over the watched stretch.
+    // The stretch only gives a periodic wake-up the chance to show itself.
+    void ExpectWaitingWithoutWakeUps(pid_t tid, const std::atomic<bool>& returned) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!returned.load() && !SleepsInPoll(tid) && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_FALSE(returned.load()) << "the read returned although nothing arrived";
+        ASSERT_TRUE(SleepsInPoll(tid)) << "the reader never slept in poll()";
+        const long before = VoluntarySwitches(tid);
+        ASSERT_GE(before, 0);
+        for (int look = 0; look < 20; ++look) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ASSERT_FALSE(returned.load()) << "the read returned although nothing arrived";
+        }
+        EXPECT_TRUE(SleepsInPoll(tid));
+        EXPECT_EQ(VoluntarySwitches(tid), before)
+            << "the waiting reader woke up with nothing to read";
     }
 
     std::unique_ptr<HidrawInput> input;
@@ -74,6 +138,10 @@ TEST_F(HidrawInputTest, InterruptEndsAWaitingReadAndEveryLaterOne) {
 
 TEST_F(HidrawInputTest, RemovalEndsAWaitingReadWithAnError) {
     EXPECT_EQ(ReadOnAnotherThread([this] { Unplug(); }), -1);
+}
+
+TEST_F(HidrawInputTest, AWaitingReadEndsWithTheReportThatArrives) {
+    EXPECT_EQ(ReadOnAnotherThread([this] { Send({3, 6, 8}); }), 3);
 }
 
 TEST_F(HidrawInputTest, ANodeThatCannotBeOpenedFailsEveryRead) {

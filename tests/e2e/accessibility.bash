@@ -30,10 +30,14 @@ widget_rect() {
     fail "no $2 '$3' in the window '$1'"
 }
 
+# widget_names WINDOW ROLE: what every widget of that role in the window says, one a line.
+widget_names() {
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/find_widget.py" --names "$@" 2>/dev/null
+}
+
 # click_widget WINDOW ROLE NAME: clicks the middle of the widget.
 click_widget() {
     local x y w h
     read -r x y w h < <(widget_rect "$@")
     xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
-    sleep 0.3
 }

@@ -51,6 +51,19 @@ start_x() {
     xdpyinfo >/dev/null 2>&1 || fail "cannot reach Xvfb on $DISPLAY"
 }
 
+# wait_until SECONDS WHAT COMMAND...: runs COMMAND every tenth of a second until
+# it succeeds; after SECONDS without success the script fails, saying WHAT did
+# not happen. A wait on the condition itself, never a guess at how long it takes.
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "$what (waited ${seconds}s)"
+        sleep 0.1
+    done
+}
+
 # wait_for_window NAME [SECONDS]: prints the window id once a window with exactly that title is shown.
 wait_for_window() {
     local name=$1 seconds=${2:-30} id

@@ -6,6 +6,8 @@ program, found through the accessibility bus by what a user reads on it.
       a widget with that role and name
   find_widget.py WINDOW ROLE "right of LABEL"
       the nearest widget with that role on the same row as a label, right of it
+  find_widget.py --names WINDOW ROLE
+      instead of a rectangle, what every widget with that role says, one a line
 
 WINDOW is the exact title of a top-level window; names are compared without
 surrounding blanks. Only widgets on screen count (hidden tab pages do not).
@@ -73,6 +75,14 @@ def right_of(top, role, label):
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--names":
+        top = window(sys.argv[2])
+        if top is None:
+            sys.exit(1)
+        for node in widgets(top):
+            if node.get_role_name() == sys.argv[3]:
+                print((node.get_name() or "").strip())
+        return
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     title, role, name = sys.argv[1:]

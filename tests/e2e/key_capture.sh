@@ -12,12 +12,17 @@ source "$(dirname "$0")/accessibility.bash"
 TITLE="Kestrine XQ3 8k v2 Configuration Tool"
 FILE="$WORK/mouse.bin"
 
+window_gone() {
+    [ "$(count_windows "$1")" -eq 0 ]
+}
+
 wait_gone() {
-    for _ in $(seq 1 100); do
-        [ "$(count_windows "$1")" -eq 0 ] && return 0
-        sleep 0.1
-    done
-    fail "window '$1' did not close"
+    wait_until 10 "window '$1' did not close" window_gone "$1"
+}
+
+# The program's windows on screen, its menus among them, one id a line.
+program_windows() {
+    xdotool search --onlyvisible --pid "$PROGRAM_PID" 2>/dev/null | sort || true
 }
 
 # open_menu ROW_LABEL KEYS...: opens the action menu of the row named by its
@@ -25,9 +30,38 @@ wait_gone() {
 open_menu() {
     local row=$1
     shift
+    program_windows >"$WORK/windows-before"
     click_widget "$TITLE" "push button" "right of $row"
+    wait_until 10 "the menu of '$row' did not open" menu_shown
     xdotool key --delay 80 "$@"
-    sleep 0.3
+    wait_until 10 "the menu of '$row' did not close" menu_gone
+}
+# The menu is the window that was not there before the click.
+menu_shown() {
+    MENU=$(program_windows | comm -13 "$WORK/windows-before" - | head -n 1)
+    [ -n "$MENU" ]
+}
+menu_gone() {
+    ! program_windows | grep -qx "$MENU"
+}
+
+# type_elsewhere KEYS: KEYS typed into the other window while KEYBOARD KEY is
+# open; returns once the dialog shows that it took them.
+type_elsewhere() {
+    local before
+    wait_until 10 "KEYBOARD KEY shows no text" labels_read
+    before=$(widget_names "KEYBOARD KEY" label)
+    xdotool windowfocus --sync "$OTHER"
+    xdotool key "$1"
+    wait_until 10 "KEYBOARD KEY did not take $1" labels_differ_from "$before"
+}
+labels_read() {
+    [ -n "$(widget_names "KEYBOARD KEY" label)" ]
+}
+labels_differ_from() {
+    local now
+    now=$(widget_names "KEYBOARD KEY" label)
+    [ -n "$now" ] && [ "$now" != "$1" ]
 }
 
 start_program() {
@@ -54,11 +88,10 @@ apply() {
     local before
     before=$(md5sum <"$FILE")
     click_widget "$TITLE" "push button" "APPLY"
-    for _ in $(seq 1 50); do
-        [ "$(md5sum <"$FILE")" != "$before" ] && return 0
-        sleep 0.1
-    done
-    fail "APPLY did not reach the mouse"
+    wait_until 10 "APPLY did not reach the mouse" file_differs_from "$before"
+}
+file_differs_from() {
+    [ "$(md5sum <"$FILE")" != "$1" ]
 }
 
 # capture_key ROW_LABEL KEY: KEYBOARD KEY for a row, KEY typed into the other
@@ -66,9 +99,7 @@ apply() {
 capture_key() {
     open_menu "$1" Down Down Return
     wait_for_window "KEYBOARD KEY" >/dev/null
-    xdotool windowfocus --sync "$OTHER"
-    xdotool key "$2"
-    sleep 0.5
+    type_elsewhere "$2"
     click_widget "KEYBOARD KEY" "push button" "OK"
     wait_gone "KEYBOARD KEY"
 }
@@ -94,9 +125,7 @@ OTHER=$(wait_for_window other)
 # Row 1: KEYBOARD KEY; the keys go to the other window, SHIFT and CTRL are ticked.
 open_menu "Right Button" Down Down Return
 wait_for_window "KEYBOARD KEY" >/dev/null
-xdotool windowfocus --sync "$OTHER"
-xdotool key shift+a
-sleep 0.5
+type_elsewhere shift+a
 [ "$(xdotool getwindowfocus)" = "$OTHER" ] || fail "the other window lost the focus"
 click_widget "KEYBOARD KEY" "check box" "SHIFT"
 click_widget "KEYBOARD KEY" "check box" "CTRL"
@@ -136,11 +165,13 @@ kill "$PROGRAM_PID"
 wait "$PROGRAM_PID" 2>/dev/null || true
 wait_gone "$TITLE"
 start_program
-sleep 0.5
-grab_rows after
+# Until the window shows what it read from the mouse.
+rows_as_before() {
+    grab_rows after
+    [ "$(compare -metric AE "$WORK/before-rows.png" "$WORK/after-rows.png" null: 2>&1)" = "0" ]
+}
+wait_until 20 "rows 2 to 6 look different after the restart" rows_as_before
 cmp -s "$FILE" "$WORK/applied.bin" || fail "the restart changed the memory file"
-[ "$(compare -metric AE "$WORK/before-rows.png" "$WORK/after-rows.png" null: 2>&1)" = "0" ] ||
-    fail "rows 2 to 6 look different after the restart"
 [ "$(compare -metric AE "$WORK/before-row1.png" "$WORK/after-row1.png" null: 2>&1)" != "0" ] ||
     fail "row 1 still shows the capture's own text after the restart"
 

@@ -2,9 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <QDir>
 #include <QFileInfo>
@@ -100,6 +106,86 @@ TEST_F(LockPlaces, UntrustedRuntimeFolderFallsBackToAPrivateFolder) {
         EXPECT_EQ(lock.Folder(), fallback);
         EXPECT_EQ(ModeOf(fallback), 0700u);
         EXPECT_FALSE(Exists(c.runtime + "/kestrine-config.lock"));
+    }
+}
+
+// Another running copy of the tool: a process of its own that holds the lock
+// from the same places until it is ended.
+class OtherInstance {
+public:
+    OtherInstance(const std::string& runtimeFolder, const std::string& fallbackFolder) {
+        int told[2], end[2];
+        if (::pipe(told) != 0 || ::pipe(end) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(told[0]);
+            ::close(end[1]);
+            InstanceLock lock;
+            const char result = static_cast<char>(lock.Acquire(runtimeFolder, fallbackFolder));
+            char ignored;
+            if (::write(told[1], &result, 1) == 1)
+                while (::read(end[0], &ignored, 1) > 0) {
+                }
+            ::_exit(0);
+        }
+        ::close(told[1]);
+        ::close(end[0]);
+        end_ = end[1];
+        char result = -1;
+        if (pid_ > 0 && ::read(told[0], &result, 1) == 1)
+            result_ = static_cast<InstanceLock::Result>(result);
+        ::close(told[0]);
+    }
+    ~OtherInstance() {
+        if (end_ >= 0)
+            ::close(end_);
+        if (pid_ > 0)
+            ::waitpid(pid_, nullptr, 0);
+    }
+    OtherInstance(const OtherInstance&) = delete;
+    OtherInstance& operator=(const OtherInstance&) = delete;
+
+    bool Holds() const { return result_ == InstanceLock::Result::Acquired; }
+
+private:
+    pid_t pid_ = -1;
+    int end_ = -1;
+    std::optional<InstanceLock::Result> result_;
+};
+
+// A lock held by another instance is a refusal where it is held, never a
+// reason to look for another place: a fallback lock would let a second copy run.
+TEST_F(LockPlaces, HeldByAnotherInstanceIsHeldWhereItIsFound) {
+    struct Case {
+        std::string runtime;
+        const char* where;
+    };
+    const std::vector<Case> cases{
+        {runtime, "in the runtime folder"},
+        {"", "in the fallback, with no runtime folder"},
+        {Make("open", 0755), "in the fallback, with an untrusted runtime folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        ::rmdir(fallback.c_str());
+        const std::string expected = c.runtime == runtime ? runtime : fallback;
+        auto other = std::make_unique<OtherInstance>(c.runtime, fallback);
+        ASSERT_TRUE(other->Holds());
+
+        InstanceLock lock;
+        EXPECT_EQ(lock.Acquire(c.runtime, fallback), InstanceLock::Result::HeldElsewhere)
+            << lock.Problem();
+        EXPECT_EQ(lock.Folder(), expected);  // where the running one listens
+        if (c.runtime == runtime) {
+            EXPECT_FALSE(Exists(fallback)) << "a fallback was made beside a held lock";
+        }
+
+        other.reset();  // the other instance ends, however it ends
+        InstanceLock after;
+        EXPECT_EQ(after.Acquire(c.runtime, fallback), InstanceLock::Result::Acquired)
+            << after.Problem();
+        EXPECT_EQ(after.Folder(), expected);
     }
 }
 
