@@ -361,7 +361,7 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
     if (change == DeviceChange::Arrival) {
         if (!session_.deviceConnected && !plugInTried_) {
             arrivalTimer_->start();
-        } else if (deviceConnected && !DeviceEventListenerRunning()) {
+        } else if (session_.deviceConnected && !DeviceEventListenerRunning()) {
             // The event interface may be listed after the configuration one.
             StartDeviceEventListener();
         }
@@ -379,7 +379,10 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
         editsLost = session_.HasUnappliedEdits() || status_ == DeviceStatus::NotSaved;
         session_.deviceConnected = false;
     }
-    ShowDisconnected(editsLost ? DeviceStatus::UnpluggedWithChanges : DeviceStatus::NoMouse);
+    // Each of the mouse's interfaces reports its removal: the first one says it all.
+    const bool saidLost = status_ == DeviceStatus::UnpluggedWithChanges;
+    ShowDisconnected(editsLost || saidLost ? DeviceStatus::UnpluggedWithChanges
+                                           : DeviceStatus::NoMouse);
 }
 
 void CUpdaterDlg::ReconnectAfterArrival() {
@@ -399,10 +402,12 @@ void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
     if (!session_.deviceConnected) {
         return;
     }
-    // Both records change alike, so whether they differ does not change.
+    // The mouse's own buttons are the user's newest choice: both records take
+    // it, which may also settle an edit of the same field that waited for APPLY.
     for (SettingsPage* page : pages_) {
         page->OnDeviceEvent(code, value);
     }
+    RefreshApplyState();
 }
 
 void CUpdaterDlg::keyPressEvent(QKeyEvent* event) {
