@@ -13,7 +13,7 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "app/busy_cursor.h"
+#include "app/device_wait.h"
 #include "app/hotplug_watcher.h"
 #include "app/profile_buttons.h"
 #include "app/settings_pages.h"
@@ -38,6 +38,10 @@ namespace {
 
 const QString kFactoryResetQuestion =
     "Restore the factory settings? Every setting on the mouse is replaced.";
+// Said before a command that may take long, painted before its waits begin.
+const QString kWaitingForMouse = "Waiting for the mouse…";
+const QString kWritingSettings = "Writing the settings to the mouse…";
+const QString kRestoringFactorySettings = "Restoring the factory settings…";
 const QString kCloseQuestion =
     "Your changes have not been applied to the mouse. Apply them before closing?";
 constexpr unsigned kArrivalSettleMs = 900;
@@ -151,10 +155,13 @@ void CUpdaterDlg::Initialise() {
     SetDeviceEventHandler([this](uint8_t code, uint8_t value) {
         // Records and widgets belong to the UI thread: hand the event over to
         // this window (the destructor stops the listener before it goes).
+        const uint64_t readNumber = DeviceEventsRead();
         QMetaObject::invokeMethod(
-            this, [this, code, value] { OnDeviceEvent(code, value); }, Qt::QueuedConnection);
+            this, [this, code, value, readNumber] { OnDeviceEvent(code, value, readNumber); },
+            Qt::QueuedConnection);
     });
-    BusyCursor busy;
+    ShowWaiting(kWaitingForMouse);
+    DeviceWait wait;
     session_.deviceConnected = FindDevice(kProductId);
     ConnectFoundMouse(1);
     PlaceSafeFocus(tabs_);
@@ -247,6 +254,12 @@ void CUpdaterDlg::SetStatus(DeviceStatus status) {
                       status == DeviceStatus::AccessDenied);
 }
 
+void CUpdaterDlg::ShowWaiting(const QString& text) {
+    statusLine_->Show(text, false);
+    // The UI thread is about to wait: the text must be on screen before.
+    statusLine_->repaint();
+}
+
 void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
     firmwareVersionField_->setText(
         QString::fromStdString(FirmwareVersionText(block[1] + 256u * block[2])));
@@ -257,11 +270,14 @@ bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notCon
         return false;
     }
     writeInProgress = true;
-    BusyCursor busy;
+    ShowWaiting(kWritingSettings);
+    DeviceWait wait;
     bool written = false;
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
     } else if (WriteSettingsWithRetries(record)) {
+        SetStatus(status_);  // the caller says what the write changed
+        readAtLastWrite_ = DeviceEventsRead();
         session_.CopyToDeviceSettings(record);
         for (SettingsPage* page : pages_) {
             page->OnSettingsWritten();
@@ -308,7 +324,8 @@ void CUpdaterDlg::OnFactoryReset() {
                     Answer::No) != Answer::Yes) {
         return;
     }
-    BusyCursor busy;
+    ShowWaiting(kRestoringFactorySettings);
+    DeviceWait wait;
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
         return;
@@ -325,6 +342,7 @@ void CUpdaterDlg::OnFactoryReset() {
         return;
     }
     session_.LoadFromImage(lastReadImage);
+    readAtLastWrite_ = DeviceEventsRead();
     LoadAllPages();
     SetStatus(confirmed ? DeviceStatus::Connected : DeviceStatus::ResetNotConfirmed);
     RefreshApplyState();
@@ -386,7 +404,8 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
 }
 
 void CUpdaterDlg::ReconnectAfterArrival() {
-    BusyCursor busy;
+    ShowWaiting(kWaitingForMouse);
+    DeviceWait wait;
     SleepMs(kArrivalSettleMs);
     session_.deviceConnected = FindDevice(kProductId);
     // When no configuration interface was there yet, its own arrival is still
@@ -397,9 +416,11 @@ void CUpdaterDlg::ReconnectAfterArrival() {
     PlaceSafeFocus(tabs_);
 }
 
-void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value) {
-    // A report read just before the mouse went away is no longer news.
-    if (!session_.deviceConnected) {
+void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value, uint64_t readNumber) {
+    // A report read just before the mouse went away is no longer news; one
+    // read before the mouse confirmed a write of the tool's tells of a state
+    // that write replaced.
+    if (!session_.deviceConnected || readNumber <= readAtLastWrite_) {
         return;
     }
     // The mouse's own buttons are the user's newest choice: both records take

@@ -62,16 +62,19 @@ public:
     // The pages show pendingSettings anew (after an import, say).
     void ShowPendingSettings();
     void SetConnectedState(bool connected);
-    // The one way the status line changes.
+    // The one way the status line says what the tool knows about the mouse.
     void SetStatus(DeviceStatus status);
+    // What a device command about to run waits for, until it sets the status.
+    void ShowWaiting(const QString& text);
     void ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block);
 
     void OnApply();
     void OnFactoryReset();
     enum class DeviceChange { Arrival, Removal };
     void OnDeviceChange(DeviceChange change, const std::string& devicePath);
-    // A recognised report of the event interface, on the UI thread.
-    void OnDeviceEvent(uint8_t code, uint8_t value);
+    // A recognised report of the event interface, on the UI thread;
+    // `readNumber` is its DeviceEventsRead() number.
+    void OnDeviceEvent(uint8_t code, uint8_t value, uint64_t readNumber = UINT64_MAX);
 
 protected:
     // Unapplied edits are not lost without a question.
@@ -110,5 +113,8 @@ private:
     // ones delivered together share this timer, and once a plug-in was tried
     // the later ones wait for the mouse's removal before trying again.
     QTimer* arrivalTimer_ = nullptr;
+    // DeviceEventsRead() when the mouse last confirmed a write: reports read
+    // until then are older than what the mouse holds now.
+    uint64_t readAtLastWrite_ = 0;
     bool plugInTried_ = false;
 };

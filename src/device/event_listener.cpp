@@ -53,6 +53,7 @@ struct Listener {
 std::mutex handlerMutex;
 DeviceEventHandler eventHandler;
 Listener listener;
+std::atomic<uint64_t> reportsRead{0};
 
 void DeliverEvent(uint8_t code, uint8_t value) {
     DeviceEventHandler handler;
@@ -76,6 +77,7 @@ void ListenLoop(HidConnection* connection) {
         if (length == 0) {
             continue;  // interrupted: the loop sees the stop request
         }
+        reportsRead.fetch_add(1);
         if (length >= 3 && report[0] == kEventReportId && IsRecognisedEvent(report[1])) {
             DeliverEvent(report[1], report[2]);
         }
@@ -126,4 +128,8 @@ void StopDeviceEventListener() {
 
 bool DeviceEventListenerRunning() {
     return listener.running.load();
+}
+
+uint64_t DeviceEventsRead() {
+    return reportsRead.load();
 }

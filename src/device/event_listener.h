@@ -25,3 +25,8 @@ int StartDeviceEventListener();
 // when none runs.
 void StopDeviceEventListener();
 bool DeviceEventListenerRunning();
+
+// How many reports the listener has read since the program started. Called by
+// the handler, it is the number of the report being handed over; called on
+// the UI thread, it tells apart reports read before and after a moment.
+uint64_t DeviceEventsRead();
