@@ -14,13 +14,13 @@ const char kDescription[] =
     "Without a command it opens the configuration window; with one it runs\n"
     "in the terminal (no display needed) and exits 0 when done, 1 when the\n"
     "mouse is absent, cannot be opened or did not confirm, 2 on bad usage or\n"
-    "a bad profile.\n";
+    "a bad profile; 1 also when the output cannot be written.\n";
 
 const char kFooter[] =
     "\nExamples:\n"
     "  kestrine-config show\n"
     "  kestrine-config export ~/mouse.toml\n"
-    "  kestrine-config import ~/mouse.toml\n"
+    "  kestrine-config check ~/mouse.toml && kestrine-config import ~/mouse.toml\n"
     "  kestrine-config set polling_rate_hz=1000 cpi_level.2.x=1600 forward=key:F13\n"
     "  kestrine-config --simulate=/tmp/mouse.bin show --json\n"
     "Run kestrine-config COMMAND --help for a command's own help.\n";
@@ -145,6 +145,11 @@ std::string CommandFooter(Command command) {
         case Command::Reset:
             return "\nThe mouse restores its factory settings and confirms it.\n" + simulate +
                    "Example:\n  kestrine-config reset\n";
+        case Command::Check:
+            return "\nThe profile is checked as import checks it, without the mouse: what it\n"
+                   "leaves out is taken from the factory settings. Exits 0 when it is good,\n"
+                   "2 with each problem as FILE:LINE: when it is not.\n\n"
+                   "Example:\n  kestrine-config check ~/mouse.toml\n";
         case Command::None:
             break;
     }
@@ -153,7 +158,7 @@ std::string CommandFooter(Command command) {
 
 // Each of our options counts once, in either spelling.
 std::optional<std::string> RepeatedOption(const std::vector<std::string>& arguments) {
-    for (const std::string_view option : {"--simulate", "--json"}) {
+    for (const std::string_view option : {"--simulate", "--json", "--wait"}) {
         const auto count = std::ranges::count_if(arguments, [option](const std::string& a) {
             return a == option || (a.starts_with(option) && a[option.size()] == '=');
         });
@@ -186,6 +191,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
                        "is kept in FILE (created with factory settings when missing)")
             ->expected(0, 1)
             ->type_name("[=FILE]");
+    app.add_option("--wait", line.waitSeconds,
+                   "when another kestrine-config command is using the mouse, wait up to SECONDS "
+                   "for it to end (default 3; 0 = give up at once)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0u, 3600u));
 
     struct Entry {
         Command command;
@@ -194,7 +204,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<Entry> commands;
     auto add = [&](Command command, const char* name, const char* what) {
         CLI::App* sub = app.add_subcommand(name, what);
-        sub->fallthrough();  // --simulate may follow the command
+        sub->fallthrough();  // --simulate and --wait may follow the command
         sub->footer(CommandFooter(command));
         commands.push_back({command, sub});
         return sub;
@@ -214,6 +224,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         ->add_option("NAME=VALUE", line.assignments, "the settings to change")
         ->required();
     add(Command::Reset, "reset", "restore the mouse's factory settings");
+    add(Command::Check, "check", "check a profile file without the mouse")
+        ->add_option("FILE", line.file, "the profile file to check; - for stdin")
+        ->required();
 
     std::vector<std::string> reversed(ours.rbegin(), ours.rend());
     try {

@@ -8,7 +8,7 @@
 // a window; without one it starts the window, with the toolkit's own options
 // (-platform, -style, ...) passed on to it.
 
-enum class Command { None, Info, Show, Export, Import, Set, Reset };
+enum class Command { None, Info, Show, Export, Import, Set, Reset, Check };
 
 struct CommandLine {
     bool simulate = false;
@@ -17,6 +17,7 @@ struct CommandLine {
     bool json = false;                     // show --json
     std::string file;                      // export, import ("-": stdout, stdin)
     std::vector<std::string> assignments;  // set NAME=VALUE...
+    unsigned waitSeconds = 3;              // for a lock another command holds
     std::vector<std::string> toolkitArguments;
 };
 

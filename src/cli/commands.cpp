@@ -1,53 +1,66 @@
 #include "cli/commands.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
 
-#include "platform/instance_lock.h"
 #include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
 #include "device/simulated_session.h"
+#include "device/sleep.h"
 #include "device/write_retries.h"
+#include "platform/instance_lock.h"
 #include "profile/profile.h"
 #include "settings/firmware_version.h"
 
 namespace {
+
+constexpr unsigned kLockPollMs = 100;
 
 class Runner {
 public:
     Runner(const CommandLine& line, CommandStreams& streams) : line_(line), io_(streams) {}
 
     int Run() {
-        // A profile is read and checked before the mouse is touched.
+        // Input is read and checked before the mouse is looked for: a bad
+        // profile or setting is reported the same with or without one.
         std::optional<ParsedProfile> profile;
-        if (line_.command == Command::Import) {
+        if (line_.command == Command::Import || line_.command == Command::Check) {
             std::string text;
             if (!ReadProfileSource(line_.file, io_.in, text, error_)) {
                 return Fail(kExitUsage, error_);
             }
             profile = ParseProfileText(text);
-            if (!profile->problems.empty()) {
-                return Problems(SourceName(), profile->problems);
+            SettingsRecord trial{};
+            LoadDefaultSettings(trial);
+            auto problems = profile->problems;
+            if (problems.empty()) {
+                problems = ApplyProfile(*profile, trial);
+            }
+            if (!problems.empty()) {
+                return Problems(SourceName(), problems);
+            }
+            if (line_.command == Command::Check) {
+                io_.out << SourceName() << ": a good profile\n";
+                return OutputWritten();
             }
         }
-        InstanceLock lock;
-        switch (lock.Acquire(io_.lockFolder)) {
-            case InstanceLock::Result::Acquired:
-                break;
-            case InstanceLock::Result::HeldElsewhere:
-                return Fail(kExitMouse,
-                            "the configuration window is open and holds the mouse; close it "
-                            "and run the command again");
-            case InstanceLock::Result::Unavailable:
-                return Fail(kExitMouse,
-                            "no instance lock can be had, so the configuration window may be "
-                            "using the mouse; nothing was done: " +
-                                lock.Problem());
+        if (line_.command == Command::Set) {
+            SettingsRecord trial{};
+            LoadDefaultSettings(trial);
+            if (auto problems = ApplyAssignments(line_.assignments, trial); !problems.empty()) {
+                return Problems("kestrine-config set", problems);
+            }
+        }
+        InstanceLock lock(InstanceLock::Holder::Command);
+        if (const int status = TakeLock(lock); status != kExitDone) {
+            return status;
         }
         bool simulationSaved = true;
         std::unique_ptr<SimulatedSession> simulation;
@@ -71,6 +84,9 @@ public:
             status = Dispatch(profile);
         }
         ReleaseDevice();
+        if (status == kExitDone) {
+            status = OutputWritten();
+        }
         if (status == kExitDone && !simulationSaved) {
             return Fail(kExitMouse,
                         "the simulated mouse took the settings, but its memory file was not saved");
@@ -79,6 +95,64 @@ public:
     }
 
 private:
+    // Another command is usually done in a moment, so it is waited for; the
+    // window is not.
+    int TakeLock(InstanceLock& lock) {
+        const unsigned limitMs = line_.waitSeconds * 1000;
+        unsigned waitedMs = 0;
+        for (;;) {
+            switch (lock.Acquire(io_.lockFolder)) {
+                case InstanceLock::Result::Acquired:
+                    return kExitDone;
+                case InstanceLock::Result::Unavailable:
+                    return Fail(kExitMouse,
+                                "no instance lock can be had, so the configuration window may be "
+                                "using the mouse; nothing was done: " +
+                                    lock.Problem());
+                case InstanceLock::Result::HeldElsewhere:
+                    break;
+            }
+            const InstanceLock::HolderInfo holder = lock.HeldBy();
+            if (holder.holder == InstanceLock::Holder::Window || waitedMs >= limitMs) {
+                return Fail(kExitMouse, HeldText(holder));
+            }
+            SleepMs(kLockPollMs);
+            waitedMs += kLockPollMs;
+        }
+    }
+
+    std::string HeldText(const InstanceLock::HolderInfo& holder) const {
+        const std::string pid = holder.pid > 0 ? " (pid " + std::to_string(holder.pid) + ")" : "";
+        switch (holder.holder) {
+            case InstanceLock::Holder::Window:
+                return "the configuration window is open" + pid +
+                       " and holds the mouse; close it and run the command again";
+            case InstanceLock::Holder::Command:
+                return "another kestrine-config command" + pid + " is still using the mouse" +
+                       (line_.waitSeconds > 0 ? " after " + std::to_string(line_.waitSeconds) +
+                                                    " s of waiting (--wait SECONDS waits longer)"
+                                              : "") +
+                       "; nothing was done";
+            case InstanceLock::Holder::Unknown:
+                break;
+        }
+        return "the configuration window or another kestrine-config command holds the mouse; "
+               "nothing was done";
+    }
+
+    // Output that never arrived (a full disk, a closed pipe) is a failure.
+    int OutputWritten() {
+        errno = 0;
+        io_.out.flush();
+        if (!io_.out) {
+            const int error = errno;
+            return Fail(kExitMouse,
+                        "the output could not be written" +
+                            (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+        }
+        return kExitDone;
+    }
+
     int Dispatch(const std::optional<ParsedProfile>& profile) {
         switch (line_.command) {
             case Command::Info:
@@ -93,6 +167,7 @@ private:
                 return Set();
             case Command::Reset:
                 return Reset();
+            case Command::Check:
             case Command::None:
                 break;
         }
@@ -150,7 +225,8 @@ private:
         std::vector<std::string> leftOut;
         const std::string text = FormatProfile(record, &leftOut);
         if (!WriteProfileDestination(line_.file, io_.out, text, error_)) {
-            return Fail(kExitUsage, error_);
+            // A file that cannot take the profile is bad usage; stdout failing is not.
+            return Fail(line_.file == "-" ? kExitMouse : kExitUsage, error_);
         }
         Notes(leftOut);
         return kExitDone;
@@ -208,7 +284,9 @@ private:
         for (const ProfileProblem& problem : problems) {
             io_.err << DescribeProblem(source, problem) << "\n";
         }
-        io_.err << "kestrine-config: nothing was written to the mouse\n";
+        if (line_.command != Command::Check) {
+            io_.err << "kestrine-config: nothing was written to the mouse\n";
+        }
         return kExitUsage;
     }
 
