@@ -181,7 +181,8 @@ private:
         const FindResult result = LastFindResult();
         std::string text = FindResultText(result);
         if (result == FindResult::AccessDenied) {
-            text += "\nTo allow it:\n" + UdevRuleInstallCommands();
+            // The same words as the window's status line.
+            text += "\n" + UdevRuleInstallHint() + "\n" + UdevRuleInstallCommands();
         }
         return Fail(kExitMouse, text);
     }
