@@ -12,10 +12,12 @@
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
+#include "device/simulated_mouse.h"
 #include "device/simulated_session.h"
 #include "device/sleep.h"
 #include "device/write_retries.h"
 #include "platform/instance_lock.h"
+#include "profile/action_names.h"
 #include "profile/profile.h"
 #include "settings/firmware_version.h"
 
@@ -51,6 +53,19 @@ public:
                 return OutputWritten();
             }
         }
+        if (line_.command == Command::Keys) {
+            for (const std::string& name : BindableKeyNames()) {
+                io_.out << name << "\n";
+            }
+            return OutputWritten();
+        }
+        if (line_.command == Command::Get) {
+            SettingsRecord defaults{};
+            LoadDefaultSettings(defaults);
+            if (!ProfileValueText(defaults, line_.name, error_)) {
+                return Fail(kExitUsage, error_);
+            }
+        }
         if (line_.command == Command::Set) {
             SettingsRecord trial{};
             LoadDefaultSettings(trial);
@@ -72,6 +87,9 @@ public:
             if (!simulation->Notice().empty()) {
                 io_.err << "kestrine-config: " << simulation->Notice() << "\n";
             }
+            for (unsigned extra = 1; extra < line_.simulatedMice; ++extra) {
+                simulation->Mouse().AddMouse();
+            }
             // The session says why on stderr; the command's status says it too.
             simulation->SetSaveObserver([&simulationSaved](const std::string& error) {
                 if (!error.empty()) {
@@ -79,11 +97,12 @@ public:
                 }
             });
         }
-        int status = OpenMouse();
-        if (status == kExitDone) {
+        int status = line_.command == Command::List ? List() : OpenMouse();
+        if (status == kExitDone && line_.command != Command::List) {
             status = Dispatch(profile);
         }
         ReleaseDevice();
+        ChooseDevice({});
         if (status == kExitDone) {
             status = OutputWritten();
         }
@@ -167,7 +186,11 @@ private:
                 return Set();
             case Command::Reset:
                 return Reset();
+            case Command::Get:
+                return Get();
             case Command::Check:
+            case Command::Keys:
+            case Command::List:
             case Command::None:
                 break;
         }
@@ -175,6 +198,20 @@ private:
     }
 
     int OpenMouse() {
+        const std::vector<HidInterfaceInfo> mice = ListMice(kProductId);
+        if (!line_.device.empty()) {
+            const std::optional<std::string> path = ChosenPath(mice);
+            if (!path) {
+                return Fail(kExitMouse, "no connected mouse is " + line_.device + " (" +
+                                            std::to_string(mice.size()) +
+                                            " connected; kestrine-config list shows them)");
+            }
+            ChooseDevice(*path);
+        } else if (mice.size() > 1) {
+            io_.err << "kestrine-config: note: " << mice.size()
+                    << " mice are connected; this command uses the first, " << mice.front().path
+                    << " (choose one with --device, see kestrine-config list)\n";
+        }
         if (FindDevice(kProductId)) {
             return kExitDone;
         }
@@ -185,6 +222,50 @@ private:
             text += "\n" + UdevRuleInstallHint() + "\n" + UdevRuleInstallCommands();
         }
         return Fail(kExitMouse, text);
+    }
+
+    // --device N counts from 1 in list's order; anything else is a path.
+    std::optional<std::string> ChosenPath(const std::vector<HidInterfaceInfo>& mice) const {
+        const std::string& wanted = line_.device;
+        if (!wanted.empty() && wanted.size() < 4 &&
+            wanted.find_first_not_of("0123456789") == std::string::npos) {
+            const size_t number = std::stoul(wanted);
+            if (number >= 1 && number <= mice.size()) {
+                return mice[number - 1].path;
+            }
+            return std::nullopt;
+        }
+        for (const HidInterfaceInfo& mouse : mice) {
+            if (mouse.path == wanted) {
+                return mouse.path;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // One line per mouse; each is opened in turn for its firmware version.
+    int List() {
+        const std::vector<HidInterfaceInfo> mice = ListMice(kProductId);
+        if (mice.empty()) {
+            return Fail(kExitMouse, FindResultText(FindResult::NoMouse));
+        }
+        for (size_t i = 0; i < mice.size(); ++i) {
+            std::string firmware;
+            ChooseDevice(mice[i].path);
+            std::array<uint8_t, kFirmwareBlockSize> block{};
+            if (!FindDevice(kProductId)) {
+                firmware = FindResultText(LastFindResult());
+            } else if (ReadFirmwareInfo(block) != 1) {
+                firmware = "the mouse did not answer the firmware query";
+            } else {
+                firmware = "firmware " + FirmwareVersionText(block[1] + 256u * block[2]);
+            }
+            ReleaseDevice();
+            io_.out << i + 1 << "  " << mice[i].path << "  serial "
+                    << (mice[i].serial.empty() ? "(none)" : mice[i].serial) << "  " << firmware
+                    << "\n";
+        }
+        return kExitDone;
     }
 
     int Info() {
@@ -215,6 +296,19 @@ private:
         io_.out << (line_.json ? FormatProfileJson(record, &leftOut)
                                : FormatProfile(record, &leftOut));
         Notes(leftOut);
+        return kExitDone;
+    }
+
+    int Get() {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        const std::optional<std::string> value = ProfileValueText(record, line_.name, error_);
+        if (!value) {
+            return Fail(kExitMouse, error_);
+        }
+        io_.out << *value << "\n";
         return kExitDone;
     }
 

@@ -519,4 +519,88 @@ TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
     EXPECT_TRUE(mouse.SentReports().empty());
 }
 
+// Two mice: list shows both, --device picks one for any command, and
+// without it the first is used with a note that there are two.
+TEST_F(CommandsTest, TwoMiceAreListedAndChosenWithDevice) {
+    const size_t second = mouse.AddMouse();
+    const std::string firstPath = mouse.InterfacePaths(0)[1];
+    const std::string secondPath = mouse.InterfacePaths(second)[1];
+
+    ASSERT_EQ(Run({"list"}), kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "1  " + firstPath + "  serial SIMULATED-1  firmware V1.07\n" + "2  " +
+                             secondPath + "  serial SIMULATED-2  firmware V1.07\n");
+
+    ASSERT_EQ(Run({"--device", "2", "set", "polling_rate_hz=500"}), kExitDone) << err.str();
+    EXPECT_EQ(mouse.Firmware(second).Memory()[5], 16);
+    EXPECT_EQ(mouse.Firmware(0).Memory(), FactoryImage());
+    EXPECT_EQ(err.str(), "");
+
+    ASSERT_EQ(Run({"info", "--device=" + secondPath}), kExitDone) << err.str();
+    EXPECT_NE(out.str().find("Device path: " + secondPath), std::string::npos) << out.str();
+
+    ASSERT_EQ(Run({"set", "polling_rate_hz=250"}), kExitDone) << err.str();
+    EXPECT_EQ(mouse.Firmware(0).Memory()[5], 32);
+    EXPECT_EQ(mouse.Firmware(second).Memory()[5], 16);
+    EXPECT_EQ(err.str(),
+              "kestrine-config: note: 2 mice are connected; this command uses the "
+              "first, " +
+                  firstPath + " (choose one with --device, see kestrine-config list)\n");
+
+    for (const char* absent : {"3", "0", "/dev/hidraw99"}) {
+        mouse.ClearSentReports();
+        EXPECT_EQ(Run({"--device", absent, "reset"}), kExitMouse) << absent;
+        EXPECT_NE(err.str().find(std::string("no connected mouse is ") + absent), std::string::npos)
+            << err.str();
+        EXPECT_TRUE(mouse.SentReports().empty());
+    }
+}
+
+TEST_F(CommandsTest, GetPrintsOneValueAsAScriptWantsIt) {
+    ASSERT_EQ(Run({"set", "polling_rate_hz=1000", "forward=key:Alt+F4", "sensor_angle=-12",
+                   "smoothing=Ripple Control On", "cpi_level.2.x=1600"}),
+              kExitDone)
+        << err.str();
+    const std::pair<const char*, const char*> cases[] = {
+        {"polling_rate_hz", "1000\n"}, {"forward", "key:Alt+F4\n"},
+        {"sensor_angle", "-12\n"},     {"smoothing", "Ripple Control On\n"},
+        {"cpi_level.2.x", "1600\n"},   {"angle_snapping", "false\n"},
+        {"lift_off_mm", "1.0\n"},
+    };
+    for (const auto& [name, value] : cases) {
+        EXPECT_EQ(Run({"get", name}), kExitDone) << name << ": " << err.str();
+        EXPECT_EQ(out.str(), value) << name;
+    }
+    mouse.Unplug();
+    EXPECT_EQ(Run({"get", "no_such_setting"}), kExitUsage);
+    EXPECT_NE(err.str().find("unknown setting \"no_such_setting\""), std::string::npos)
+        << err.str();
+}
+
+// keys lists the names a profile takes, each of them the key it names.
+TEST_F(CommandsTest, KeysListsEveryBindableKeyByItsProfileName) {
+    mouse.Unplug();  // needs no mouse
+    ASSERT_EQ(Run({"keys"}), kExitDone) << err.str();
+    std::vector<std::string> names;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        names.push_back(line);
+    }
+    for (const char* expected : {"A", "F13", "F24", "Page Up", "Num 1", "Enter"}) {
+        EXPECT_NE(std::ranges::find(names, expected), names.end()) << expected;
+    }
+    for (const std::string& name : names) {
+        SettingsRecord record{};
+        LoadDefaultSettings(record);
+        const auto problems = ApplyAssignments({"forward=key:" + name}, record);
+        ASSERT_TRUE(problems.empty()) << name << ": " << problems.front().message;
+        // What a profile then says reads back as the same key.
+        std::string error;
+        const auto shown = ProfileValueText(record, "forward", error);
+        ASSERT_TRUE(shown) << name << ": " << error;
+        SettingsRecord again = record;
+        ASSERT_TRUE(ApplyAssignments({"forward=" + *shown}, again).empty()) << *shown;
+        EXPECT_FALSE(SettingsDiffer(record, again)) << name << " came back as " << *shown;
+    }
+}
+
 }  // namespace
