@@ -6,7 +6,10 @@
 // terminal), so the window starts as it always did.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -25,6 +28,31 @@ std::string OwnFolder() {
     }
     path.resize(static_cast<size_t>(length));
     return path.substr(0, path.rfind('/'));
+}
+
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// The toolkit would abort without a display; say what is missing instead.
+// A platform chosen by hand (offscreen, vnc, ...) may need none.
+bool HasDisplay(const CommandLine& line) {
+    const auto& toolkit = line.toolkitArguments;
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM") ||
+           std::find(toolkit.begin(), toolkit.end(), "-platform") != toolkit.end();
+}
+
+// Output that never arrived (stdout on a full disk) is a failure, with the
+// reason. The command has said so itself when it saw it; this is the last flush.
+int OutputStatus(int status) {
+    errno = 0;
+    if (status != kExitDone || (std::fflush(stdout) == 0 && !std::ferror(stdout))) {
+        return status;
+    }
+    std::cerr << "kestrine-config: the output could not be written"
+              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << "\n";
+    return kExitMouse;
 }
 
 // The same process becomes the window program: its id, lock and arguments stay.
@@ -51,8 +79,20 @@ int main(int argc, char** argv) {
         return parsed.exitCode;
     }
     if (parsed.commandLine->command == Command::None) {
+        if (!HasDisplay(*parsed.commandLine)) {
+            std::cerr << "kestrine-config: no display for the window: neither DISPLAY nor "
+                         "WAYLAND_DISPLAY is set (commands work without one, see "
+                         "kestrine-config --help)\n";
+            return kExitMouse;
+        }
         return StartWindow(argv);
     }
+    // Into a file or a pipe the output goes in one piece at the end, so a
+    // failed write is seen where its reason is known.
+    if (::isatty(STDOUT_FILENO) == 0) {
+        static char buffer[1 << 20];
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    }
     CommandStreams streams{std::cin, std::cout, std::cerr, {}};
-    return RunCommand(*parsed.commandLine, streams);
+    return OutputStatus(RunCommand(*parsed.commandLine, streams));
 }

@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/completion_scripts.h"
 #include "profile/profile.h"
 
 #include <CLI/CLI.hpp>
@@ -14,13 +15,13 @@ const char kDescription[] =
     "Without a command it opens the configuration window; with one it runs\n"
     "in the terminal (no display needed) and exits 0 when done, 1 when the\n"
     "mouse is absent, cannot be opened or did not confirm, 2 on bad usage or\n"
-    "a bad profile.\n";
+    "a bad profile; 1 also when the output cannot be written.\n";
 
 const char kFooter[] =
     "\nExamples:\n"
     "  kestrine-config show\n"
     "  kestrine-config export ~/mouse.toml\n"
-    "  kestrine-config import ~/mouse.toml\n"
+    "  kestrine-config check ~/mouse.toml && kestrine-config import ~/mouse.toml\n"
     "  kestrine-config set polling_rate_hz=1000 cpi_level.2.x=1600 forward=key:F13\n"
     "  kestrine-config --simulate=/tmp/mouse.bin show --json\n"
     "Run kestrine-config COMMAND --help for a command's own help.\n";
@@ -139,6 +140,9 @@ std::string CommandFooter(Command command) {
         case Command::Set:
             return SettingNames() +
                    "\nVALUE is written as in a profile; quotes around text may be left out.\n"
+                   "A VALUE with spaces needs the shell's quotes around the whole NAME=VALUE,\n"
+                   "as in 'smoothing=Ripple Control On'; unquoted, the shell splits it into\n"
+                   "several words. kestrine-config keys lists the key names.\n"
                    "All settings are checked first and written in one write.\n" +
                    simulate +
                    "Examples:\n  kestrine-config set polling_rate_hz=1000\n"
@@ -149,15 +153,116 @@ std::string CommandFooter(Command command) {
         case Command::Reset:
             return "\nThe mouse restores its factory settings and confirms it.\n" + simulate +
                    "Example:\n  kestrine-config reset\n";
+        case Command::Get:
+            return "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
+                   "level's value). The value is printed alone, as a script wants it: digits,\n"
+                   "true or false, or text without quotes.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config get polling_rate_hz\n"
+                   "  kestrine-config get cpi_level.2.x\n";
+        case Command::Keys:
+            return "\nEach name is taken by a button action as key:NAME, with any of the\n"
+                   "modifiers Ctrl, Shift, Alt and Win before it: key:Ctrl+Shift+F13.\n\n"
+                   "Example:\n  kestrine-config keys | grep -i page\n";
+        case Command::List:
+            return "\nEvery command takes --device PATH|N to choose one of them; without it, it\n"
+                   "uses the first, and says so when there are more.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config list\n"
+                   "  kestrine-config --device 2 show\n"
+                   "  kestrine-config --simulate --simulated-mice 2 list\n";
+        case Command::Check:
+            return "\nThe profile is checked as import checks it, without the mouse: what it\n"
+                   "leaves out is taken from the factory settings. Exits 0 when it is good,\n"
+                   "2 with each problem as FILE:LINE: when it is not.\n\n"
+                   "Example:\n  kestrine-config check ~/mouse.toml\n";
         case Command::None:
             break;
     }
     return {};
 }
 
+// The names set and get take, every level's spelled out.
+std::vector<std::string> CompletedSettings() {
+    std::vector<std::string> names;
+    for (const ProfileKeyHelp& key : ProfileKeys()) {
+        if (key.key != "format") {
+            names.push_back(key.key);
+        }
+    }
+    return names;
+}
+
+// "bash|zsh|fish": a value among a few words, which completion offers.
+std::vector<std::string> FixedValues(const std::string& typeName) {
+    std::vector<std::string> values;
+    std::string word;
+    // CLI11 appends its checks' descriptions after a ':'.
+    for (const char c : typeName.substr(0, typeName.find(':')) + "|") {
+        if (c == '|') {
+            values.push_back(word);
+            word.clear();
+        } else if (c >= 'a' && c <= 'z') {
+            word += c;
+        } else {
+            return {};
+        }
+    }
+    return values.size() > 1 ? values : std::vector<std::string>{};
+}
+
+std::vector<CompletionOption> CompletionOptionsOf(const CLI::App& app) {
+    std::vector<CompletionOption> options;
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_positional()) {
+            continue;
+        }
+        CompletionOption entry;
+        entry.description = option->get_description();
+        entry.takesValue = option->get_expected_max() != 0;
+        entry.valueIsFile = option->get_type_name().find("FILE") != std::string::npos;
+        entry.values = FixedValues(option->get_type_name());
+        for (const std::string& name : option->get_lnames()) {
+            entry.name = "--" + name;
+            options.push_back(entry);
+        }
+        for (const std::string& name : option->get_snames()) {
+            entry.name = "-" + name;
+            options.push_back(entry);
+        }
+    }
+    return options;
+}
+
+// The table completion is written from: the commands and options as parsed.
+CompletionTable CompletionTableOf(const CLI::App& app) {
+    CompletionTable table;
+    table.options = CompletionOptionsOf(app);
+    table.settings = CompletedSettings();
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        CompletionCommand command;
+        command.name = sub->get_name();
+        command.description = sub->get_description();
+        command.options = CompletionOptionsOf(*sub);
+        for (const CLI::Option* positional : sub->get_options()) {
+            if (!positional->get_positional()) {
+                continue;
+            }
+            const std::string& name = positional->get_name();
+            command.argument = name == "FILE"         ? CompletionArgument::File
+                               : name == "NAME=VALUE" ? CompletionArgument::Assignment
+                               : name == "NAME"       ? CompletionArgument::Setting
+                                                      : CompletionArgument::None;
+        }
+        table.commands.push_back(std::move(command));
+    }
+    return table;
+}
+
 // Each of our options counts once, in either spelling.
 std::optional<std::string> RepeatedOption(const std::vector<std::string>& arguments) {
-    for (const std::string_view option : {"--simulate", "--json"}) {
+    for (const std::string_view option :
+         {"--simulate", "--json", "--wait", "--device", "--simulated-mice", "--completion"}) {
         const auto count = std::ranges::count_if(arguments, [option](const std::string& a) {
             return a == option || (a.starts_with(option) && a[option.size()] == '=');
         });
@@ -190,6 +295,28 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
                        "is kept in FILE (created with factory settings when missing)")
             ->expected(0, 1)
             ->type_name("[=FILE]");
+    app.add_option("--wait", line.waitSeconds,
+                   "when another kestrine-config command is using the mouse, wait up to SECONDS "
+                   "for it to end (default 3; 0 = give up at once)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0u, 3600u));
+    app.add_option("--device", line.device,
+                   "the mouse to use when more than one is connected: its device path or its "
+                   "number N as kestrine-config list shows them (default: the first)")
+        ->type_name("PATH|N");
+    std::string completionShell;
+    CLI::Option* completion =
+        app.add_option("--completion", completionShell,
+                       "print the completion script for the shell and exit (the package "
+                       "installs them)")
+            ->type_name("bash|zsh|fish")
+            ->check(CLI::IsMember({"bash", "zsh", "fish"}));
+    CLI::Option* mice =
+        app.add_option("--simulated-mice", line.simulatedMice,
+                       "with --simulate, how many simulated mice are connected (1 to 4; the "
+                       "further ones keep their memory for this run only)")
+            ->type_name("N")
+            ->check(CLI::Range(1u, 4u));
 
     struct Entry {
         Command command;
@@ -198,7 +325,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<Entry> commands;
     auto add = [&](Command command, const char* name, const char* what) {
         CLI::App* sub = app.add_subcommand(name, what);
-        sub->fallthrough();  // --simulate may follow the command
+        sub->fallthrough();  // the global options may follow the command
         sub->footer(CommandFooter(command));
         commands.push_back({command, sub});
         return sub;
@@ -218,6 +345,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         ->add_option("NAME=VALUE", line.assignments, "the settings to change")
         ->required();
     add(Command::Reset, "reset", "restore the mouse's factory settings");
+    add(Command::Get, "get", "print the value of one setting the mouse holds")
+        ->add_option("NAME", line.name, "the setting's name, as in a profile")
+        ->required();
+    add(Command::Keys, "keys", "list every key name a button can be bound to (no mouse needed)");
+    add(Command::List, "list",
+        "list the connected mice: number, device path, serial number and firmware version");
+    add(Command::Check, "check", "check a profile file without the mouse")
+        ->add_option("FILE", line.file, "the profile file to check; - for stdin")
+        ->required();
 
     std::vector<std::string> reversed(ours.rbegin(), ours.rend());
     try {
@@ -241,6 +377,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         return Usage(error.what());
     }
 
+    if (completion->count() > 0) {
+        ParseResult result;
+        result.output = CompletionScript(completionShell, CompletionTableOf(app));
+        return result;
+    }
     if (simulate->count() == 1) {
         line.simulate = true;
         // Only --simulate=FILE names a file: a word after a bare --simulate is
@@ -258,6 +399,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         if (entry.app->parsed()) {
             line.command = entry.command;
         }
+    }
+    if (mice->count() > 0 && !line.simulate) {
+        return Usage("--simulated-mice needs --simulate");
     }
     if (line.command != Command::None && !line.toolkitArguments.empty()) {
         return Usage(line.toolkitArguments.front() +

@@ -8,7 +8,7 @@
 // a window; without one it starts the window, with the toolkit's own options
 // (-platform, -style, ...) passed on to it.
 
-enum class Command { None, Info, Show, Export, Import, Set, Reset };
+enum class Command { None, Info, Show, Export, Import, Set, Reset, Check, List, Get, Keys };
 
 struct CommandLine {
     bool simulate = false;
@@ -17,6 +17,10 @@ struct CommandLine {
     bool json = false;                     // show --json
     std::string file;                      // export, import ("-": stdout, stdin)
     std::vector<std::string> assignments;  // set NAME=VALUE...
+    std::string name;                      // get NAME
+    unsigned waitSeconds = 3;              // for a lock another command holds
+    std::string device;                    // --device PATH or N (from 1); empty = the first
+    unsigned simulatedMice = 1;            // with --simulate
     std::vector<std::string> toolkitArguments;
 };
 

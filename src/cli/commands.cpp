@@ -1,53 +1,81 @@
 #include "cli/commands.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
 
-#include "platform/instance_lock.h"
 #include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
+#include "device/simulated_mouse.h"
 #include "device/simulated_session.h"
+#include "device/sleep.h"
 #include "device/write_retries.h"
+#include "platform/instance_lock.h"
+#include "profile/action_names.h"
 #include "profile/profile.h"
 #include "settings/firmware_version.h"
 
 namespace {
+
+constexpr unsigned kLockPollMs = 100;
 
 class Runner {
 public:
     Runner(const CommandLine& line, CommandStreams& streams) : line_(line), io_(streams) {}
 
     int Run() {
-        // A profile is read and checked before the mouse is touched.
+        // Input is read and checked before the mouse is looked for: a bad
+        // profile or setting is reported the same with or without one.
         std::optional<ParsedProfile> profile;
-        if (line_.command == Command::Import) {
+        if (line_.command == Command::Import || line_.command == Command::Check) {
             std::string text;
             if (!ReadProfileSource(line_.file, io_.in, text, error_)) {
                 return Fail(kExitUsage, error_);
             }
             profile = ParseProfileText(text);
-            if (!profile->problems.empty()) {
-                return Problems(SourceName(), profile->problems);
+            SettingsRecord trial{};
+            LoadDefaultSettings(trial);
+            auto problems = profile->problems;
+            if (problems.empty()) {
+                problems = ApplyProfile(*profile, trial);
+            }
+            if (!problems.empty()) {
+                return Problems(SourceName(), problems);
+            }
+            if (line_.command == Command::Check) {
+                io_.out << SourceName() << ": a good profile\n";
+                return OutputWritten();
             }
         }
-        InstanceLock lock;
-        switch (lock.Acquire(io_.lockFolder)) {
-            case InstanceLock::Result::Acquired:
-                break;
-            case InstanceLock::Result::HeldElsewhere:
-                return Fail(kExitMouse,
-                            "the configuration window is open and holds the mouse; close it "
-                            "and run the command again");
-            case InstanceLock::Result::Unavailable:
-                return Fail(kExitMouse,
-                            "no instance lock can be had, so the configuration window may be "
-                            "using the mouse; nothing was done: " +
-                                lock.Problem());
+        if (line_.command == Command::Keys) {
+            for (const std::string& name : BindableKeyNames()) {
+                io_.out << name << "\n";
+            }
+            return OutputWritten();
+        }
+        if (line_.command == Command::Get) {
+            SettingsRecord defaults{};
+            LoadDefaultSettings(defaults);
+            if (!ProfileValueText(defaults, line_.name, error_)) {
+                return Fail(kExitUsage, error_);
+            }
+        }
+        if (line_.command == Command::Set) {
+            SettingsRecord trial{};
+            LoadDefaultSettings(trial);
+            if (auto problems = ApplyAssignments(line_.assignments, trial); !problems.empty()) {
+                return Problems("kestrine-config set", problems);
+            }
+        }
+        InstanceLock lock(InstanceLock::Holder::Command);
+        if (const int status = TakeLock(lock); status != kExitDone) {
+            return status;
         }
         bool simulationSaved = true;
         std::unique_ptr<SimulatedSession> simulation;
@@ -59,6 +87,9 @@ public:
             if (!simulation->Notice().empty()) {
                 io_.err << "kestrine-config: " << simulation->Notice() << "\n";
             }
+            for (unsigned extra = 1; extra < line_.simulatedMice; ++extra) {
+                simulation->Mouse().AddMouse();
+            }
             // The session says why on stderr; the command's status says it too.
             simulation->SetSaveObserver([&simulationSaved](const std::string& error) {
                 if (!error.empty()) {
@@ -66,11 +97,15 @@ public:
                 }
             });
         }
-        int status = OpenMouse();
-        if (status == kExitDone) {
+        int status = line_.command == Command::List ? List() : OpenMouse();
+        if (status == kExitDone && line_.command != Command::List) {
             status = Dispatch(profile);
         }
         ReleaseDevice();
+        ChooseDevice({});
+        if (status == kExitDone) {
+            status = OutputWritten();
+        }
         if (status == kExitDone && !simulationSaved) {
             return Fail(kExitMouse,
                         "the simulated mouse took the settings, but its memory file was not saved");
@@ -79,6 +114,64 @@ public:
     }
 
 private:
+    // Another command is usually done in a moment, so it is waited for; the
+    // window is not.
+    int TakeLock(InstanceLock& lock) {
+        const unsigned limitMs = line_.waitSeconds * 1000;
+        unsigned waitedMs = 0;
+        for (;;) {
+            switch (lock.Acquire(io_.lockFolder)) {
+                case InstanceLock::Result::Acquired:
+                    return kExitDone;
+                case InstanceLock::Result::Unavailable:
+                    return Fail(kExitMouse,
+                                "no instance lock can be had, so the configuration window may be "
+                                "using the mouse; nothing was done: " +
+                                    lock.Problem());
+                case InstanceLock::Result::HeldElsewhere:
+                    break;
+            }
+            const InstanceLock::HolderInfo holder = lock.HeldBy();
+            if (holder.holder == InstanceLock::Holder::Window || waitedMs >= limitMs) {
+                return Fail(kExitMouse, HeldText(holder));
+            }
+            SleepMs(kLockPollMs);
+            waitedMs += kLockPollMs;
+        }
+    }
+
+    std::string HeldText(const InstanceLock::HolderInfo& holder) const {
+        const std::string pid = holder.pid > 0 ? " (pid " + std::to_string(holder.pid) + ")" : "";
+        switch (holder.holder) {
+            case InstanceLock::Holder::Window:
+                return "the configuration window is open" + pid +
+                       " and holds the mouse; close it and run the command again";
+            case InstanceLock::Holder::Command:
+                return "another kestrine-config command" + pid + " is still using the mouse" +
+                       (line_.waitSeconds > 0 ? " after " + std::to_string(line_.waitSeconds) +
+                                                    " s of waiting (--wait SECONDS waits longer)"
+                                              : "") +
+                       "; nothing was done";
+            case InstanceLock::Holder::Unknown:
+                break;
+        }
+        return "the configuration window or another kestrine-config command holds the mouse; "
+               "nothing was done";
+    }
+
+    // Output that never arrived (a full disk, a closed pipe) is a failure.
+    int OutputWritten() {
+        errno = 0;
+        io_.out.flush();
+        if (!io_.out) {
+            const int error = errno;
+            return Fail(kExitMouse,
+                        "the output could not be written" +
+                            (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+        }
+        return kExitDone;
+    }
+
     int Dispatch(const std::optional<ParsedProfile>& profile) {
         switch (line_.command) {
             case Command::Info:
@@ -93,6 +186,11 @@ private:
                 return Set();
             case Command::Reset:
                 return Reset();
+            case Command::Get:
+                return Get();
+            case Command::Check:
+            case Command::Keys:
+            case Command::List:
             case Command::None:
                 break;
         }
@@ -100,15 +198,74 @@ private:
     }
 
     int OpenMouse() {
+        const std::vector<HidInterfaceInfo> mice = ListMice(kProductId);
+        if (!line_.device.empty()) {
+            const std::optional<std::string> path = ChosenPath(mice);
+            if (!path) {
+                return Fail(kExitMouse, "no connected mouse is " + line_.device + " (" +
+                                            std::to_string(mice.size()) +
+                                            " connected; kestrine-config list shows them)");
+            }
+            ChooseDevice(*path);
+        } else if (mice.size() > 1) {
+            io_.err << "kestrine-config: note: " << mice.size()
+                    << " mice are connected; this command uses the first, " << mice.front().path
+                    << " (choose one with --device, see kestrine-config list)\n";
+        }
         if (FindDevice(kProductId)) {
             return kExitDone;
         }
         const FindResult result = LastFindResult();
         std::string text = FindResultText(result);
         if (result == FindResult::AccessDenied) {
-            text += "\nTo allow it:\n" + UdevRuleInstallCommands();
+            // The same words as the window's status line.
+            text += "\n" + UdevRuleInstallHint() + "\n" + UdevRuleInstallCommands();
         }
         return Fail(kExitMouse, text);
+    }
+
+    // --device N counts from 1 in list's order; anything else is a path.
+    std::optional<std::string> ChosenPath(const std::vector<HidInterfaceInfo>& mice) const {
+        const std::string& wanted = line_.device;
+        if (!wanted.empty() && wanted.size() < 4 &&
+            wanted.find_first_not_of("0123456789") == std::string::npos) {
+            const size_t number = std::stoul(wanted);
+            if (number >= 1 && number <= mice.size()) {
+                return mice[number - 1].path;
+            }
+            return std::nullopt;
+        }
+        for (const HidInterfaceInfo& mouse : mice) {
+            if (mouse.path == wanted) {
+                return mouse.path;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // One line per mouse; each is opened in turn for its firmware version.
+    int List() {
+        const std::vector<HidInterfaceInfo> mice = ListMice(kProductId);
+        if (mice.empty()) {
+            return Fail(kExitMouse, FindResultText(FindResult::NoMouse));
+        }
+        for (size_t i = 0; i < mice.size(); ++i) {
+            std::string firmware;
+            ChooseDevice(mice[i].path);
+            std::array<uint8_t, kFirmwareBlockSize> block{};
+            if (!FindDevice(kProductId)) {
+                firmware = FindResultText(LastFindResult());
+            } else if (ReadFirmwareInfo(block) != 1) {
+                firmware = "the mouse did not answer the firmware query";
+            } else {
+                firmware = "firmware " + FirmwareVersionText(block[1] + 256u * block[2]);
+            }
+            ReleaseDevice();
+            io_.out << i + 1 << "  " << mice[i].path << "  serial "
+                    << (mice[i].serial.empty() ? "(none)" : mice[i].serial) << "  " << firmware
+                    << "\n";
+        }
+        return kExitDone;
     }
 
     int Info() {
@@ -142,6 +299,19 @@ private:
         return kExitDone;
     }
 
+    int Get() {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        const std::optional<std::string> value = ProfileValueText(record, line_.name, error_);
+        if (!value) {
+            return Fail(kExitMouse, error_);
+        }
+        io_.out << *value << "\n";
+        return kExitDone;
+    }
+
     int Export() {
         SettingsRecord record{};
         if (!ReadMouse(record)) {
@@ -150,7 +320,8 @@ private:
         std::vector<std::string> leftOut;
         const std::string text = FormatProfile(record, &leftOut);
         if (!WriteProfileDestination(line_.file, io_.out, text, error_)) {
-            return Fail(kExitUsage, error_);
+            // A file that cannot take the profile is bad usage; stdout failing is not.
+            return Fail(line_.file == "-" ? kExitMouse : kExitUsage, error_);
         }
         Notes(leftOut);
         return kExitDone;
@@ -208,7 +379,9 @@ private:
         for (const ProfileProblem& problem : problems) {
             io_.err << DescribeProblem(source, problem) << "\n";
         }
-        io_.err << "kestrine-config: nothing was written to the mouse\n";
+        if (line_.command != Command::Check) {
+            io_.err << "kestrine-config: nothing was written to the mouse\n";
+        }
         return kExitUsage;
     }
 

@@ -37,7 +37,8 @@ constexpr unsigned kFactoryResetWaitMs = 1100;
 CMyCriticalSection linkLock;
 
 std::atomic<FindResult> lastFindResult{FindResult::NoMouse};
-std::string foundDevicePath;  // written by FindDevice, on the thread that calls it
+std::string foundDevicePath;   // written by FindDevice, on the thread that calls it
+std::string chosenDevicePath;  // empty = any
 
 FindResult FindResultFor(OpenFailure failure) {
     switch (failure) {
@@ -165,6 +166,8 @@ bool FindDevice(uint16_t productId) {
     for (const HidInterfaceInfo& info : transport.Enumerate(kVendorId, productId)) {
         if (!IsMouseInterface(info, productId, kConfigUsagePage, kConfigUsage))
             continue;
+        if (!chosenDevicePath.empty() && info.path != chosenDevicePath)
+            continue;
         std::unique_ptr<HidConnection> connection = transport.Open(info.path);
         if (!connection) {
             result = FindResultFor(transport.LastOpenFailure());
@@ -177,6 +180,19 @@ bool FindDevice(uint16_t productId) {
     }
     lastFindResult = result;
     return false;
+}
+
+std::vector<HidInterfaceInfo> ListMice(uint16_t productId) {
+    std::vector<HidInterfaceInfo> mice;
+    for (const HidInterfaceInfo& info : CurrentHidTransport().Enumerate(kVendorId, productId)) {
+        if (IsMouseInterface(info, productId, kConfigUsagePage, kConfigUsage))
+            mice.push_back(info);
+    }
+    return mice;
+}
+
+void ChooseDevice(const std::string& path) {
+    chosenDevicePath = path;
 }
 
 FindResult LastFindResult() {

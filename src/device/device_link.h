@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/hid_transport.h"
 #include "settings/settings_image.h"
@@ -43,6 +44,13 @@ bool IsMouseInterface(const HidInterfaceInfo& info, uint16_t productId, uint16_t
 extern SettingsImage lastReadImage;
 
 bool FindDevice(uint16_t productId);
+
+// The configuration interface of each connected mouse, in the system's order:
+// one entry per mouse.
+std::vector<HidInterfaceInfo> ListMice(uint16_t productId);
+// From now on FindDevice opens only the configuration interface at `path`;
+// empty = the first one that opens, as the window does.
+void ChooseDevice(const std::string& path);
 
 // What the last FindDevice met: the mouse opened, no configuration interface
 // at all, or one that could not be opened (and why).

@@ -19,6 +19,7 @@ struct HidInterfaceInfo {
     uint16_t productId;
     uint16_t usagePage;
     uint16_t usage;
+    std::string serial = {};  // the device's serial number; empty when it has none
 };
 
 // One open HID interface; closing = destruction.

@@ -138,9 +138,14 @@ std::vector<HidInterfaceInfo> HidapiTransport::Enumerate(uint16_t vendorId, uint
     if (!HidapiReady())
         return found;
     hid_device_info* list = hid_enumerate(vendorId, productId);
-    for (const hid_device_info* entry = list; entry; entry = entry->next)
+    for (const hid_device_info* entry = list; entry; entry = entry->next) {
+        // Serial numbers are printable ASCII; anything else is shown as '?'.
+        std::string serial;
+        for (const wchar_t* c = entry->serial_number; c && *c; ++c)
+            serial += (*c >= 0x20 && *c < 0x7F) ? static_cast<char>(*c) : '?';
         found.push_back({entry->path ? entry->path : "", entry->vendor_id, entry->product_id,
-                         entry->usage_page, entry->usage});
+                         entry->usage_page, entry->usage, serial});
+    }
     hid_free_enumeration(list);
     return found;
 }

@@ -1,5 +1,7 @@
 #include "device/mouse_memory_file.h"
 
+#include "device/file_target.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,70 +19,14 @@ namespace {
 // leftovers can be told from anything else in the folder.
 constexpr char kTemporaryMark[] = ".kestrine-save-";
 constexpr char kTemporaryPattern[] = "XXXXXX";
-constexpr int kMaxLinkHops = 40;
 
 std::string Describe(const std::string& what, const std::string& path, int error) {
     return what + " " + path + ": " + std::strerror(error);
 }
 
-std::string FolderOf(const std::string& file) {
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
-
 std::string NameOf(const std::string& file) {
     const size_t slash = file.rfind('/');
     return slash == std::string::npos ? file : file.substr(slash + 1);
-}
-
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    return "not a plain file";
-}
-
-// Follows symbolic links to the file they end at, which need not exist: a
-// dangling link names where the file is to be created.
-bool ResolveTarget(const std::string& path, std::string& target, std::string& error) {
-    std::string current = path;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0) {
-            if (errno == ENOENT) {
-                target = current;
-                return true;
-            }
-            error = Describe("cannot read", path, errno);
-            return false;
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            target = current;
-            return true;
-        }
-        std::string link(PATH_MAX, '\0');
-        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-        if (length < 0) {
-            error = Describe("cannot read", path, errno);
-            return false;
-        }
-        link.resize(static_cast<size_t>(length));
-        current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
-    }
-    error = Describe("cannot read", path, ELOOP);
-    return false;
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t length) {
@@ -153,7 +99,7 @@ private:
 
 // The rename itself reaches the disk only with its folder.
 void SyncFolder(const std::string& target) {
-    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(FolderOfPath(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -164,7 +110,7 @@ void SyncFolder(const std::string& target) {
 void RemoveStaleTemporaries(const std::string& target) {
     const std::string prefix = NameOf(target) + kTemporaryMark;
     const size_t nameLength = prefix.size() + std::strlen(kTemporaryPattern);
-    DIR* folder = ::opendir(FolderOf(target).c_str());
+    DIR* folder = ::opendir(FolderOfPath(target).c_str());
     if (folder == nullptr) {
         return;
     }
@@ -193,7 +139,7 @@ void RemoveStaleTemporaries(const std::string& target) {
 bool ReadExisting(const std::string& target, const std::string& path, SettingsImage& image,
                   struct stat& info, std::string& error) {
     if (!S_ISREG(info.st_mode)) {
-        error = path + ": " + KindOf(info.st_mode) + ", not a mouse memory file";
+        error = path + ": " + FileKindText(info.st_mode) + ", not a mouse memory file";
         return false;
     }
     const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -203,7 +149,7 @@ bool ReadExisting(const std::string& target, const std::string& path, SettingsIm
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        error = path + ": " + KindOf(info.st_mode) + ", not a mouse memory file";
+        error = path + ": " + FileKindText(info.st_mode) + ", not a mouse memory file";
         return false;
     }
     // One byte more than expected tells a longer file from an exact one.
@@ -268,7 +214,7 @@ bool LoadOrCreateMemoryFile(const std::string& path, const SettingsImage& factor
                             SettingsImage& image, std::string& error, std::string& notice) {
     notice.clear();
     std::string target;
-    if (!ResolveTarget(path, target, error)) {
+    if (!FollowLinksSafely(path, target, error)) {
         return false;
     }
     RemoveStaleTemporaries(target);
@@ -295,7 +241,7 @@ bool LoadOrCreateMemoryFile(const std::string& path, const SettingsImage& factor
 
 bool SaveMemoryFile(const std::string& path, const SettingsImage& image, std::string& error) {
     std::string target;
-    if (!ResolveTarget(path, target, error)) {
+    if (!FollowLinksSafely(path, target, error)) {
         return false;
     }
     struct stat existing {};

@@ -225,12 +225,14 @@ std::vector<HidInterfaceInfo> SimulatedMouse::Enumerate(uint16_t vendorId, uint1
     if ((vendorId != 0 && vendorId != kVendorId) || (productId != 0 && productId != kProductId))
         return found;
     std::lock_guard lock(state_->mutex);
-    for (const auto& mouse : state_->mice) {
+    for (size_t m = 0; m < state_->mice.size(); ++m) {
+        const auto& mouse = state_->mice[m];
         if (!mouse->plugged)
             continue;
         for (size_t i = 0; i < mouse->present; ++i)
             found.push_back({State::Path(*mouse, i), kVendorId, kProductId,
-                             kInterfaceKinds[i].usagePage, kInterfaceKinds[i].usage});
+                             kInterfaceKinds[i].usagePage, kInterfaceKinds[i].usage,
+                             "SIMULATED-" + std::to_string(m + 1)});
     }
     return found;
 }

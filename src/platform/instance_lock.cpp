@@ -13,6 +13,8 @@
 namespace {
 
 constexpr char kLockName[] = "kestrine-config.lock";
+constexpr char kWindowWord[] = "window";
+constexpr char kCommandWord[] = "command";
 
 std::string FallbackFolder() {
     return "/tmp/kestrine-config-" + std::to_string(::geteuid());
@@ -100,9 +102,13 @@ InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
     }
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
         folder_ = folder;
+        RecordSelf();
         return Result::Acquired;
     }
     const int error = errno;
+    if (error == EWOULDBLOCK) {
+        ReadHolder();
+    }
     ::close(fd_);
     fd_ = -1;
     if (error == EWOULDBLOCK) {
@@ -111,4 +117,33 @@ InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
     }
     problem_ = "cannot lock " + path + ": " + std::strerror(error);
     return Result::Unavailable;
+}
+
+// One line, "window 1234" or "command 1234"; the previous holder's line is
+// replaced, so it is never mistaken for this one's.
+void InstanceLock::RecordSelf() {
+    const std::string line = std::string(self_ == Holder::Command ? kCommandWord : kWindowWord) +
+                             " " + std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd_, 0) == 0) {
+        (void)!::pwrite(fd_, line.data(), line.size(), 0);
+    }
+}
+
+void InstanceLock::ReadHolder() {
+    heldBy_ = {};
+    char text[64] = {};
+    const ssize_t length = ::pread(fd_, text, sizeof text - 1, 0);
+    if (length <= 0) {
+        return;
+    }
+    char word[16] = {};
+    long pid = 0;
+    if (std::sscanf(text, "%15s %ld", word, &pid) != 2 || pid <= 0) {
+        return;
+    }
+    if (std::strcmp(word, kWindowWord) == 0) {
+        heldBy_ = {Holder::Window, pid};
+    } else if (std::strcmp(word, kCommandWord) == 0) {
+        heldBy_ = {Holder::Command, pid};
+    }
 }

@@ -10,7 +10,15 @@
 // this user that nobody else may enter (no group or other permissions).
 class InstanceLock {
 public:
-    InstanceLock() = default;
+    // Who holds the lock, written into the lock file so that a refused
+    // start or command can say who is in its way.
+    enum class Holder { Unknown, Window, Command };
+    struct HolderInfo {
+        Holder holder = Holder::Unknown;
+        long pid = 0;  // 0 = not known
+    };
+
+    explicit InstanceLock(Holder self = Holder::Window) : self_(self) {}
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
@@ -28,10 +36,16 @@ public:
     const std::string& Folder() const { return folder_; }
     // Why no lock could be had, naming the folder (after Unavailable).
     const std::string& Problem() const { return problem_; }
+    // Who held it, as that holder recorded it (after HeldElsewhere).
+    const HolderInfo& HeldBy() const { return heldBy_; }
 
 private:
     Result LockIn(const std::string& folder);
+    void RecordSelf();
+    void ReadHolder();
 
+    Holder self_;
+    HolderInfo heldBy_;
     int fd_ = -1;
     std::string folder_;
     std::string problem_;

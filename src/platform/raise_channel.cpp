@@ -1,16 +1,21 @@
 #include "platform/raise_channel.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -18,10 +23,14 @@ constexpr char kSocketName[] = "kestrine-config.socket";
 constexpr char kRequest[] = "raise";
 constexpr qint64 kMaxRequestLength = 512;
 constexpr int kRequestTimeoutMs = 2000;
+constexpr int kMaxTokenLength = 256;
+constexpr char kTokenVariable[] = "XDG_ACTIVATION_TOKEN";
+// While no descriptor is left, accepting is tried again after this long.
+constexpr int kExhaustedRetryMs = 200;
 
 // Activation tokens are short printable words; anything else is not passed on.
 bool IsToken(const QByteArray& token) {
-    if (token.isEmpty() || token.size() > 256) {
+    if (token.isEmpty() || token.size() > kMaxTokenLength) {
         return false;
     }
     for (const char c : token) {
@@ -32,7 +41,28 @@ bool IsToken(const QByteArray& token) {
     return true;
 }
 
+// The toolkit reads the token from the environment when the window asks to
+// be activated. setenv would keep every value ever set (the C library never
+// frees them), so the variable points at this one buffer, overwritten.
+void HandTokenToToolkit(const QByteArray& token) {
+    static char entry[sizeof kTokenVariable + kMaxTokenLength + 1];
+    std::snprintf(entry, sizeof entry, "%s=%s", kTokenVariable, token.constData());
+    ::putenv(entry);
+}
+
+int OpenSpare() {
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
 }  // namespace
+
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 std::string RaiseSocketPath(const std::string& lockFolder) {
     return lockFolder + "/" + kSocketName;
@@ -71,30 +101,109 @@ bool AskRunningInstanceToRaise(const std::string& lockFolder) {
     return sent;
 }
 
-RaiseListener::RaiseListener(QWidget* window) : window_(window), server_(new QLocalServer(this)) {
-    connect(server_, &QLocalServer::newConnection, this, &RaiseListener::OnConnection);
+RaiseListener::RaiseListener(QWidget* window) : window_(window) {}
+
+RaiseListener::~RaiseListener() {
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(path_.c_str());
+    }
+    if (spareFd_ >= 0) {
+        ::close(spareFd_);
+    }
 }
 
 bool RaiseListener::Listen(const std::string& lockFolder, std::string& error) {
-    const QString path = QString::fromStdString(RaiseSocketPath(lockFolder));
-    QLocalServer::removeServer(path);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(path)) {
-        error = server_->errorString().toStdString();
+    path_ = RaiseSocketPath(lockFolder);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path_.size() >= sizeof address.sun_path) {
+        error = path_ + ": the name is too long for a socket";
         return false;
     }
+    path_.copy(address.sun_path, path_.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = std::string("cannot make a socket: ") + std::strerror(errno);
+        return false;
+    }
+    ::unlink(path_.c_str());
+    // Only this user may connect, whatever the folder allows.
+    const mode_t mask = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(fd, SOMAXCONN) != 0) {
+        error = path_ + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    listenFd_ = fd;
+    spareFd_ = OpenSpare();
+    notifier_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &RaiseListener::OnConnection);
     return true;
 }
 
 void RaiseListener::OnConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        socket->setParent(this);
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE) {
+                DropWaitingConnection();
+            }
+            // EAGAIN: none left; anything else belongs to that one connection.
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EMFILE || errno == ENFILE) {
+                return;
+            }
+            continue;
+        }
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadOnly)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // A peer that never finishes its line is dropped.
-        QTimer::singleShot(kRequestTimeoutMs, socket, &QObject::deleteLater);
+        // A peer that never finishes its line is dropped. The timer goes with
+        // its socket: a flood of short connections leaves none behind.
+        auto* limit = new QTimer(socket);
+        limit->setSingleShot(true);
+        connect(limit, &QTimer::timeout, socket, &QObject::deleteLater);
+        limit->start(kRequestTimeoutMs);
         OnRequest(socket);  // the request may be here already
     }
+}
+
+// No descriptor is left to take the waiting connection: the spare one is
+// given up for a moment to accept it and close it at once, so it does not
+// stay waiting and the listener goes on. Without a spare the listener rests
+// a little, as idle connections end by their time limit meanwhile.
+void RaiseListener::DropWaitingConnection() {
+    const int error = errno;
+    if (!toldExhausted_) {
+        toldExhausted_ = true;
+        std::fprintf(stderr,
+                     "kestrine-config: too many open files to take a request to show the "
+                     "window (%s); such requests are dropped until some close\n",
+                     std::strerror(error));
+    }
+    if (spareFd_ >= 0) {
+        ::close(spareFd_);
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        spareFd_ = OpenSpare();
+    }
+    if (spareFd_ < 0) {
+        notifier_->setEnabled(false);
+        QTimer::singleShot(kExhaustedRetryMs, this, [this] {
+            spareFd_ = spareFd_ >= 0 ? spareFd_ : OpenSpare();
+            notifier_->setEnabled(true);
+        });
+    }
+    errno = error;
 }
 
 void RaiseListener::OnRequest(QLocalSocket* socket) {
@@ -122,7 +231,7 @@ void RaiseListener::BringWindowToFront(const QByteArray& activationToken) {
     }
     if (!activationToken.isEmpty()) {
         // Read by the Wayland platform when the window asks to be activated.
-        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+        HandTokenToToolkit(activationToken);
     }
     if (window_->isMinimized()) {
         window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -134,4 +243,5 @@ void RaiseListener::BringWindowToFront(const QByteArray& activationToken) {
         modal->raise();
         modal->activateWindow();
     }
+    emit Raised(activationToken);
 }

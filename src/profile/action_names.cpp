@@ -7,6 +7,7 @@
 #include <map>
 
 #include "settings/cpi_scale.h"
+#include "settings/key_table.h"
 
 namespace {
 
@@ -244,4 +245,21 @@ std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFix
     }
     error = "unknown action \"" + std::string(text) + "\": one of " + AllowedActions(allowFixedCpi);
     return std::nullopt;
+}
+
+std::vector<std::string> BindableKeyNames() {
+    std::vector<std::string> names;
+    for (const AssignableKey& key : AssignableKeys()) {
+        if (!KeyCanBeAssigned(key.virtualKey)) {
+            continue;
+        }
+        // Only names a profile reads back as that very key.
+        const std::string name = ProfileKeyName(key.virtualKey);
+        const auto known = Keys().virtualKeyOfName.find(Lower(name));
+        if (!name.empty() && known != Keys().virtualKeyOfName.end() &&
+            known->second == key.virtualKey && std::ranges::find(names, name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }

@@ -307,6 +307,24 @@ std::vector<ProfileProblem> ApplyAssignments(const std::vector<std::string>& ass
     return ApplyEntries(entries, record);
 }
 
+std::optional<std::string> ProfileValueText(const SettingsRecord& record, std::string_view key,
+                                            std::string& error) {
+    const ProfileRule* rule = FindProfileRule(key);
+    if (rule == nullptr || key == "format") {
+        error = "unknown setting \"" + std::string(key) + "\"; the settings are: " + KnownKeys();
+        return std::nullopt;
+    }
+    const std::optional<ProfileValue> value = rule->show(record);
+    if (!value) {
+        error = std::string(key) + ": the mouse holds a value that no page shows";
+        return std::nullopt;
+    }
+    if (const auto* text = std::get_if<std::string>(&*value)) {
+        return *text;
+    }
+    return TomlText(*value);
+}
+
 std::string DescribeProblem(std::string_view source, const ProfileProblem& problem) {
     std::string text(source);
     if (problem.line > 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -55,6 +56,12 @@ std::vector<ProfileProblem> ApplyProfile(const ParsedProfile& profile, SettingsR
 // else as text: polling_rate_hz=1000, forward=key:F13, smoothing=Force Off.
 std::vector<ProfileProblem> ApplyAssignments(const std::vector<std::string>& assignments,
                                              SettingsRecord& record);
+
+// One setting's value as a script wants it: digits, true or false, text
+// without quotes. Nothing, with the reason in `error`, for a name that is no
+// setting or a value no page shows (such a button is left out of profiles).
+std::optional<std::string> ProfileValueText(const SettingsRecord& record, std::string_view key,
+                                            std::string& error);
 
 // "SOURCE:LINE: message", or "SOURCE: message" for a problem without a line.
 std::string DescribeProblem(std::string_view source, const ProfileProblem& problem);

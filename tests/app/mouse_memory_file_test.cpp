@@ -156,7 +156,7 @@ TEST_F(MemoryFile, NonRegularFilesAreRefusedWithoutWaiting) {
     } cases[] = {
         {fifo, "a FIFO"},
         {socketPath, "a socket"},
-        {"/dev/null", "a device"},
+        {"/dev/null", "a character device"},
         {dir.path().toStdString(), "a folder"},
     };
     for (const auto& c : cases) {

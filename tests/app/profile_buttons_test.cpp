@@ -1,7 +1,11 @@
 // The window's Export… and Import…: a profile goes into the pages and
 // pendingSettings only, so APPLY lights up and nothing reaches the mouse
 // before it; a bad file is refused with its lines and reasons.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -108,6 +112,37 @@ TEST_F(ProfileButtonsTest, CancelDoesNothingAndTheButtonsFollowTheMouse) {
     EXPECT_FALSE(Button("exportButton")->isEnabled());
     window->SetConnectedState(true);
     EXPECT_TRUE(Button("importButton")->isEnabled());
+}
+
+// Another user's link in a folder everyone may write to is not followed by
+// the window's Export… either: the file it points at stays as it was.
+TEST_F(ProfileButtonsTest, ExportFollowsNoOtherUsersLinkInASharedFolder) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a link another owner needs root (CI runs as root)";
+    }
+    StartWindow();
+    const QString shared = folder.filePath("shared");
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_EQ(::chmod(shared.toLocal8Bit().constData(), 01777), 0);
+    const QString victim = folder.filePath("victim.toml");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mine\n");
+    }
+    chosen = shared + "/profile.toml";
+    ASSERT_EQ(::symlink(victim.toLocal8Bit().constData(), chosen.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::lchown(chosen.toLocal8Bit().constData(), 54321, 54321), 0);
+
+    QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
+
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages[0].startsWith("The settings could not be exported:"));
+    EXPECT_TRUE(messages.messages[0].contains("belongs to another user (uid 54321)"))
+        << messages.messages[0].toStdString();
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "mine\n");
 }
 
 }  // namespace

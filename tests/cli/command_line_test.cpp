@@ -23,6 +23,9 @@ TEST(CommandLine, CommandsAndTheirArguments) {
         {{"export", "-"}, Command::Export, "-"},
         {{"import", "my.toml"}, Command::Import, "my.toml"},
         {{"reset"}, Command::Reset, ""},
+        {{"check", "my.toml"}, Command::Check, "my.toml"},
+        {{"list"}, Command::List, ""},
+        {{"keys"}, Command::Keys, ""},
     };
     for (const Case& c : cases) {
         const ParseResult result = Parse(c.arguments);
@@ -146,7 +149,10 @@ TEST(CommandLine, HelpAndVersionEndTheRunWithStatusZero) {
         {{"import", "--help"}, {"FILE:LINE:", "format = 1"}},
         {{"set", "--help"},
          {"polling_rate_hz", "cpi_level.N.x", "multiclick_filter.left", "wheel_down",
-          "HV Safe Mode", "10 to 10000 in steps of 10"}},
+          "HV Safe Mode", "10 to 10000 in steps of 10",
+          "A VALUE with spaces needs the shell's quotes around the whole NAME=VALUE"}},
+        {{"--help"}, {"check", "list", "get", "keys", "--wait SECONDS", "--device PATH|N"}},
+        {{"--completion", "bash"}, {"complete -F _kestrine_config kestrine-config"}},
         {{"--version"}, {"kestrine-config " KESTRINE_VERSION "\n"}},
     };
     for (const Case& c : cases) {
@@ -157,6 +163,25 @@ TEST(CommandLine, HelpAndVersionEndTheRunWithStatusZero) {
         for (const char* text : c.shown) {
             EXPECT_NE(result.output.find(text), std::string::npos) << text << "\n" << result.output;
         }
+    }
+}
+
+TEST(CommandLine, TheOptionsOfEveryCommand) {
+    const ParseResult result = Parse({"get", "cpi_level.2.x", "--device=2", "--wait", "0",
+                                      "--simulate", "--simulated-mice", "2"});
+    ASSERT_TRUE(result.commandLine) << result.error;
+    EXPECT_EQ(result.commandLine->command, Command::Get);
+    EXPECT_EQ(result.commandLine->name, "cpi_level.2.x");
+    EXPECT_EQ(result.commandLine->device, "2");
+    EXPECT_EQ(result.commandLine->waitSeconds, 0u);
+    EXPECT_EQ(result.commandLine->simulatedMice, 2u);
+
+    for (const auto& bad : {std::vector<std::string>{"--simulated-mice", "2", "list"},
+                            std::vector<std::string>{"--wait", "-1", "show"},
+                            std::vector<std::string>{"--completion", "tcsh"}}) {
+        const ParseResult refused = Parse(bad);
+        EXPECT_FALSE(refused.commandLine) << bad[0];
+        EXPECT_EQ(refused.exitCode, kExitUsage) << bad[0];
     }
 }
 

@@ -1,14 +1,23 @@
 // The commands against a simulated mouse: what they print, their exit
 // statuses, and what reaches the mouse (nothing, when anything is wrong).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <future>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/simulated_mouse.h"
@@ -56,6 +65,11 @@ protected:
 
     static void WriteFile(const std::string& path, const std::string& text) {
         std::ofstream(path) << text;
+    }
+
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream file(path);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     }
 
     const SettingsImage& Memory() { return mouse.Firmware().Memory(); }
@@ -119,7 +133,12 @@ TEST_F(CommandsTest, AMouseWithoutAccessGetsTheUdevCommands) {
     SetHidTransport(&denied);
     EXPECT_EQ(Run({"show"}), kExitMouse);
     EXPECT_NE(err.str().find(FindResultText(FindResult::AccessDenied)), std::string::npos);
-    EXPECT_NE(err.str().find(UdevRuleInstallCommands()), std::string::npos) << err.str();
+    // In the window's words: the hint, then the commands.
+    EXPECT_NE(err.str().find(UdevRuleInstallHint() + "\n" + UdevRuleInstallCommands()),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find(" packaging/"), std::string::npos)
+        << "a path relative to the source tree works only there";
 }
 
 TEST_F(CommandsTest, ExportThenImportReproducesTheMouseOnAFreshOne) {
@@ -210,8 +229,86 @@ TEST_F(CommandsTest, NoCommandRunsWhileTheWindowHoldsTheLock) {
     InstanceLock window;
     ASSERT_EQ(window.Acquire(folder_.string()), InstanceLock::Result::Acquired);
     EXPECT_EQ(Run({"set", "polling_rate_hz=500"}), kExitMouse);
-    EXPECT_NE(err.str().find("the configuration window is open"), std::string::npos);
+    EXPECT_EQ(err.str(), "kestrine-config: the configuration window is open (pid " +
+                             std::to_string(::getpid()) +
+                             ") and holds the mouse; close it and run the command again\n");
+    EXPECT_TRUE(sleeps.waits.empty());  // the window is not waited for
     EXPECT_TRUE(mouse.SentReports().empty());
+}
+
+// Another command is waited for, up to --wait seconds, then named.
+TEST_F(CommandsTest, ACommandWaitsForAnotherCommandsLockThenNamesIt) {
+    auto other = std::make_unique<InstanceLock>(InstanceLock::Holder::Command);
+    ASSERT_EQ(other->Acquire(folder_.string()), InstanceLock::Result::Acquired);
+    const std::string named = "another kestrine-config command (pid " + std::to_string(::getpid()) +
+                              ") is still using the mouse";
+
+    EXPECT_EQ(Run({"--wait", "1", "set", "polling_rate_hz=500"}), kExitMouse);
+    EXPECT_NE(err.str().find(named + " after 1 s of waiting"), std::string::npos) << err.str();
+    EXPECT_EQ(sleeps.waits, std::vector<unsigned>(10, 100));
+
+    sleeps.waits.clear();
+    EXPECT_EQ(Run({"set", "polling_rate_hz=500", "--wait=0"}), kExitMouse);
+    EXPECT_EQ(err.str(), "kestrine-config: " + named + "; nothing was done\n");
+    EXPECT_TRUE(sleeps.waits.empty());
+    EXPECT_TRUE(mouse.SentReports().empty());
+
+    // The other command ends while this one waits (default wait): it goes on.
+    sleeps.waits.clear();
+    SetSleepHook([&](unsigned ms) {
+        sleeps.waits.push_back(ms);
+        if (sleeps.waits.size() == 3) {
+            other.reset();
+        }
+    });
+    EXPECT_EQ(Run({"set", "polling_rate_hz=500"}), kExitDone) << err.str();
+    EXPECT_EQ(Memory()[5], 16);  // pollingRateCode of 500 Hz
+}
+
+// Bad input is bad input whether or not a mouse is there; check needs none.
+TEST_F(CommandsTest, InputIsCheckedBeforeTheMouseIsLookedFor) {
+    mouse.Unplug();
+    WriteFile(Path("range.toml"), "format = 1\nsensor_angle = 200\n");
+    WriteFile(Path("good.toml"), "format = 1\nsensor_angle = 5\n");
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string said;
+    };
+    const Case cases[] = {
+        {{"import", Path("range.toml")}, kExitUsage, Path("range.toml") + ":2: sensor_angle"},
+        {{"set", "noequals"}, kExitUsage, "kestrine-config set: "},
+        {{"set", "polling_rate_hz=3"}, kExitUsage, "kestrine-config set: polling_rate_hz"},
+        {{"check", Path("range.toml")}, kExitUsage, Path("range.toml") + ":2: sensor_angle"},
+        {{"check", Path("good.toml")}, kExitDone, ""},
+        {{"import", Path("good.toml")}, kExitMouse, FindResultText(FindResult::NoMouse)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.arguments), c.status) << c.arguments[0] << " " << c.arguments[1];
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+        if (c.status == kExitUsage) {
+            EXPECT_EQ(err.str().find(FindResultText(FindResult::NoMouse)), std::string::npos)
+                << err.str();
+        }
+    }
+    EXPECT_EQ(Run({"check", "-"}, "format = 1\n"), kExitDone);
+    EXPECT_EQ(out.str(), "<stdin>: a good profile\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CommandsTest, OutputThatCannotBeWrittenIsAFailure) {
+    for (const char* command : {"show", "info"}) {
+        const ParseResult parsed = ParseCommandLine({command});
+        std::istringstream in;
+        std::ostringstream broken;
+        broken.setstate(std::ios::badbit);
+        CommandStreams streams{in, broken, err, folder_.string()};
+        err.str({});
+        EXPECT_EQ(RunCommand(*parsed.commandLine, streams), kExitMouse) << command;
+        EXPECT_NE(err.str().find("the output could not be written"), std::string::npos)
+            << err.str();
+        ReleaseDevice();
+    }
 }
 
 TEST_F(CommandsTest, SimulateWithAFileKeepsTheMemoryThere) {
@@ -255,6 +352,287 @@ TEST_F(CommandsTest, SimulateWithAFileThatCannotBeSavedFails) {
     // Nothing of either was kept: the next run finds the mouse as it was.
     ASSERT_EQ(Run({"--simulate=" + memory, "show"}), kExitDone) << err.str();
     EXPECT_NE(out.str().find("\npolling_rate_hz = 250\n"), std::string::npos) << out.str();
+}
+
+// Owners no account on a test machine has.
+constexpr uid_t kOtherUid = 54321;
+constexpr uid_t kFolderOwnerUid = 54322;
+
+bool IsNode(const std::string& path, mode_t type) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+TEST_F(CommandsTest, ExportRefusesWhatIsNoFileAndLeavesItThere) {
+    struct Case {
+        const char* name;
+        mode_t type;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"fifo", S_IFIFO, "is a FIFO"},
+        {"device", S_IFCHR, "is a character device"},
+        {"socket", S_IFSOCK, "is a socket"},
+        {"folder", S_IFDIR, "is a folder"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = Path(c.name);
+        int listener = -1;
+        if (c.type == S_IFIFO) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else if (c.type == S_IFCHR) {
+            // The same device as /dev/null; making one needs root.
+            if (::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+                ADD_FAILURE() << "mknod needs root, which the tests have on CI: "
+                              << std::strerror(errno);
+                continue;
+            }
+        } else if (c.type == S_IFSOCK) {
+            listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            path.copy(address.sun_path, sizeof address.sun_path - 1);
+            ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        } else {
+            fs::create_directory(path);
+        }
+        EXPECT_EQ(Run({"export", path}), kExitUsage) << c.name;
+        EXPECT_NE(err.str().find(path + " " + c.said), std::string::npos) << err.str();
+        EXPECT_TRUE(IsNode(path, c.type)) << c.name << " was replaced";
+        if (listener >= 0) {
+            ::close(listener);
+        }
+    }
+    // Nothing was left beside them either (the lock file is the commands' own).
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "kestrine-config.lock" ||
+                    std::ranges::any_of(cases, [&](const Case& c) { return name == c.name; }))
+            << name;
+    }
+}
+
+TEST_F(CommandsTest, ExportKeepsTheReplacedFilesModeAndOwner) {
+    struct Case {
+        const char* name;
+        fs::perms mode;
+        bool otherOwner;
+    };
+    const Case cases[] = {
+        {"private.toml", fs::perms::owner_read | fs::perms::owner_write, false},
+        {"shared.toml", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+         false},
+        {"theirs.toml", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_write,
+         true},
+    };
+    for (const Case& c : cases) {
+        const std::string path = Path(c.name);
+        WriteFile(path, "old\n");
+        fs::permissions(path, c.mode);
+        if (c.otherOwner && ::chown(path.c_str(), kOtherUid, kFolderOwnerUid) != 0) {
+            ADD_FAILURE() << "giving a file another owner needs root, which CI has";
+            continue;
+        }
+        struct stat before {};
+        ::stat(path.c_str(), &before);
+        EXPECT_EQ(Run({"export", path}), kExitDone) << c.name << ": " << err.str();
+        struct stat after {};
+        ::stat(path.c_str(), &after);
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
+        EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
+        EXPECT_NE(ReadFile(path).find("polling_rate_hz = 8000"), std::string::npos) << c.name;
+    }
+}
+
+TEST_F(CommandsTest, ExportLeavesAReadOnlyFileAndSaysWhereAFolderIsMissing) {
+    const std::string readOnly = Path("kept.toml");
+    WriteFile(readOnly, "kept\n");
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(Run({"export", readOnly}), kExitUsage);
+    EXPECT_NE(err.str().find(readOnly + " is read-only"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadFile(readOnly), "kept\n");
+
+    EXPECT_EQ(Run({"export", Path("absent/p.toml")}), kExitUsage);
+    EXPECT_EQ(err.str(), "kestrine-config: folder " + Path("absent") + " does not exist\n");
+}
+
+// In a folder everyone may write to and the sticky bit guards, a link is
+// followed only when it is the user's own or the folder owner's, for a
+// profile and for the simulated mouse's memory alike.
+TEST_F(CommandsTest, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving links and folders other owners needs root (CI runs as root)";
+    }
+    struct Case {
+        const char* name;
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t linkOwner;
+        bool followed;
+    };
+    const uid_t self = ::geteuid();
+    const Case cases[] = {
+        {"another user's link, shared folder", 01777, self, kOtherUid, false},
+        {"another user's link, folder not sticky", 0777, self, kOtherUid, true},
+        {"another user's link, folder not world-writable", 01775, self, kOtherUid, true},
+        {"own link, shared folder", 01777, kFolderOwnerUid, self, true},
+        {"folder owner's link, shared folder", 01777, kFolderOwnerUid, kFolderOwnerUid, true},
+    };
+    const std::string victim = Path("victim.toml");
+    const std::string victimMemory = Path("victim.bin");
+    const std::string shared = Path("shared");
+    for (const Case& c : cases) {
+        fs::remove_all(shared);
+        fs::create_directory(shared);
+        ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+        WriteFile(victim, "mine\n");
+        const std::string original(1024, 'v');
+        WriteFile(victimMemory, original);
+        const std::string link = shared + "/profile.toml";
+        const std::string memoryLink = shared + "/mouse.bin";
+        ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::symlink(victimMemory.c_str(), memoryLink.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(::lchown(memoryLink.c_str(), c.linkOwner, c.linkOwner), 0);
+
+        const int exported = Run({"export", link});
+        const bool exportedThrough = ReadFile(victim) != "mine\n";
+        const std::string exportErr = err.str();
+        const int simulated = Run({"--simulate=" + memoryLink, "reset"});
+        SetHidTransport(&mouse);  // the simulated session put the system's back
+        const bool simulatedThrough = ReadFile(victimMemory) != original;
+        if (c.followed) {
+            EXPECT_EQ(exported, kExitDone) << c.name << ": " << exportErr;
+            EXPECT_TRUE(exportedThrough) << c.name;
+            EXPECT_TRUE(simulatedThrough) << c.name << ": " << err.str();
+        } else {
+            EXPECT_EQ(exported, kExitUsage) << c.name;
+            EXPECT_FALSE(exportedThrough) << c.name;
+            EXPECT_NE(exportErr.find("belongs to another user (uid 54321)"), std::string::npos)
+                << exportErr;
+            EXPECT_EQ(simulated, kExitUsage) << c.name;
+            EXPECT_FALSE(simulatedThrough) << c.name;
+            EXPECT_NE(err.str().find("it is not followed"), std::string::npos) << err.str();
+        }
+        EXPECT_TRUE(IsNode(link, S_IFLNK)) << c.name;
+        EXPECT_TRUE(IsNode(memoryLink, S_IFLNK)) << c.name;
+    }
+}
+
+// The profile becomes a FIFO between its check and its opening: the import
+// is refused instead of waiting for a writer for ever.
+TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
+    const std::string path = Path("p.toml");
+    WriteFile(path, "format = 1\n");
+    SetProfileOpenHook([](const std::string& opened) {
+        ::unlink(opened.c_str());
+        ::mkfifo(opened.c_str(), 0600);
+    });
+    const ParseResult parsed = ParseCommandLine({"import", path});
+    ASSERT_TRUE(parsed.commandLine);
+    std::istringstream in;
+    CommandStreams streams{in, out, err, folder_.string()};
+    auto import =
+        std::async(std::launch::async, [&] { return RunCommand(*parsed.commandLine, streams); });
+    if (import.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Let the stuck read go before failing, so the test program can end.
+        const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        import.wait();
+        SetProfileOpenHook({});
+        FAIL() << "the import waited on the FIFO";
+    }
+    SetProfileOpenHook({});
+    EXPECT_EQ(import.get(), kExitUsage);
+    EXPECT_NE(err.str().find(path + ": a FIFO, not a regular file"), std::string::npos)
+        << err.str();
+    EXPECT_TRUE(mouse.SentReports().empty());
+}
+
+// Two mice: list shows both, --device picks one for any command, and
+// without it the first is used with a note that there are two.
+TEST_F(CommandsTest, TwoMiceAreListedAndChosenWithDevice) {
+    const size_t second = mouse.AddMouse();
+    const std::string firstPath = mouse.InterfacePaths(0)[1];
+    const std::string secondPath = mouse.InterfacePaths(second)[1];
+
+    ASSERT_EQ(Run({"list"}), kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "1  " + firstPath + "  serial SIMULATED-1  firmware V1.07\n" + "2  " +
+                             secondPath + "  serial SIMULATED-2  firmware V1.07\n");
+
+    ASSERT_EQ(Run({"--device", "2", "set", "polling_rate_hz=500"}), kExitDone) << err.str();
+    EXPECT_EQ(mouse.Firmware(second).Memory()[5], 16);
+    EXPECT_EQ(mouse.Firmware(0).Memory(), FactoryImage());
+    EXPECT_EQ(err.str(), "");
+
+    ASSERT_EQ(Run({"info", "--device=" + secondPath}), kExitDone) << err.str();
+    EXPECT_NE(out.str().find("Device path: " + secondPath), std::string::npos) << out.str();
+
+    ASSERT_EQ(Run({"set", "polling_rate_hz=250"}), kExitDone) << err.str();
+    EXPECT_EQ(mouse.Firmware(0).Memory()[5], 32);
+    EXPECT_EQ(mouse.Firmware(second).Memory()[5], 16);
+    EXPECT_EQ(err.str(),
+              "kestrine-config: note: 2 mice are connected; this command uses the "
+              "first, " +
+                  firstPath + " (choose one with --device, see kestrine-config list)\n");
+
+    for (const char* absent : {"3", "0", "/dev/hidraw99"}) {
+        mouse.ClearSentReports();
+        EXPECT_EQ(Run({"--device", absent, "reset"}), kExitMouse) << absent;
+        EXPECT_NE(err.str().find(std::string("no connected mouse is ") + absent), std::string::npos)
+            << err.str();
+        EXPECT_TRUE(mouse.SentReports().empty());
+    }
+}
+
+TEST_F(CommandsTest, GetPrintsOneValueAsAScriptWantsIt) {
+    ASSERT_EQ(Run({"set", "polling_rate_hz=1000", "forward=key:Alt+F4", "sensor_angle=-12",
+                   "smoothing=Ripple Control On", "cpi_level.2.x=1600"}),
+              kExitDone)
+        << err.str();
+    const std::pair<const char*, const char*> cases[] = {
+        {"polling_rate_hz", "1000\n"}, {"forward", "key:Alt+F4\n"},
+        {"sensor_angle", "-12\n"},     {"smoothing", "Ripple Control On\n"},
+        {"cpi_level.2.x", "1600\n"},   {"angle_snapping", "false\n"},
+        {"lift_off_mm", "1.0\n"},
+    };
+    for (const auto& [name, value] : cases) {
+        EXPECT_EQ(Run({"get", name}), kExitDone) << name << ": " << err.str();
+        EXPECT_EQ(out.str(), value) << name;
+    }
+    mouse.Unplug();
+    EXPECT_EQ(Run({"get", "no_such_setting"}), kExitUsage);
+    EXPECT_NE(err.str().find("unknown setting \"no_such_setting\""), std::string::npos)
+        << err.str();
+}
+
+// keys lists the names a profile takes, each of them the key it names.
+TEST_F(CommandsTest, KeysListsEveryBindableKeyByItsProfileName) {
+    mouse.Unplug();  // needs no mouse
+    ASSERT_EQ(Run({"keys"}), kExitDone) << err.str();
+    std::vector<std::string> names;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        names.push_back(line);
+    }
+    for (const char* expected : {"A", "F13", "F24", "Page Up", "Num 1", "Enter"}) {
+        EXPECT_NE(std::ranges::find(names, expected), names.end()) << expected;
+    }
+    for (const std::string& name : names) {
+        SettingsRecord record{};
+        LoadDefaultSettings(record);
+        const auto problems = ApplyAssignments({"forward=key:" + name}, record);
+        ASSERT_TRUE(problems.empty()) << name << ": " << problems.front().message;
+        // What a profile then says reads back as the same key.
+        std::string error;
+        const auto shown = ProfileValueText(record, "forward", error);
+        ASSERT_TRUE(shown) << name << ": " << error;
+        SettingsRecord again = record;
+        ASSERT_TRUE(ApplyAssignments({"forward=" + *shown}, again).empty()) << *shown;
+        EXPECT_FALSE(SettingsDiffer(record, again)) << name << " came back as " << *shown;
+    }
 }
 
 }  // namespace

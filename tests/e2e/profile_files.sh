@@ -41,4 +41,18 @@ for bad in "syntax.toml:2:" "range.toml:$range_line:"; do
     grep -q "^$WORK/$bad " "$WORK/err" || fail "$bad: $(cat "$WORK/err")"
     cmp -s "$fresh" "$WORK/before.bin" || fail "$bad: the mouse file changed"
 done
+
+# Two simulated mice: list shows both, --device picks the second.
+"$PROGRAM" --simulate --simulated-mice 2 list >"$WORK/list" 2>"$WORK/err" || fail "list: $(cat "$WORK/err")"
+[ "$(wc -l <"$WORK/list")" -eq 2 ] && grep -q "^2  .*  serial SIMULATED-2  firmware V1.07$" "$WORK/list" ||
+    fail "list: $(cat "$WORK/list")"
+second=$(sed -n '2s/^2  \([^ ]*\) .*/\1/p' "$WORK/list")
+"$PROGRAM" --simulate --simulated-mice 2 --device "$second" info >"$WORK/out" 2>"$WORK/err" ||
+    fail "--device PATH: $(cat "$WORK/err")"
+grep -q "^Device path: $second$" "$WORK/out" || fail "--device PATH used another mouse: $(cat "$WORK/out")"
+"$PROGRAM" --simulate --simulated-mice 2 show >/dev/null 2>"$WORK/err" || fail "show with two mice"
+grep -q "2 mice are connected; this command uses the first" "$WORK/err" || fail "no note of two mice: $(cat "$WORK/err")"
+status=0
+"$PROGRAM" --simulate --device 3 show >/dev/null 2>"$WORK/err" || status=$?
+[ "$status" -eq 1 ] && grep -q "no connected mouse is 3" "$WORK/err" || fail "--device 3 of 1: status $status"
 echo "PASS"

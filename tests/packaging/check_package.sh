@@ -41,6 +41,9 @@ for file in /usr/bin/kestrine-config \
     /usr/share/metainfo/io.github.kestrine.config.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/kestrine-config.svg \
     /usr/share/man/man1/kestrine-config.1.gz \
+    /usr/share/bash-completion/completions/kestrine-config \
+    /usr/share/zsh/vendor-completions/_kestrine-config \
+    /usr/share/fish/vendor_completions.d/kestrine-config.fish \
     /usr/share/doc/kestrine-config/copyright \
     /usr/share/doc/kestrine-config/changelog.gz; do
     grep -qx "$file" "$out/files" || fail "the package lacks $file"

@@ -1,17 +1,64 @@
 #include "platform/raise_channel.h"
 
+#include <malloc.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <cstdlib>
+#include <vector>
 
 namespace {
+
+// A connection to the listener, as the second start makes it; -1 = refused.
+int Connect(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+size_t HeapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// The soft limit on descriptors, put back when the test ends.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+size_t OpenDescriptors() {
+    return static_cast<size_t>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
 
 // The running instance's window and its listener, as the program sets them up.
 class RaiseChannel : public ::testing::Test {
@@ -75,6 +122,118 @@ TEST_F(RaiseChannel, NoOneToAskIsAnAnswerNotAWait) {
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));  // not a socket
     plain.close();
     EXPECT_FALSE(AskRunningInstanceToRaise(Folder()));
+}
+
+// The token of the launcher that started the second copy reaches the
+// toolkit in the running one, which reads it from its environment.
+TEST_F(RaiseChannel, AnActivationTokenGoesAlongAndReachesTheToolkit) {
+    std::string error;
+    ASSERT_TRUE(listener.Listen(Folder(), error)) << error;
+    QSignalSpy raised(&listener, &RaiseListener::Raised);
+    window.showMinimized();
+    ::setenv("XDG_ACTIVATION_TOKEN", "launcher-token_42", 1);
+    EXPECT_TRUE(AskRunningInstanceToRaise(Folder()));
+    ::unsetenv("XDG_ACTIVATION_TOKEN");  // the sender's; the receiver sets its own
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isMinimized(); }, 5000));
+    ASSERT_EQ(raised.count(), 1);
+    EXPECT_EQ(raised[0][0].toByteArray(), "launcher-token_42");
+    EXPECT_STREQ(std::getenv("XDG_ACTIVATION_TOKEN"), "launcher-token_42");
+    ::unsetenv("XDG_ACTIVATION_TOKEN");
+}
+
+// Each token replaces the last; none of them is kept.
+TEST_F(RaiseChannel, ManyDifferentTokensLeaveMemoryWhereItWas) {
+    std::string error;
+    ASSERT_TRUE(listener.Listen(Folder(), error)) << error;
+    int raised = 0;  // counted only: a spy would keep every token itself
+    QObject::connect(&listener, &RaiseListener::Raised, [&raised] { ++raised; });
+    const std::string path = RaiseSocketPath(Folder());
+    int sent = 0;
+    auto send = [&](int count) {
+        for (int batch = 0; batch < count; batch += 100) {
+            for (int i = 0; i < 100; ++i, ++sent) {
+                const std::string request =
+                    "raise " + std::string(200, 'a' + sent % 26) + std::to_string(sent) + "\n";
+                const int fd = Connect(path);
+                ASSERT_GE(fd, 0);
+                ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+                          static_cast<ssize_t>(request.size()));
+                ::close(fd);
+            }
+            ASSERT_TRUE(QTest::qWaitFor([&] { return raised == sent; }, 10000))
+                << raised << " of " << sent;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    send(200);  // the toolkit's own first-use allocations
+    const size_t before = HeapInUse();
+    send(10000);
+    const size_t after = HeapInUse();
+    EXPECT_LT(after, before + 1024 * 1024) << "grew by " << (after - before) << " bytes";
+    ::unsetenv("XDG_ACTIVATION_TOKEN");
+}
+
+// Idle connections take every descriptor there is: the listener drops what
+// it cannot take and keeps listening, so a later start still raises.
+TEST_F(RaiseChannel, IdleConnectionsBeyondTheDescriptorLimitDoNotEndTheListener) {
+    std::string error;
+    ASSERT_TRUE(listener.Listen(Folder(), error)) << error;
+    window.showMinimized();
+    const std::string path = RaiseSocketPath(Folder());
+    int done[2];
+    int ending[2];
+    ASSERT_EQ(::pipe(done), 0);
+    ASSERT_EQ(::pipe(ending), 0);
+    const DescriptorLimit limit(OpenDescriptors() + 40);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another process, as a flood would come; its own limit allows them all.
+        rlimit own{};
+        ::getrlimit(RLIMIT_NOFILE, &own);
+        own.rlim_cur = own.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &own);
+        int connected = 0;
+        for (int i = 0; i < 1100; ++i) {
+            connected += Connect(path) >= 0;
+        }
+        char byte = connected == 1100 ? 'y' : 'n';
+        (void)!::write(done[1], &byte, 1);
+        (void)!::read(ending[0], &byte, 1);
+        ::_exit(0);
+    }
+    ::close(done[1]);
+    ::close(ending[0]);
+    char connected = 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            pollfd ready{done[0], POLLIN, 0};
+            return ::poll(&ready, 1, 0) == 1 && ::read(done[0], &connected, 1) == 1;
+        },
+        20000));
+    EXPECT_EQ(connected, 'y') << "the flood could not connect 1100 times";
+    QTest::qWait(200);                  // the listener meets the limit
+    (void)!::write(ending[1], "x", 1);  // the flood ends
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(done[0]);
+    ::close(ending[1]);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return AskRunningInstanceToRaise(Folder()); }, 5000))
+        << "nothing listens any more";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isMinimized(); }, 5000));
+}
+
+// The soft limit goes up to the hard one, for a desktop program that runs long.
+TEST(OpenFileLimit, TheSoftLimitIsRaisedToTheHardOne) {
+    rlimit hard{};
+    ::getrlimit(RLIMIT_NOFILE, &hard);
+    const DescriptorLimit lowered(std::min<rlim_t>(hard.rlim_max, 256));
+    RaiseOpenFileLimit();
+    rlimit now{};
+    ::getrlimit(RLIMIT_NOFILE, &now);
+    EXPECT_EQ(now.rlim_cur, hard.rlim_max);
 }
 
 }  // namespace
