@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/button_actions.h"
 
@@ -22,3 +23,6 @@ std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFix
 
 // "ctrl+shift+f13": the key part of a "key:" name; nothing with a reason.
 std::optional<ActionValues> ParseKeyActionName(std::string_view text, std::string& error);
+
+// Every key a "key:" name can bind, as names give it, in the key list's order.
+std::vector<std::string> BindableKeyNames();

@@ -152,6 +152,6 @@ capture_key "Back Button" 191
 setxkbmap de || fail "setxkbmap de failed"
 capture_key "Wheel Up" ssharp
 apply
-expect_slot 4 "02 00 7c 00 00 00 08"  # F13
+expect_slot 4 "02 00 68 00 00 00 08"  # F13: usage 0x68
 expect_slot 6 "02 00 2d 00 00 00 08"  # ß, on the minus key
 echo "PASS"

@@ -1,4 +1,5 @@
 #include "settings/button_actions.h"
+#include "settings/key_table.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,13 @@ TEST(FormatActionText, KeyboardKeyTakesThePrefixOfTheHighestModifierOnly) {
         {Action(0x02, 0x02, 0xE0), "Shift+Left Control"},
         {Action(0x02, 0x02, 0x00), "Shift+"},  // a bare prefix is shown
         {Action(0x02, 0x00, 0x00), ""},        // an empty text replaces the button's
-        {Action(0x02, 0x00, 0x7C), "F13"},
+        {Action(0x02, 0x00, 0x68), "F13"},
+        {Action(0x02, 0x00, 0x73), "F24"},
+        {Action(0x02, 0x00, 0x58), "Num Enter"},
+        {Action(0x02, 0x00, 0x7C), "Copy"},  // F13 as older tools stored it: what the mouse sends
+        {Action(0x02, 0x00, 0x7F), "Mute"},
+        {Action(0x02, 0x00, 0x82), "Unknown key 0x82"},  // a usage Linux has no key for
+        {Action(0x02, 0x00, 0xA6), "Unknown key 0xA6"},  // reserved: not "Browser Back"
         {Action(0x02, 0x00, 0x48), "Pause"},
         {Action(0x02, 0x00, 0x52), "Up Arrow "},
         {Action(0x02, 0x00, 0x80), "Volume Up "},
@@ -104,7 +111,7 @@ struct UsageRangeCase {
 TEST(VirtualKeyToUsage, MapsTheRangesBothWays) {
     const UsageRangeCase ranges[] = {
         {0x41, 0x5A, 0x04}, {0x31, 0x39, 0x1E}, {0x30, 0x30, 0x27},
-        {0x70, 0x7B, 0x3A}, {0x61, 0x69, 0x59}, {0x60, 0x60, 0x62},
+        {0x70, 0x7B, 0x3A}, {0x7C, 0x87, 0x68}, {0x61, 0x69, 0x59}, {0x60, 0x60, 0x62},
     };
     for (const UsageRangeCase& r : ranges) {
         for (uint16_t key = r.firstKey; key <= r.lastKey; ++key) {
@@ -125,7 +132,7 @@ TEST(VirtualKeyToUsage, MapsTheSingleCodesBothWays) {
         {0x6F, 0x54}, {0x90, 0x53}, {0x91, 0x47}, {0xA0, 0xE1}, {0xA1, 0xE5}, {0xA2, 0xE0},
         {0xA3, 0xE4}, {0xA4, 0xE2}, {0xA5, 0xE6}, {0xAE, 0x81}, {0xAF, 0x80}, {0xBA, 0x33},
         {0xBB, 0x2E}, {0xBC, 0x36}, {0xBD, 0x2D}, {0xBE, 0x37}, {0xBF, 0x38}, {0xC0, 0x35},
-        {0xDB, 0x2F}, {0xDC, 0x31}, {0xDD, 0x30}, {0xDE, 0x34}, {0x13, 0x48},
+        {0xDB, 0x2F}, {0xDC, 0x31}, {0xDD, 0x30}, {0xDE, 0x34}, {0x13, 0x48}, {0xAD, 0x7F},
     };
     for (const auto& [key, usage] : codes) {
         SCOPED_TRACE(testing::Message() << "key " << key);
@@ -140,15 +147,20 @@ TEST(VirtualKeyToUsage, BreakAndPauseShareAUsageThatReadsBackAsPause) {
     EXPECT_EQ(UsageToVirtualKey(0x48), 0x13);
 }
 
-TEST(VirtualKeyToUsage, UnlistedValuesMapToThemselves) {
-    for (uint16_t key : {0x00, 0x7C, 0x87, 0xAD, 0xFF, 0x1234}) {
+TEST(VirtualKeyToUsage, UnlistedKeysMapToThemselvesButUnlistedUsagesNever) {
+    for (uint16_t key : {0x00, 0x0C, 0xA6, 0xFF, 0x1234}) {
         SCOPED_TRACE(testing::Message() << "key " << key);
         EXPECT_EQ(VirtualKeyToUsage(key), key);
     }
-    for (uint16_t usage : {0x00, 0x03, 0x7C, 0x87, 0xE8, 0x1234}) {
+    // A usage no key has keeps its own value through a read and a write,
+    // without borrowing the name of the virtual key with the same number.
+    for (uint16_t usage : {0x03, 0x82, 0x86, 0xA6, 0xE8}) {
         SCOPED_TRACE(testing::Message() << "usage " << usage);
-        EXPECT_EQ(UsageToVirtualKey(usage), usage);
+        EXPECT_EQ(UsageToVirtualKey(usage), kUsageKeyBase + usage);
+        EXPECT_EQ(VirtualKeyToUsage(UsageToVirtualKey(usage)), usage);
     }
+    EXPECT_EQ(UsageToVirtualKey(0x00), 0);
+    EXPECT_EQ(UsageToVirtualKey(0x1234), 0);  // no one-byte usage: no key
 }
 
 TEST(KeyName, NamesEveryListedKey) {
@@ -233,9 +245,14 @@ TEST(KeyName, NamesEveryListedKey) {
         {0x5F, ""},
         {0x6C, ""},
         {0x88, ""},
-        {0xAD, ""},
         {0xE3, ""},
-        {0x141, ""},
+        {0x141, ""},  // would be usage 0x41, which is F8's
+        // Keys of the key table without a Windows code.
+        {0xAD, "Mute"},
+        {0x158, "Num Enter"},
+        {0x17C, "Copy"},
+        {0x187, "RO"},
+        {0x189, "Yen"},
     };
     for (const auto& [key, name] : names) {
         SCOPED_TRACE(testing::Message() << "key " << key);
@@ -260,7 +277,9 @@ TEST(EncodeKeyAction, AddsTheBitOfACapturedModifierKey) {
         {0xA5, 0x00, {0x02, 0x04, 0xE6, 0}},
         {0x5B, 0x00, {0x02, 0x08, 0xE3, 0}},
         {0x5C, 0x01, {0x02, 0x09, 0xE7, 0}},
-        {0x7C, 0x00, {0x02, 0x00, 0x7C, 0}},  // F13 has no usage of its own here
+        {0x7C, 0x00, {0x02, 0x00, 0x68, 0}},  // F13
+        {0x87, 0x00, {0x02, 0x00, 0x73, 0}},  // F24
+        {0x158, 0x00, {0x02, 0x00, 0x58, 0}},  // Keypad Enter, not Enter
         {0x13, 0x00, {0x02, 0x00, 0x48, 0}},
     };
     for (const EncodeCase& c : cases) {
@@ -271,7 +290,7 @@ TEST(EncodeKeyAction, AddsTheBitOfACapturedModifierKey) {
 }
 
 TEST(EncodeKeyAction, CapturedKeysFormatBack) {
-    for (uint16_t key : {0x7C, 0x13, 0xA0, 0x26}) {
+    for (uint16_t key : {0x7C, 0x80, 0x81, 0x13, 0xA0, 0x26, 0x158, 0x187}) {
         KeyCaptureState capture{key, 0, {}};
         const ActionValues values = EncodeKeyAction(capture);
         ButtonAction slot{};

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr char kCannotBeAssigned[] = "This key cannot be assigned to a mouse button";
 constexpr char kCapturedInThisWindow[] = "Keys are captured only while this window is active.";
 
 // The list: a bold, unselectable heading before each group, then its keys
@@ -215,7 +214,7 @@ void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
     keyCapture.keyCode = assignable ? virtualKey : 0;
     keyName_ = assignable ? KeyName(virtualKey) : std::string();
     keyCapture.keyText = keyName_;
-    keyLabel_->setText(assignable ? LabelText(keyName_, layoutCharacter) : kCannotBeAssigned);
+    keyLabel_->setText(assignable ? LabelText(keyName_, layoutCharacter) : kKeyCannotBeAssigned);
 }
 
 void CKeyboard::OnOk() {
