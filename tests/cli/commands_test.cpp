@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/instance_lock.h"
 #include "cli/commands.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/simulated_mouse.h"
+#include "platform/instance_lock.h"
 #include "profile/profile.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
@@ -200,8 +200,7 @@ TEST_F(CommandsTest, ShowNamesEveryStoredKeyAsTheWindowDoes) {
     const Case cases[] = {
         {0x04, "\nforward = \"key:A\"\n"},  // not the virtual key 0x04, Middle Button
         {0x0C, "\nforward = \"key:I\"\n"},  // not Clear
-        {0x68, "\nforward = \"key:F13\"\n"},
-        {0x58, "\nforward = \"key:Num Enter\"\n"},
+        {0x68, "\nforward = \"key:F13\"\n"},       {0x58, "\nforward = \"key:Num Enter\"\n"},
         {0x80, "\nforward = \"key:Volume Up\"\n"},  // F17 as older tools stored it
         {0x7C, "\nforward = \"key:Copy\"\n"},       // F13 as older tools stored it
     };

@@ -7,9 +7,9 @@
 #include "profile/action_names.h"
 #include "profile/profile.h"
 #include "settings/button_actions.h"
-#include "settings/key_table.h"
 #include "settings/click_filters.h"
 #include "settings/cpi_scale.h"
+#include "settings/key_table.h"
 #include "settings/sensor_choices.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <linux/input-event-codes.h>
 
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "settings/button_actions.h"
 
@@ -104,10 +104,14 @@ TEST(KeyTable, MediaKeysThatAKeyboardUsageCanSend) {
     // browser keys are named, so the dialog can say they cannot be bound; the
     // MEDIA menu offers the others.
     const PositionCase refused[] = {
-        {KEY_BACK, "Browser Back", 0},       {KEY_FORWARD, "Browser Forward", 0},
-        {KEY_REFRESH, "Browser Refresh", 0}, {KEY_PLAYPAUSE, "", 0},
-        {KEY_NEXTSONG, "", 0},               {KEY_PREVIOUSSONG, "", 0},
-        {KEY_STOPCD, "", 0},                 {KEY_POWER, "", 0},
+        {KEY_BACK, "Browser Back", 0},
+        {KEY_FORWARD, "Browser Forward", 0},
+        {KEY_REFRESH, "Browser Refresh", 0},
+        {KEY_PLAYPAUSE, "", 0},
+        {KEY_NEXTSONG, "", 0},
+        {KEY_PREVIOUSSONG, "", 0},
+        {KEY_STOPCD, "", 0},
+        {KEY_POWER, "", 0},
     };
     for (const PositionCase& c : refused) {
         SCOPED_TRACE(testing::Message() << "evdev " << c.evdevCode);
