@@ -278,7 +278,8 @@ void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
     keyCapture.keyCode = assignable ? virtualKey : 0;
     keyName_ = assignable ? KeyName(virtualKey) : std::string();
     keyCapture.keyText = keyName_;
-    ShowKey(assignable ? LabelText(keyName_, layoutCharacter) : kKeyCannotBeAssigned);
+    shownKey_ = assignable ? LabelText(keyName_, layoutCharacter) : QString();
+    ShowKey(assignable ? shownKey_ : QString(kKeyCannotBeAssigned));
 }
 
 void CKeyboard::ShowKey(const QString& text) {
@@ -325,6 +326,7 @@ void CKeyboard::OnOk() {
         }
     }
     keyCapture.keyText = CapturedModifierPrefix(keyCapture.modifiers) + keyName_;
+    buttonText_ = QString::fromStdString(CapturedModifierPrefix(keyCapture.modifiers)) + shownKey_;
     accept();
 }
 

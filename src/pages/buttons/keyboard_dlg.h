@@ -26,6 +26,10 @@ public:
     // Whether this dialog receives key events (false after "hook failed.").
     bool CapturesKeys() const;
 
+    // After OK: keyCapture.keyText with what the layout types on the key where
+    // that is another character ("Shift+CTRL+Q (a)"), as the dialog showed it.
+    QString ButtonText() const { return buttonText_; }
+
     void done(int result) override;
 
 protected:
@@ -58,6 +62,8 @@ private:
     QPushButton* cancelButton_ = nullptr;
 
     std::string keyName_;  // the taken key's name; the label may say more
+    QString shownKey_;     // the name and the layout's character, as the label shows it
+    QString buttonText_;
     // Modifier keys held down, by key code, as pressed in the key field: a key
     // pressed with them takes them as its modifiers.
     QSet<uint16_t> modifiersHeld_;
