@@ -74,6 +74,28 @@ protected:
             << "the kernel made no evdev node for the keyboard (is the evdev module loaded?)";
         events_ = open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         ASSERT_GE(events_, 0) << node;
+        // The node can be there before the kernel passes the keyboard's
+        // reports on (udev is still at the new device): A until it comes.
+        ASSERT_TRUE(WaitUntil([&] { return KeyEventsAfterAPress(); }, kDeviceTimeoutMs))
+            << "the kernel reported no key of the keyboard";
+    }
+
+    // Sends A down and up; whether any key event came within a short while.
+    bool KeyEventsAfterAPress() {
+        const uint8_t down[8] = {0, 0, 0x04, 0, 0, 0, 0, 0};
+        const uint8_t up[8] = {};
+        keyboard_.SendInput(down, sizeof down);
+        keyboard_.SendInput(up, sizeof up);
+        // Read until quiet, so that no event of this press is left for the test.
+        bool any = false;
+        pollfd ready{events_, POLLIN, 0};
+        while (poll(&ready, 1, 300) > 0) {
+            input_event event{};
+            while (read(events_, &event, sizeof event) == sizeof event) {
+                any = any || event.type == EV_KEY;
+            }
+        }
+        return any;
     }
     void TearDown() override {
         if (events_ >= 0) {

@@ -102,6 +102,9 @@ void CKeyboard::BuildLayout() {
     // The key field takes the focus and the keys pressed there; a frame that
     // moves with the focus shows where the keys go.
     keyLabel_->setFocusPolicy(Qt::StrongFocus);
+    keyLabel_->setStyleSheet(
+        "QLabel#keyLabel { border: 1px solid palette(mid); }"
+        "QLabel#keyLabel:focus { border: 2px solid palette(highlight); }");
     keyLabel_->setAccessibleDescription(kKeyFieldHelp);
     keyLabel_->setToolTip(kKeyFieldHelp);
     keyLabel_->installEventFilter(this);
