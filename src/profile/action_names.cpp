@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <map>
+#include <set>
 
 #include "settings/cpi_scale.h"
 #include "settings/key_table.h"
@@ -75,27 +76,30 @@ std::string ProfileKeyName(uint16_t virtualKey) {
     return "Num " + name;
 }
 
-// Every key a capture can give (virtual-key codes are one byte), by the name
-// a profile uses, and for each usage its name. Where two keys share a usage
-// the first keeps it, so a name always gives back the usage it came from.
+// The keys a name can bind, from the one key table, and for each usage its
+// name; the window names the same keys by the same rows. Names of keys that
+// cannot be bound are kept too, so that they are refused as the dialog
+// refuses them rather than called unknown.
 struct KeyTables {
-    std::map<std::string, uint16_t> usageOfName;  // lower-case names
+    std::map<std::string, uint16_t> virtualKeyOfName;  // lower-case names
     std::map<uint16_t, std::string> nameOfUsage;
-    std::map<std::string, uint16_t> virtualKeyOfName;
+    std::set<std::string> unassignableNames;  // lower-case
 };
 
 const KeyTables& Keys() {
     static const KeyTables tables = [] {
         KeyTables t;
+        for (const KeyRow& key : AssignableKeys()) {
+            const std::string name = ProfileKeyName(key.virtualKey);
+            t.virtualKeyOfName.try_emplace(Lower(name), key.virtualKey);
+            t.nameOfUsage.try_emplace(key.usage, name);
+        }
         for (uint16_t virtualKey = 1; virtualKey <= 0xFF; ++virtualKey) {
             const std::string name = ProfileKeyName(virtualKey);
-            if (name.empty() || t.usageOfName.contains(Lower(name))) {
-                continue;
+            if (!name.empty() && !KeyCanBeAssigned(virtualKey) &&
+                !t.virtualKeyOfName.contains(Lower(name))) {
+                t.unassignableNames.insert(Lower(name));
             }
-            const uint16_t usage = VirtualKeyToUsage(virtualKey);
-            t.usageOfName[Lower(name)] = usage;
-            t.virtualKeyOfName[Lower(name)] = virtualKey;
-            t.nameOfUsage.try_emplace(usage, name);
         }
         return t;
     }();
@@ -112,8 +116,11 @@ std::optional<std::string> KeyActionName(const ButtonAction& action) {
         return std::nullopt;
     }
     std::string text(kKeyPrefix);
+    // A modifier key's own bit goes without saying, as on the window's button:
+    // "Left Shift", not "Shift+Left Shift".
+    const uint8_t ownBit = EncodeKeyAction({UsageToVirtualKey(action.x), 0, ""}).code;
     for (const ModifierName& modifier : kModifierNames) {
-        if (action.code & modifier.bit) {
+        if ((action.code & modifier.bit) && modifier.bit != ownBit) {
             text += modifier.name;
             text += '+';
         }
@@ -210,6 +217,10 @@ std::optional<ActionValues> ParseKeyActionName(std::string_view text, std::strin
         }
     }
     const auto key = Keys().virtualKeyOfName.find(Lower(Trim(rest)));
+    if (Keys().unassignableNames.contains(Lower(Trim(rest)))) {
+        error = std::string(kKeyCannotBeAssigned) + ": \"" + std::string(Trim(rest)) + "\"";
+        return std::nullopt;
+    }
     if (key == Keys().virtualKeyOfName.end()) {
         error = "unknown key \"" + std::string(rest) +
                 "\": a key name as the KEYBOARD KEY dialog shows it (\"A\", \"F13\", \"Num 1\", "
@@ -249,17 +260,8 @@ std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFix
 
 std::vector<std::string> BindableKeyNames() {
     std::vector<std::string> names;
-    for (const AssignableKey& key : AssignableKeys()) {
-        if (!KeyCanBeAssigned(key.virtualKey)) {
-            continue;
-        }
-        // Only names a profile reads back as that very key.
-        const std::string name = ProfileKeyName(key.virtualKey);
-        const auto known = Keys().virtualKeyOfName.find(Lower(name));
-        if (!name.empty() && known != Keys().virtualKeyOfName.end() &&
-            known->second == key.virtualKey && std::ranges::find(names, name) == names.end()) {
-            names.push_back(name);
-        }
+    for (const KeyRow& key : AssignableKeys()) {
+        names.push_back(ProfileKeyName(key.virtualKey));
     }
     return names;
 }

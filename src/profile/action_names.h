@@ -24,6 +24,5 @@ std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFix
 // "ctrl+shift+f13": the key part of a "key:" name; nothing with a reason.
 std::optional<ActionValues> ParseKeyActionName(std::string_view text, std::string& error);
 
-// Every key a button can be bound to, by the name "key:" takes, in the key
-// list's order (the window's list, through the same table).
+// Every key a "key:" name can bind, as names give it, in the key list's order.
 std::vector<std::string> BindableKeyNames();

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "settings/key_table.h"
+
 KeyCaptureState keyCapture;
 
 namespace {
@@ -60,126 +62,23 @@ constexpr Modifier kModifiers[] = {
     {kAltBit, "Alt+", 0xA4, 0xA5},
 };
 
-struct UsageRange {
-    uint16_t firstKey;
-    uint16_t lastKey;
-    uint16_t firstUsage;
-};
-constexpr UsageRange kUsageRanges[] = {
-    {0x41, 0x5A, 0x04},  // A-Z
-    {0x31, 0x39, 0x1E},  // 1-9
-    {0x30, 0x30, 0x27},  // 0
-    {0x70, 0x7B, 0x3A},  // F1-F12
-    {0x61, 0x69, 0x59},  // keypad 1-9
-    {0x60, 0x60, 0x62},  // keypad 0
-};
-
-struct UsageCode {
-    uint16_t virtualKey;
-    uint16_t usage;
-};
-// Pause comes before Break so that usage 0x48 reads back as Pause. The last
-// row holds the international keys, whose usages no other virtual key gives.
-constexpr UsageCode kUsageCodes[] = {
-    {0x13, 0x48}, {0x03, 0x48}, {0x08, 0x2A}, {0x09, 0x2B}, {0x0D, 0x28}, {0x14, 0x39},
-    {0x1B, 0x29}, {0x20, 0x2C}, {0x21, 0x4B}, {0x22, 0x4E}, {0x23, 0x4D}, {0x24, 0x4A},
-    {0x25, 0x50}, {0x26, 0x52}, {0x27, 0x4F}, {0x28, 0x51}, {0x2C, 0x46}, {0x2D, 0x49},
-    {0x2E, 0x4C}, {0x5B, 0xE3}, {0x5C, 0xE7}, {0x5D, 0x65}, {0x6A, 0x55}, {0x6B, 0x57},
-    {0x6D, 0x56}, {0x6E, 0x63}, {0x6F, 0x54}, {0x90, 0x53}, {0x91, 0x47}, {0xA0, 0xE1},
-    {0xA1, 0xE5}, {0xA2, 0xE0}, {0xA3, 0xE4}, {0xA4, 0xE2}, {0xA5, 0xE6}, {0xAE, 0x81},
-    {0xAF, 0x80}, {0xBA, 0x33}, {0xBB, 0x2E}, {0xBC, 0x36}, {0xBD, 0x2D}, {0xBE, 0x37},
-    {0xBF, 0x38}, {0xC0, 0x35}, {0xDB, 0x2F}, {0xDC, 0x31}, {0xDD, 0x30}, {0xDE, 0x34},
-    {0xE2, 0x64}, {0x1C, 0x8A}, {0x1D, 0x8B}, {0xF2, 0x88}, {0x15, 0x90}, {0x19, 0x91},
-};
-
+// Keys with a name but no row in the key table: the mouse cannot send them
+// (their virtual-key codes are no key usages), but the dialog names them when
+// pressed, to say so.
 struct KeyNameEntry {
     uint16_t virtualKey;
     const char* name;
 };
-// Two names, "Up Arrow " and "Volume Up ", end in a blank on purpose.
-constexpr KeyNameEntry kKeyNames[] = {
-    {0x01, "Left Button"},
-    {0x02, "Right Button"},
-    {0x04, "Middle Button"},
-    {0x08, "Back"},
-    {0x09, "Tab"},
-    {0x0C, "Clear"},
-    {0x0D, "Enter"},
-    {0x13, "Pause"},
-    {0x14, "Caps Lock"},
-    {0x1B, "Esc"},
-    {0x20, "Space"},
-    {0x21, "Page Up"},
-    {0x22, "Page Down"},
-    {0x23, "End"},
-    {0x24, "Home"},
-    {0x25, "Left Arrow"},
-    {0x26, "Up Arrow "},
-    {0x27, "Right Arrow"},
-    {0x28, "Down Arrow"},
-    {0x29, "Select"},
-    {0x2A, "Print"},
-    {0x2B, "Execute"},
-    {0x2C, "Print Screen"},
-    {0x2D, "Ins"},
-    {0x2E, "Del"},
-    {0x2F, "Help"},
-    {0x5B, "Left Window"},
-    {0x5C, "Right Window"},
-    {0x5D, "Application"},
-    {0x6A, "*"},
-    {0x6B, "+"},
-    {0xBB, "+"},
-    {0x6D, "-"},
-    {0xBD, "-"},
-    {0x6E, "."},
-    {0xBE, "."},
-    {0x6F, "/"},
-    {0xBF, "/"},
-    {0x90, "Num Lock"},
-    {0x91, "Scroll Lock"},
-    {0xA0, "Left Shift"},
-    {0xA1, "Right Shift"},
-    {0xA2, "Left Control"},
-    {0xA3, "Right Control"},
-    {0xA4, "Left Alt"},
-    {0xA5, "Right Alt"},
-    {0xA6, "Browser Back"},
-    {0xA7, "Browser Forward"},
-    {0xA8, "Browser Refresh"},
-    {0xAE, "Volume Down"},
-    {0xAF, "Volume Up "},
-    {0xBA, ";"},
-    {0xBC, ","},
-    {0xC0, "`"},
-    {0xDB, "["},
-    {0xDC, "\\"},
-    {0xDD, "]"},
-    {0xDE, "'"},
-    {0xFF, "Fn"},
-    // International keys, named as their keycaps are.
-    {0xE2, "<"},
-    {0x1C, "Henkan"},
-    {0x1D, "Muhenkan"},
-    {0xF2, "Katakana/Hiragana"},
-    {0x15, "Hangul"},
-    {0x19, "Hanja"},
+constexpr KeyNameEntry kUnassignableKeyNames[] = {
+    {0x01, "Left Button"},  {0x02, "Right Button"},    {0x04, "Middle Button"},   {0x0C, "Clear"},
+    {0x29, "Select"},       {0x2A, "Print"},           {0x2B, "Execute"},         {0x2F, "Help"},
+    {0xA6, "Browser Back"}, {0xA7, "Browser Forward"}, {0xA8, "Browser Refresh"}, {0xFF, "Fn"},
 };
 
-// Names built from a run of codes: the first code's name is `first`, the
-// next ones count up (digits, letters) or number on (F1..F24).
-struct KeyNameRange {
-    uint16_t firstKey;
-    uint16_t lastKey;
-    const char* prefix;
-    int firstNumber;  // < 0: the name is one character counting up from prefix[0]
-};
-constexpr KeyNameRange kKeyNameRanges[] = {
-    {0x30, 0x39, "0", -1},
-    {0x60, 0x69, "0", -1},  // keypad digits read the same
-    {0x41, 0x5A, "A", -1},
-    {0x70, 0x87, "F", 1},
-};
+// Break shares Pause's usage; it reads back as Pause.
+constexpr uint16_t kBreakKey = 0x03;
+constexpr uint16_t kPauseUsage = 0x48;
+constexpr uint16_t kLastUsage = 0xFF;
 
 std::optional<std::string> LabelOf(const ButtonAction& action) {
     for (const ActionEntry& entry : kActions) {
@@ -270,49 +169,45 @@ ActionValues EncodeKeyAction(const KeyCaptureState& capture) {
 }
 
 std::string KeyName(uint16_t virtualKey) {
-    for (const KeyNameEntry& entry : kKeyNames) {
+    if (const KeyRow* key = FindKeyByVirtualKey(virtualKey)) {
+        return key->name;
+    }
+    for (const KeyNameEntry& entry : kUnassignableKeyNames) {
         if (entry.virtualKey == virtualKey) {
             return entry.name;
         }
     }
-    for (const KeyNameRange& range : kKeyNameRanges) {
-        if (virtualKey < range.firstKey || virtualKey > range.lastKey) {
-            continue;
-        }
-        const int offset = virtualKey - range.firstKey;
-        if (range.firstNumber < 0) {
-            return std::string(1, static_cast<char>(range.prefix[0] + offset));
-        }
-        return range.prefix + std::to_string(range.firstNumber + offset);
+    if (virtualKey > kUsageKeyBase && virtualKey <= kUsageKeyBase + kLastUsage &&
+        !FindKeyByUsage(virtualKey - kUsageKeyBase)) {
+        // A usage read from the mouse that no key here has: say what it is
+        // rather than show nothing.
+        char text[32];
+        std::snprintf(text, sizeof text, "Unknown key 0x%02X", virtualKey - kUsageKeyBase);
+        return text;
     }
     return {};
 }
 
 uint16_t VirtualKeyToUsage(uint16_t virtualKey) {
-    for (const UsageRange& range : kUsageRanges) {
-        if (virtualKey >= range.firstKey && virtualKey <= range.lastKey) {
-            return static_cast<uint16_t>(range.firstUsage + (virtualKey - range.firstKey));
-        }
+    if (const KeyRow* key = FindKeyByVirtualKey(virtualKey)) {
+        return key->usage;
     }
-    for (const UsageCode& code : kUsageCodes) {
-        if (code.virtualKey == virtualKey) {
-            return code.usage;
-        }
+    if (virtualKey == kBreakKey) {
+        return kPauseUsage;
+    }
+    if (virtualKey > kUsageKeyBase && virtualKey <= kUsageKeyBase + kLastUsage) {
+        return virtualKey - kUsageKeyBase;  // an unknown usage read back goes back unchanged
     }
     return virtualKey;
 }
 
 uint16_t UsageToVirtualKey(uint16_t usage) {
-    for (const UsageRange& range : kUsageRanges) {
-        const uint16_t lastUsage = range.firstUsage + (range.lastKey - range.firstKey);
-        if (usage >= range.firstUsage && usage <= lastUsage) {
-            return static_cast<uint16_t>(range.firstKey + (usage - range.firstUsage));
-        }
+    if (const KeyRow* key = FindKeyByUsage(usage)) {
+        return key->virtualKey;
     }
-    for (const UsageCode& code : kUsageCodes) {
-        if (code.usage == usage) {
-            return code.virtualKey;
-        }
+    if (usage == 0 || usage > kLastUsage) {
+        return 0;  // no key, or no one-byte usage
     }
-    return usage;
+    // Never the usage as a virtual-key code: usage 0x80 is Volume Up, not F17.
+    return kUsageKeyBase + usage;
 }

@@ -74,9 +74,12 @@ std::string FormatFixedCpiText(int x, int y);
 // The keyboard-key action for a confirmed capture.
 ActionValues EncodeKeyAction(const KeyCaptureState& capture);
 
-// The key's name, or "" for a code without one.
+// The key's name, or "" for a code without one. A usage no key has (read
+// from the mouse) is named "Unknown key 0x82".
 std::string KeyName(uint16_t virtualKey);
 
-// Windows virtual-key code <-> USB HID keyboard usage; unlisted values map to themselves.
+// Key code <-> USB HID keyboard usage, by the key table (settings/key_table.h).
+// A usage without a row gives kUsageKeyBase + usage, never a virtual-key code
+// that names another key; an unlisted virtual-key code gives itself.
 uint16_t VirtualKeyToUsage(uint16_t virtualKey);
 uint16_t UsageToVirtualKey(uint16_t usage);

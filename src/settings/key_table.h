@@ -3,12 +3,53 @@
 #include <cstdint>
 #include <span>
 
-// Keys by physical position. A mouse button bound to a key sends a USB
-// keyboard usage, which names a key position, not a character: the computer
-// then types whatever its layout puts there. So a pressed key is taken by its
-// hardware code (the Linux evdev code) and named by the Windows virtual-key
-// code that a US-layout keyboard gives at that position; the usage follows
-// from the virtual key (VirtualKeyToUsage).
+// The keys a mouse button can send. A key action stores a USB HID keyboard
+// usage (page 0x07, one byte), which names a key position, not a character:
+// the computer then types whatever its layout puts there. So a pressed key is
+// taken by its hardware code (the Linux evdev code), and every row here joins
+// the three codes of one key: the usage the mouse sends, the evdev code Linux
+// reports for that usage (the kernel's own usage-to-key mapping, checked by
+// the real-kernel test), and the tool's key code, the Windows virtual-key code
+// that a US-layout keyboard gives at that position. Keys Windows has no code
+// for are coded kUsageKeyBase + usage.
+
+inline constexpr uint16_t kUsageKeyBase = 0x100;
+
+enum class KeyGroup : uint8_t {
+    Letters,
+    Digits,
+    FunctionKeys,
+    EditingAndNavigation,
+    Punctuation,
+    Keypad,
+    Modifiers,
+    Media,
+    International,
+};
+
+// One key a mouse button can be bound to.
+struct KeyRow {
+    uint16_t virtualKey;
+    uint8_t usage;       // what the mouse stores and sends
+    uint16_t evdevCode;  // the key Linux reports for the usage, and the key to press
+    KeyGroup group;
+    const char* name;      // on the button (KeyName), and in profiles
+    const char* listName;  // in the dialog's key list
+};
+using AssignableKey = KeyRow;
+
+// Every key a mouse button can send, grouped, in list order.
+std::span<const KeyRow> AssignableKeys();
+const char* KeyGroupName(KeyGroup group);
+const KeyRow* FindKeyByVirtualKey(uint16_t virtualKey);
+const KeyRow* FindKeyByUsage(uint16_t usage);
+
+// false for a key that has no row: no name, or a usage that would make the
+// mouse send another key than the one named (Clear, Help, Browser Back, ...).
+bool KeyCanBeAssigned(uint16_t virtualKey);
+
+// What the dialog and the command line say about such a key.
+inline constexpr char kKeyCannotBeAssigned[] = "This key cannot be assigned to a mouse button";
 
 // The virtual-key code of the key at an evdev position; 0 for a position the
 // table does not know. The keypad's digit keys and its decimal key follow
@@ -22,30 +63,3 @@ uint16_t XKeycodeToVirtualKey(uint32_t xKeycode, bool numLockOn);
 
 // Whether NumLock changes what the key at this X key code means.
 bool XKeycodeFollowsNumLock(uint32_t xKeycode);
-
-enum class KeyGroup : uint8_t {
-    Letters,
-    Digits,
-    FunctionKeys,
-    EditingAndNavigation,
-    Punctuation,
-    Keypad,
-    Modifiers,
-    MediaAndBrowser,
-    International,
-};
-
-// One key a mouse button can be bound to, as the key list offers it.
-struct AssignableKey {
-    uint16_t virtualKey;
-    KeyGroup group;
-    const char* listName;  // what the list shows; the button shows KeyName
-};
-
-// Every key a mouse button can send, grouped, in list order.
-std::span<const AssignableKey> AssignableKeys();
-const char* KeyGroupName(KeyGroup group);
-
-// false for a key that has no name, or whose usage would make the mouse send
-// another key than the one named (Clear, Help, Select, ...).
-bool KeyCanBeAssigned(uint16_t virtualKey);

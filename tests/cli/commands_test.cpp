@@ -24,7 +24,10 @@
 #include "platform/instance_lock.h"
 #include "profile/profile.h"
 #include "support/file_conditions.h"
+#include "settings/button_actions.h"
+#include "settings/key_table.h"
 #include "support/sleep_recorder.h"
+#include "support/unbindable_keys.h"
 
 namespace {
 
@@ -189,6 +192,54 @@ TEST_F(CommandsTest, ABadProfileWritesNothingAndSaysWhereItIsWrong) {
             EXPECT_NE(report[1], 0x11) << "a write was sent for " << c.message;
         }
         EXPECT_EQ(Memory(), FactoryImage());
+    }
+}
+
+TEST_F(CommandsTest, KeysTheDialogRefusesAreRefusedWithItsWords) {
+    for (const UnbindableKey& key : kUnbindableKeys) {
+        SCOPED_TRACE(key.name);
+        const std::string setting = std::string("forward=key:Ctrl+") + key.name;
+        const std::string said = std::string(kKeyCannotBeAssigned) + ": \"" + key.name + "\"";
+        mouse.ClearSentReports();
+        EXPECT_EQ(Run({"set", setting}), kExitUsage);
+        EXPECT_NE(err.str().find(said), std::string::npos) << err.str();
+        WriteFile(Path("p.toml"), std::string("format = 1\nforward = \"key:") + key.name + "\"\n");
+        EXPECT_EQ(Run({"import", Path("p.toml")}), kExitUsage);
+        EXPECT_NE(err.str().find(said), std::string::npos) << err.str();
+        for (const auto& report : mouse.SentReports()) {
+            EXPECT_NE(report[1], 0x11) << "a write was sent";
+        }
+        EXPECT_EQ(Memory(), FactoryImage());
+    }
+}
+
+TEST_F(CommandsTest, ShowNamesEveryStoredKeyAsTheWindowDoes) {
+    struct Case {
+        uint8_t usage;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0x04, "\nforward = \"key:A\"\n"},  // not the virtual key 0x04, Middle Button
+        {0x0C, "\nforward = \"key:I\"\n"},  // not Clear
+        {0x68, "\nforward = \"key:F13\"\n"},       {0x58, "\nforward = \"key:Num Enter\"\n"},
+        {0x80, "\nforward = \"key:Volume Up\"\n"},  // F17 as older tools stored it
+        {0x7C, "\nforward = \"key:Copy\"\n"},       // F13 as older tools stored it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        SettingsImage image = FactoryImage();
+        SettingsRecord record{};
+        DecodeSettingsImage(image, record);
+        record.buttons[3] = {static_cast<uint8_t>(ActionKind::KeyboardKey), 0, c.usage, 0,
+                             record.buttons[3].filter};
+        EncodeSettingsImage(record, image);
+        mouse.Firmware().SetMemory(image);
+        ASSERT_EQ(Run({"show"}), kExitDone) << err.str();
+        EXPECT_NE(out.str().find(c.shown), std::string::npos) << out.str();
+        ASSERT_EQ(Run({"show", "--json"}), kExitDone) << err.str();
+        std::string json = c.shown;
+        json = "\"forward\" : " + json.substr(json.find('"'), json.rfind('"') - json.find('"') + 1);
+        EXPECT_NE(out.str().find(json), std::string::npos) << out.str();
     }
 }
 

@@ -9,6 +9,7 @@
 #include "settings/button_actions.h"
 #include "settings/click_filters.h"
 #include "settings/cpi_scale.h"
+#include "settings/key_table.h"
 #include "settings/sensor_choices.h"
 
 namespace {
@@ -74,9 +75,7 @@ private:
         switch (Below(3)) {
             case 0: {
                 KeyCaptureState capture;
-                do {
-                    capture.keyCode = static_cast<uint16_t>(1 + Below(255));
-                } while (KeyName(capture.keyCode).empty());
+                capture.keyCode = Pick(AssignableKeys()).virtualKey;
                 capture.modifiers = Below(16);
                 return EncodeKeyAction(capture);
             }
@@ -199,11 +198,9 @@ TEST(ProfileRoundTrip, ValuesThePagesShowDifferentlyAreExportedAsShown) {
     }
 }
 
-TEST(ProfileKeyNames, EveryNamedKeyWithEveryModifierSetComesBack) {
-    for (uint16_t virtualKey = 1; virtualKey <= 0xFF; ++virtualKey) {
-        if (KeyName(virtualKey).empty()) {
-            continue;
-        }
+TEST(ProfileKeyNames, EveryBindableKeyWithEveryModifierSetComesBack) {
+    for (const KeyRow& key : AssignableKeys()) {
+        const uint16_t virtualKey = key.virtualKey;
         for (uint8_t modifiers = 0; modifiers < 16; ++modifiers) {
             ButtonAction slot{};
             AssignAction(slot, EncodeKeyAction({virtualKey, modifiers, ""}));
@@ -217,6 +214,47 @@ TEST(ProfileKeyNames, EveryNamedKeyWithEveryModifierSetComesBack) {
     }
 }
 
+// show, export, JSON and the window's button name a stored key alike; a
+// profile only tells the keypad's keys apart from the main ones ("Num 1").
+TEST(ProfileKeyNames, EveryStoredUsageIsNamedAsTheWindowNamesIt) {
+    for (uint16_t usage = 1; usage <= 0xFF; ++usage) {
+        SCOPED_TRACE(testing::Message() << "usage " << std::hex << usage);
+        // A modifier key is stored with its own bit, as a capture stores it.
+        const uint8_t bits = EncodeKeyAction({UsageToVirtualKey(usage), 0, ""}).code;
+        const ButtonAction slot{static_cast<uint8_t>(ActionKind::KeyboardKey), bits, usage, 0, 8};
+        const auto window = FormatActionText(slot);
+        ASSERT_TRUE(window);
+        const auto name = ActionName(slot);
+        const KeyRow* key = FindKeyByUsage(usage);
+        if (!key) {
+            // Not a key: the window says so, and a profile leaves it out.
+            EXPECT_EQ(window->rfind("Unknown key 0x", 0), 0u) << *window;
+            EXPECT_FALSE(name) << *name;
+            continue;
+        }
+        std::string expected = *window;
+        while (!expected.empty() && expected.back() == ' ') {
+            expected.pop_back();
+        }
+        if (key->group == KeyGroup::Keypad && expected.rfind("Num ", 0) != 0) {
+            expected = "Num " + expected;
+        }
+        ASSERT_TRUE(name);
+        EXPECT_EQ(*name, "key:" + expected);
+    }
+}
+
+TEST(ProfileKeyNames, TheBindableNamesAreTheKeyListInOrder) {
+    const std::vector<std::string> names = BindableKeyNames();
+    ASSERT_EQ(names.size(), AssignableKeys().size());
+    EXPECT_EQ(names.front(), "A");
+    EXPECT_EQ(names[static_cast<size_t>(FindKeyByUsage(0x68) - AssignableKeys().data())], "F13");
+    for (const std::string& name : names) {
+        std::string error;
+        EXPECT_TRUE(ParseKeyActionName(name, error)) << name << ": " << error;
+    }
+}
+
 TEST(ProfileKeyNames, NamesAreReadAsAUserTypesThem) {
     struct Case {
         const char* name;
@@ -224,7 +262,10 @@ TEST(ProfileKeyNames, NamesAreReadAsAUserTypesThem) {
     };
     const uint8_t key = static_cast<uint8_t>(ActionKind::KeyboardKey);
     const Case cases[] = {
-        {"key:ctrl+shift+f13", {key, kCtrlBit | kShiftBit, VirtualKeyToUsage(0x7C), 0}},
+        {"key:ctrl+shift+f13", {key, kCtrlBit | kShiftBit, 0x68, 0}},
+        {"key:Num Enter", {key, 0, 0x58, 0}},
+        {"key:Yen", {key, 0, 0x89, 0}},
+        {"key:Mute", {key, 0, 0x7F, 0}},
         {"key:Ctrl++", {key, kCtrlBit, VirtualKeyToUsage(0xBB), 0}},  // the "+" (=) key
         {"key:Num +", {key, 0, VirtualKeyToUsage(0x6B), 0}},          // keypad plus
         {"key:Num 1", {key, 0, VirtualKeyToUsage(0x61), 0}},

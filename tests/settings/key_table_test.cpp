@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 #include "settings/button_actions.h"
 
@@ -27,7 +28,8 @@ TEST(KeyTable, F13ToF24BindFromTheirOwnKeys) {
         const uint16_t virtualKey = EvdevToVirtualKey(KEY_F13 + n, true);
         EXPECT_EQ(virtualKey, 0x7C + n);
         EXPECT_EQ(KeyName(virtualKey), "F" + std::to_string(13 + n));
-        EXPECT_EQ(UsageAt(KEY_F13 + n), 0x7C + n);
+        EXPECT_EQ(UsageAt(KEY_F13 + n), 0x68 + n);  // HID usages, not Windows codes
+        EXPECT_EQ(UsageToVirtualKey(0x68 + n), virtualKey);
         EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
     }
 }
@@ -70,7 +72,7 @@ TEST(KeyTable, NumLockDecidesWhatTheKeypadDigitsAre) {
         {KEY_KPDOT, 0x63, 0x4C},    // Delete
         {KEY_KPSLASH, 0x54, 0x54},  // the operators do not change
         {KEY_KPASTERISK, 0x55, 0x55}, {KEY_KPMINUS, 0x56, 0x56}, {KEY_KPPLUS, 0x57, 0x57},
-        {KEY_KPENTER, 0x28, 0x28},    {KEY_NUMLOCK, 0x53, 0x53},
+        {KEY_KPENTER, 0x58, 0x58},    {KEY_NUMLOCK, 0x53, 0x53},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "evdev " << c.evdevCode);
@@ -85,11 +87,11 @@ TEST(KeyTable, NumLockDecidesWhatTheKeypadDigitsAre) {
     EXPECT_FALSE(XKeycodeFollowsNumLock(KEY_HOME + kXKeycodeOffset));
 }
 
-TEST(KeyTable, MediaAndBrowserKeys) {
+TEST(KeyTable, MediaKeysThatAKeyboardUsageCanSend) {
     const PositionCase named[] = {
-        {KEY_VOLUMEDOWN, "Volume Down", 0x81},  {KEY_VOLUMEUP, "Volume Up ", 0x80},
-        {KEY_BACK, "Browser Back", 0xA6},       {KEY_FORWARD, "Browser Forward", 0xA7},
-        {KEY_REFRESH, "Browser Refresh", 0xA8},
+        {KEY_MUTE, "Mute", 0x7F},
+        {KEY_VOLUMEDOWN, "Volume Down", 0x81},
+        {KEY_VOLUMEUP, "Volume Up ", 0x80},
     };
     for (const PositionCase& c : named) {
         SCOPED_TRACE(c.what);
@@ -98,11 +100,46 @@ TEST(KeyTable, MediaAndBrowserKeys) {
         EXPECT_EQ(UsageAt(c.evdevCode), c.usage);
         EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
     }
-    // No name, so no key action: the MEDIA menu offers these.
-    for (uint16_t code : {KEY_MUTE, KEY_PLAYPAUSE, KEY_NEXTSONG, KEY_PREVIOUSSONG, KEY_STOPCD}) {
-        SCOPED_TRACE(testing::Message() << "evdev " << code);
-        EXPECT_NE(EvdevToVirtualKey(code, true), 0);
-        EXPECT_FALSE(KeyCanBeAssigned(EvdevToVirtualKey(code, true)));
+    // Consumer-page controls: one keyboard usage byte cannot say them. The
+    // browser keys are named, so the dialog can say they cannot be bound; the
+    // MEDIA menu offers the others.
+    const PositionCase refused[] = {
+        {KEY_BACK, "Browser Back", 0},
+        {KEY_FORWARD, "Browser Forward", 0},
+        {KEY_REFRESH, "Browser Refresh", 0},
+        {KEY_PLAYPAUSE, "", 0},
+        {KEY_NEXTSONG, "", 0},
+        {KEY_PREVIOUSSONG, "", 0},
+        {KEY_STOPCD, "", 0},
+        {KEY_POWER, "", 0},
+    };
+    for (const PositionCase& c : refused) {
+        SCOPED_TRACE(testing::Message() << "evdev " << c.evdevCode);
+        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
+        EXPECT_EQ(KeyName(virtualKey), c.what);
+        EXPECT_FALSE(KeyCanBeAssigned(virtualKey));
+    }
+}
+
+TEST(KeyTable, WhatOlderToolsStoredForF13ToF24ReadsBackAsWhatTheMouseSends) {
+    const std::pair<uint16_t, const char*> stored[] = {
+        {0x7C, "Copy"},
+        {0x7D, "Paste"},
+        {0x7E, "Find"},
+        {0x7F, "Mute"},
+        {0x80, "Volume Up "},
+        {0x81, "Volume Down"},
+        {0x82, "Unknown key 0x82"},
+        {0x83, "Unknown key 0x83"},
+        {0x84, "Unknown key 0x84"},
+        {0x85, "Num ,"},
+        {0x86, "Unknown key 0x86"},
+        {0x87, "RO"},
+    };
+    for (const auto& [usage, name] : stored) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(KeyName(UsageToVirtualKey(usage)), name);
+        EXPECT_EQ(VirtualKeyToUsage(UsageToVirtualKey(usage)), usage);  // kept if not rebound
     }
 }
 
@@ -133,6 +170,7 @@ TEST(KeyTable, XKeycodesAreEvdevCodesPlusEight) {
 
 TEST(KeyTable, EveryListedKeyHasANameAndAPositionAndIsListedOnce) {
     std::set<uint16_t> seen;
+    std::set<uint16_t> usages;
     for (const AssignableKey& key : AssignableKeys()) {
         SCOPED_TRACE(key.listName);
         EXPECT_TRUE(seen.insert(key.virtualKey).second);
@@ -143,12 +181,13 @@ TEST(KeyTable, EveryListedKeyHasANameAndAPositionAndIsListedOnce) {
                         EvdevToVirtualKey(code, false) == key.virtualKey;
         }
         EXPECT_TRUE(pressable);
-        // Stored and loaded again, the key keeps its name. F17 and F18 are
-        // stored as the usages of Volume Up and Down and read back as those.
-        if (key.virtualKey != 0x80 && key.virtualKey != 0x81) {
-            EXPECT_EQ(KeyName(UsageToVirtualKey(VirtualKeyToUsage(key.virtualKey))),
-                      KeyName(key.virtualKey));
-        }
+        // Pressing the row's key takes the row; stored and loaded again, it is
+        // the same key with the same name.
+        EXPECT_EQ(EvdevToVirtualKey(key.evdevCode, true), key.virtualKey);
+        EXPECT_EQ(VirtualKeyToUsage(key.virtualKey), key.usage);
+        EXPECT_EQ(UsageToVirtualKey(key.usage), key.virtualKey);
+        EXPECT_EQ(KeyName(key.virtualKey), key.name);
+        EXPECT_TRUE(usages.insert(key.usage).second);
     }
 }
 
@@ -168,13 +207,24 @@ TEST(KeyTable, GroupsStandTogetherInListOrder) {
 
 TEST(KeyTable, InternationalKeysGetUsagesOfTheirOwn) {
     const PositionCase cases[] = {
-        {KEY_102ND, "<", 0x64},           {KEY_HENKAN, "Henkan", 0x8A},
-        {KEY_MUHENKAN, "Muhenkan", 0x8B}, {KEY_KATAKANAHIRAGANA, "Katakana/Hiragana", 0x88},
-        {KEY_HANGEUL, "Hangul", 0x90},    {KEY_HANJA, "Hanja", 0x91},
+        {KEY_102ND, "<", 0x64},
+        {KEY_RO, "RO", 0x87},
+        {KEY_KATAKANAHIRAGANA, "Katakana/Hiragana", 0x88},
+        {KEY_YEN, "Yen", 0x89},
+        {KEY_HENKAN, "Henkan", 0x8A},
+        {KEY_MUHENKAN, "Muhenkan", 0x8B},
+        {KEY_KPJPCOMMA, "Num JP ,", 0x8C},
+        {KEY_KPCOMMA, "Num ,", 0x85},
+        {KEY_HANGEUL, "Hangul", 0x90},
+        {KEY_HANJA, "Hanja", 0x91},
+        {KEY_KATAKANA, "Katakana", 0x92},
+        {KEY_HIRAGANA, "Hiragana", 0x93},
+        {KEY_ZENKAKUHANKAKU, "Zenkaku/Hankaku", 0x94},
     };
     for (const PositionCase& c : cases) {
         SCOPED_TRACE(c.what);
         const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
+        EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
         EXPECT_EQ(KeyName(virtualKey), c.what);
         EXPECT_EQ(VirtualKeyToUsage(virtualKey), c.usage);
         EXPECT_EQ(UsageToVirtualKey(c.usage), virtualKey);

@@ -36,7 +36,8 @@ for rule in "$UDEV_RULE" "$SEAT_RULE"; do
 done
 /lib/systemd/systemd-udevd --daemon || finish 126
 # Loaded after udevd started, so that it sees and handles every HID device.
-for module in hid uhid hid-generic; do
+# evdev: the key table's test reads a virtual keyboard's key codes.
+for module in hid uhid hid-generic evdev; do
     "$BUSYBOX" insmod "$KERNEL_MODULES/$module.ko" || { say "cannot load $module"; finish 126; }
 done
 udevadm settle --timeout=10

@@ -1,6 +1,7 @@
 #include "pages/buttons/keyboard_dlg.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,13 +18,24 @@
 #include "pages/buttons/key_source.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
-#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 namespace {
 
-constexpr char kCannotBeAssigned[] = "This key cannot be assigned to a mouse button";
 constexpr char kCapturedInThisWindow[] = "Keys are captured only while this window is active.";
+constexpr char kAltGrNote[] = "AltGr cannot be stored: the mouse sends Right Alt";
+constexpr char kKeyFieldName[] = "Key to bind";
+constexpr char kKeyFieldHelp[] =
+    "Press the key to bind, with any modifiers; Tab moves on, Esc cancels.";
+
+constexpr uint16_t kTabKey = 0x09;
+constexpr uint16_t kEscKey = 0x1B;
+constexpr uint16_t kRightAltKey = 0xA5;  // AltGr on most layouts but the US one
+
+// The modifier bit a key stands for as a modifier; 0 for other keys.
+uint8_t ModifierBitOf(uint16_t virtualKey) {
+    return EncodeKeyAction({virtualKey, 0, {}}).code;
+}
 
 // The list: a bold, unselectable heading before each group, then its keys
 // with their virtual-key codes as data.
@@ -87,6 +99,19 @@ void CKeyboard::BuildLayout() {
     keyLabel_->setFrameShape(QFrame::Box);
     keyLabel_->setAlignment(Qt::AlignCenter);
     keyLabel_->setMinimumSize(240, 32);
+    // The key field takes the focus and the keys pressed there; a frame that
+    // moves with the focus shows where the keys go.
+    keyLabel_->setFocusPolicy(Qt::StrongFocus);
+    keyLabel_->setStyleSheet(
+        "QLabel#keyLabel { border: 1px solid palette(mid); }"
+        "QLabel#keyLabel:focus { border: 2px solid palette(highlight); }");
+    keyLabel_->setAccessibleDescription(kKeyFieldHelp);
+    keyLabel_->setToolTip(kKeyFieldHelp);
+    keyLabel_->installEventFilter(this);
+    prompt->setBuddy(keyLabel_);
+    modifierNote_ = new QLabel(this);
+    modifierNote_->setObjectName("modifierNoteLabel");
+    modifierNote_->hide();
     captureNote_ = new QLabel(kCapturedInThisWindow, this);
     captureNote_->setObjectName("captureNoteLabel");
     captureNote_->hide();
@@ -105,14 +130,21 @@ void CKeyboard::BuildLayout() {
     altCheck_->setObjectName("altCheck");
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("keyboardOkButton");
+    cancelButton_ = new QPushButton("Cancel", this);
+    cancelButton_->setObjectName("keyboardCancelButton");
+    // Enter presses the button that has the focus and no other (keyPressEvent).
+    for (QPushButton* button : {okButton_, cancelButton_}) {
+        button->setAutoDefault(false);
+    }
 
     auto* keyRows = new QGridLayout;
     keyRows->setHorizontalSpacing(12);
     keyRows->addWidget(prompt, 0, 0);
     keyRows->addWidget(keyLabel_, 0, 1);
     keyRows->addWidget(captureNote_, 1, 1);
-    keyRows->addWidget(listPrompt, 2, 0);
-    keyRows->addWidget(keyList_, 2, 1);
+    keyRows->addWidget(modifierNote_, 2, 1);
+    keyRows->addWidget(listPrompt, 3, 0);
+    keyRows->addWidget(keyList_, 3, 1);
     keyRows->setColumnStretch(1, 1);
     auto* boxes = new QHBoxLayout;
     for (QCheckBox* box : {shiftCheck_, ctrlCheck_, winCheck_, altCheck_}) {
@@ -122,6 +154,7 @@ void CKeyboard::BuildLayout() {
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(okButton_);
+    bottom->addWidget(cancelButton_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 12);
@@ -131,9 +164,16 @@ void CKeyboard::BuildLayout() {
     layout->addStretch();
     layout->addLayout(bottom);
 
-    // Keys typed into the list search it; the dialog opens with the focus
-    // elsewhere so that the first key pressed is captured.
-    shiftCheck_->setFocus();
+    setTabOrder(keyLabel_, keyList_);
+    setTabOrder(keyList_, shiftCheck_);
+    setTabOrder(shiftCheck_, ctrlCheck_);
+    setTabOrder(ctrlCheck_, winCheck_);
+    setTabOrder(winCheck_, altCheck_);
+    setTabOrder(altCheck_, okButton_);
+    setTabOrder(okButton_, cancelButton_);
+    // The first key pressed is captured.
+    keyLabel_->setFocus();
+    ShowKey({});
 }
 
 void CKeyboard::BuildKeyList() {
@@ -157,6 +197,7 @@ void CKeyboard::BuildKeyList() {
 
 void CKeyboard::ConnectSignals() {
     connect(okButton_, &QPushButton::clicked, this, &CKeyboard::OnOk);
+    connect(cancelButton_, &QPushButton::clicked, this, &CKeyboard::reject);
     connect(keyList_, &QComboBox::activated, this, &CKeyboard::OnKeyChosen);
 }
 
@@ -181,24 +222,49 @@ void CKeyboard::showEvent(QShowEvent* event) {
     }
 }
 
-bool CKeyboard::KeyListHasKeyboard() const {
-    const QWidget* focus = QApplication::focusWidget();
-    return (focus && (focus == keyList_ || keyList_->isAncestorOf(focus))) ||
-           keyList_->view()->isVisible() || keyList_->completer()->popup()->isVisible();
+bool CKeyboard::KeyFieldHasFocus() const {
+    // The dialog's own focus child, which stays while another application is
+    // active: a global source keeps capturing there.
+    return focusWidget() == keyLabel_;
 }
 
 void CKeyboard::OnKeyEvent(const KeyEvent& event) {
+    const uint16_t key = event.virtualKey;
     if (event.released) {
-        if (!keysPressed_.remove(event.virtualKey)) {
-            return;
-        }
-    } else if (KeyListHasKeyboard()) {
-        return;  // typed into the list: a search, not a key to bind
-    } else {
-        keysPressed_.insert(event.virtualKey);
+        // Only presses are captured: the release of the Enter that opened the
+        // dialog, or of a chord's modifiers, takes nothing.
+        modifiersHeld_.remove(key);
+        return;
+    }
+    if (!KeyFieldHasFocus() || key == kTabKey || key == kEscKey) {
+        return;  // a key for another control, Tab moving on, Esc cancelling
     }
     keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken; empties the field
-    TakeKey(event.virtualKey, event.layoutCharacter);
+    modifierNote_->hide();
+    TakeKey(key, event.layoutCharacter);
+    if (ModifierBitOf(key) != 0) {
+        modifiersHeld_.insert(key);  // alone it is the key; with a key after it, a modifier
+    } else if (!modifiersHeld_.isEmpty()) {
+        TakeHeldModifiers();
+    }
+}
+
+void CKeyboard::TakeHeldModifiers() {
+    uint8_t bits = 0;
+    for (const uint16_t key : std::as_const(modifiersHeld_)) {
+        if (key == kRightAltKey) {
+            // The mouse sends left-hand modifiers only; Left Alt with the key
+            // would type another character than AltGr does.
+            modifierNote_->setText(kAltGrNote);
+            modifierNote_->show();
+        } else {
+            bits |= ModifierBitOf(key);
+        }
+    }
+    shiftCheck_->setChecked(bits & kShiftBit);
+    ctrlCheck_->setChecked(bits & kCtrlBit);
+    winCheck_->setChecked(bits & kWinBit);
+    altCheck_->setChecked(bits & kAltBit);
 }
 
 void CKeyboard::OnKeyChosen(int index) {
@@ -215,7 +281,35 @@ void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
     keyCapture.keyCode = assignable ? virtualKey : 0;
     keyName_ = assignable ? KeyName(virtualKey) : std::string();
     keyCapture.keyText = keyName_;
-    keyLabel_->setText(assignable ? LabelText(keyName_, layoutCharacter) : kCannotBeAssigned);
+    shownKey_ = assignable ? LabelText(keyName_, layoutCharacter) : QString();
+    ShowKey(assignable ? shownKey_ : QString(kKeyCannotBeAssigned));
+}
+
+void CKeyboard::ShowKey(const QString& text) {
+    keyLabel_->setText(text);
+    // The field's name carries the key, so a screen reader says what was taken.
+    keyLabel_->setAccessibleName(text.isEmpty() ? QString(kKeyFieldName)
+                                                : QString("%1: %2").arg(kKeyFieldName, text));
+    QAccessibleEvent changed(keyLabel_, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+bool CKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (watched == keyLabel_ && (type == QEvent::KeyPress || type == QEvent::KeyRelease)) {
+        // Tab and Shift+Tab move on and Esc cancels; every other key pressed
+        // in the key field is the key to capture, not a press of something.
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+            case Qt::Key_Escape:
+                return false;
+            default:
+                event->accept();
+                return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CKeyboard::OnOk() {
@@ -235,6 +329,7 @@ void CKeyboard::OnOk() {
         }
     }
     keyCapture.keyText = CapturedModifierPrefix(keyCapture.modifiers) + keyName_;
+    buttonText_ = QString::fromStdString(CapturedModifierPrefix(keyCapture.modifiers)) + shownKey_;
     accept();
 }
 
@@ -245,9 +340,20 @@ void CKeyboard::done(int result) {
 }
 
 void CKeyboard::keyPressEvent(QKeyEvent* event) {
-    // Esc must not cancel and Enter must not confirm; both are captured like any key.
-    if (!SwallowEnterAndEscape(event)) {
-        QDialog::keyPressEvent(event);
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            reject();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter presses the focused button; elsewhere it confirms nothing.
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+                button->click();
+            }
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
     }
 }
 

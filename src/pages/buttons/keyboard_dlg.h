@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QSet>
+#include <QString>
 #include <cstdint>
 #include <string>
 
@@ -11,10 +12,11 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// "KEYBOARD KEY": captures the next key pressed (anywhere on the desktop
-// where the platform allows, else in this window) or takes one chosen from a
-// searchable list, and lets the user add modifiers. On OK the result is in
-// keyCapture.
+// "KEYBOARD KEY": while its key field has the focus (it has at opening),
+// captures the key pressed (anywhere on the desktop where the platform allows,
+// else in this window), with the modifiers held; or takes one chosen from a
+// searchable list, and lets the user add modifiers. Tab moves on from the key
+// field as everywhere else, Esc cancels. On OK the result is in keyCapture.
 class CKeyboard : public QDialog {
     Q_OBJECT
 public:
@@ -24,11 +26,16 @@ public:
     // Whether this dialog receives key events (false after "hook failed.").
     bool CapturesKeys() const;
 
+    // After OK: keyCapture.keyText with what the layout types on the key where
+    // that is another character ("Shift+CTRL+Q (a)"), as the dialog showed it.
+    QString ButtonText() const { return buttonText_; }
+
     void done(int result) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildLayout();
@@ -38,23 +45,28 @@ private:
     void OnKeyEvent(const KeyEvent& event);
     void OnKeyChosen(int index);
     void TakeKey(uint16_t virtualKey, char32_t layoutCharacter = 0);
-    bool KeyListHasKeyboard() const;
+    void TakeHeldModifiers();
+    void ShowKey(const QString& text);
+    bool KeyFieldHasFocus() const;
     void OnOk();
 
     QLabel* keyLabel_ = nullptr;
     QComboBox* keyList_ = nullptr;
     QLabel* captureNote_ = nullptr;
+    QLabel* modifierNote_ = nullptr;
     QCheckBox* shiftCheck_ = nullptr;
     QCheckBox* ctrlCheck_ = nullptr;
     QCheckBox* winCheck_ = nullptr;
     QCheckBox* altCheck_ = nullptr;
     QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
 
     std::string keyName_;  // the taken key's name; the label may say more
-    // Keys whose press this dialog captured. A release counts only after its
-    // press: keys typed into the list and the Enter that opened the dialog
-    // are not captured when they come up.
-    QSet<uint16_t> keysPressed_;
+    QString shownKey_;     // the name and the layout's character, as the label shows it
+    QString buttonText_;
+    // Modifier keys held down, by key code, as pressed in the key field: a key
+    // pressed with them takes them as its modifiers.
+    QSet<uint16_t> modifiersHeld_;
 };
 
 // What a fresh capture puts before the key's name for these modifier bits, in

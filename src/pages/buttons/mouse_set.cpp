@@ -12,6 +12,7 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/keyboard_dlg.h"
 #include "settings/button_actions.h"
+#include "settings/key_table.h"
 #include "settings/settings_image.h"
 #include "ui/dialog_keys.h"
 #include "ui/menu_button.h"
@@ -63,6 +64,12 @@ QStringList TextsAnActionButtonShows() {
     for (int key = 0; key <= kHighestVirtualKey; ++key) {
         texts << QString::fromStdString(allPrefixes + KeyName(key));
     }
+    // The keys without a Windows code, and a usage read back that no key has;
+    // a key name may carry what the layout types on it.
+    for (const KeyRow& key : AssignableKeys()) {
+        texts << QString::fromStdString(allPrefixes + key.name) + " (W)";
+    }
+    texts << QString::fromStdString(allPrefixes + KeyName(kUsageKeyBase + 0xFF));
     texts << QString::fromStdString(FormatFixedCpiText(30000, 30000))
           << QString::fromStdString(FormatFixedCpiText(30000, 29990));
     return texts;
@@ -204,7 +211,8 @@ void CMouseSet::RunKeyboardDialog() {
     if (dialog.exec() != QDialog::Accepted || keyCapture.keyText.empty()) {
         return;
     }
-    SetSlotText(currentSlot, QString::fromStdString(keyCapture.keyText));
+    // With the layout's character where it differs, as the dialog showed it.
+    SetSlotText(currentSlot, dialog.ButtonText());
     AssignAction(Session().pendingSettings.buttons[currentSlot], EncodeKeyAction(keyCapture));
 }
 

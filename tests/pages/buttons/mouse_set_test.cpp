@@ -17,6 +17,7 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/key_source.h"
 #include "settings/button_actions.h"
+#include "settings/key_table.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
 #include "support/test_session.h"
@@ -37,9 +38,9 @@ public:
             current = nullptr;
         }
     }
-    void Type(uint16_t virtualKey) {
-        sink_({virtualKey, false});
-        sink_({virtualKey, true});
+    void Type(uint16_t virtualKey, char32_t layoutCharacter = 0) {
+        sink_({virtualKey, false, layoutCharacter});
+        sink_({virtualKey, true, layoutCharacter});
         QCoreApplication::sendPostedEvents();
     }
     static inline TypingKeySource* current = nullptr;
@@ -346,6 +347,19 @@ TEST_F(MouseSetTest, CapturedKeyIsStoredAndReadsBackWithoutTheCapitalCtrl) {
     EXPECT_EQ(buttons[2]->text(), "Shift+A");
 }
 
+// A French layout types "a" on the Q key: the button says both, as the
+// dialog did; the mouse stores the key's position.
+TEST_F(MouseSetTest, CapturedKeyShowsWhatTheLayoutTypesOnIt) {
+    WhenDialogOpens([](QDialog& dialog) {
+        TypingKeySource::current->Type('Q', U'a');
+        ClickBox(dialog.findChild<QCheckBox*>("ctrlCheck"));
+        ClickOk(dialog, "keyboardOkButton");
+    });
+    Choose(2, kKeyboardKeyCommand);
+    EXPECT_EQ(buttons[2]->text(), "CTRL+Q (a)");
+    EXPECT_EQ(Slot(3), (ActionValues{0x02, 0x01, 0x14, 0}));
+}
+
 TEST_F(MouseSetTest, CapturedModifierKeyAlone) {
     WhenDialogOpens([](QDialog& dialog) {
         TypingKeySource::current->Type(0xA0);
@@ -456,6 +470,10 @@ TEST_F(MouseSetTest, EveryTextAButtonCanShowFits) {
     for (int key = 0; key <= 0xFF; ++key) {
         texts << "Shift+CTRL+Win+Alt+" + QString::fromStdString(KeyName(key));
     }
+    for (const KeyRow& key : AssignableKeys()) {
+        texts << "Shift+CTRL+Win+Alt+" + QString::fromUtf8(key.name) + " (\u00DF)";
+    }
+    texts << "Shift+Unknown key 0xFF";
     QPushButton* button = buttons[3];
     for (const QString& text : texts) {
         button->setText(text);
