@@ -94,5 +94,6 @@ int main(int argc, char** argv) {
         std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     }
     CommandStreams streams{std::cin, std::cout, std::cerr, {}};
+    streams.terminal = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
     return OutputStatus(RunCommand(*parsed.commandLine, streams));
 }

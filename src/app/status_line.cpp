@@ -40,6 +40,11 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
 
 void StatusLine::Show(const QString& text, bool withRuleCommands) {
     text_->setText(text);
+    if (withRuleCommands) {
+        // The rule may have been installed since: the words follow what is there now.
+        hint_->setText(QString::fromStdString(UdevRuleInstallHint()));
+        commands_->setText(QString::fromStdString(UdevRuleInstallCommands()));
+    }
     hint_->setVisible(withRuleCommands);
     commands_->setVisible(withRuleCommands);
     copyButton_->setVisible(withRuleCommands);

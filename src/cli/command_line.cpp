@@ -151,8 +151,9 @@ std::string CommandFooter(Command command) {
                    "  kestrine-config set 'smoothing=Ripple Control On' "
                    "multiclick_filter.left='HV Safe Mode'\n";
         case Command::Reset:
-            return "\nThe mouse restores its factory settings and confirms it.\n" + simulate +
-                   "Example:\n  kestrine-config reset\n";
+            return "\nThe mouse restores its factory settings and confirms it. On a terminal\n"
+                   "reset asks first; --yes, or a run without a terminal, does not ask.\n" +
+                   simulate + "Example:\n  kestrine-config reset --yes\n";
         case Command::Get:
             return "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
                    "level's value). The value is printed alone, as a script wants it: digits,\n"
@@ -344,7 +345,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         "name (cpi_level.N.x for a level's value), VALUE as in a profile")
         ->add_option("NAME=VALUE", line.assignments, "the settings to change")
         ->required();
-    add(Command::Reset, "reset", "restore the mouse's factory settings");
+    add(Command::Reset, "reset", "restore the mouse's factory settings")
+        ->add_flag("--yes,-y", line.yes, "do not ask first (on a terminal reset asks)");
     add(Command::Get, "get", "print the value of one setting the mouse holds")
         ->add_option("NAME", line.name, "the setting's name, as in a profile")
         ->required();

@@ -18,6 +18,7 @@ struct CommandLine {
     std::string file;                      // export, import ("-": stdout, stdin)
     std::vector<std::string> assignments;  // set NAME=VALUE...
     std::string name;                      // get NAME
+    bool yes = false;                      // reset without the question
     unsigned waitSeconds = 3;              // for a lock another command holds
     std::string device;                    // --device PATH or N (from 1); empty = the first
     unsigned simulatedMice = 1;            // with --simulate

@@ -53,6 +53,12 @@ public:
                 return OutputWritten();
             }
         }
+        // On a terminal a person may have typed reset by mistake; a script says --yes
+        // or runs without a terminal, as before.
+        if (line_.command == Command::Reset && io_.terminal && !line_.yes && !ResetConfirmed()) {
+            io_.err << "Nothing was changed.\n";
+            return kExitMouse;
+        }
         if (line_.command == Command::Keys) {
             for (const std::string& name : BindableKeyNames()) {
                 io_.out << name << "\n";
@@ -371,6 +377,15 @@ private:
         }
         io_.out << "The mouse is back at its factory settings.\n";
         return kExitDone;
+    }
+
+    bool ResetConfirmed() {
+        io_.err << "Restore the factory settings? Every setting on the mouse is replaced. "
+                   "[y/N] ";
+        io_.err.flush();
+        std::string answer;
+        std::getline(io_.in, answer);
+        return answer == "y" || answer == "Y" || answer == "yes";
     }
 
     std::string SourceName() const { return line_.file == "-" ? "<stdin>" : line_.file; }

@@ -12,6 +12,8 @@ struct CommandStreams {
     std::ostream& out;
     std::ostream& err;
     std::string lockFolder;
+    // A person at a terminal answers questions; a script does not.
+    bool terminal = false;
 };
 
 // Runs a command of the command line against the mouse (or, with --simulate,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "device/device_link.h"
 
@@ -13,3 +14,7 @@ std::string UdevRuleInstallCommands();
 // The sentence that leads to those lines: where the package puts the rule,
 // and the replug that makes it apply.
 std::string UdevRuleInstallHint();
+// The project's rule where udev reads it, or "" when it is in none of udev's folders.
+std::string InstalledUdevRule();
+// Tests look in folders of their own. The default: udev's four rule folders.
+void SetUdevRuleFolders(std::vector<std::string> folders);

@@ -12,6 +12,7 @@
 #include "app/updater_dlg.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "device/find_result_text.h"
 #include "device/simulated_mouse.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
@@ -26,6 +27,8 @@ protected:
         deviceSettings = {};
         SetHidTransport(&mouse);
         SetSimulatedHotplugSource(&mouse);
+        // What the status line says must not depend on this machine's udev rules.
+        SetUdevRuleFolders({});
     }
 
     void TearDown() override {
@@ -34,6 +37,8 @@ protected:
         SetSimulatedHotplugSource(nullptr);
         SetHidTransport(nullptr);
         deviceConnected = false;
+        SetUdevRuleFolders({"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                            "/usr/local/lib/udev/rules.d"});
     }
 
     void StartWindow() {

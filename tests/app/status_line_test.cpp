@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -70,7 +72,7 @@ const StatusCase kStatusCases[] = {
      "70-kestrine-xq3.rules is not installed.",
      true, false, false},
     {"Gone", [](SimulatedMouse& mouse) { OpenFails(mouse, OpenFailure::Gone); }, NothingAfter,
-     "The mouse was unplugged while it was being opened.", false, false, false},
+     "The mouse was unplugged while it was being opened: plug it in again.", false, false, false},
     {"OpenFailed", [](SimulatedMouse& mouse) { OpenFails(mouse, OpenFailure::Other); },
      NothingAfter, "The mouse is plugged in, but it could not be opened.", false, false, false},
     {"NotAnswering", [](SimulatedMouse& mouse) { mouse.FailSends(HidResult::Error, 1000); },
@@ -134,6 +136,25 @@ TEST_F(RuleCommands, AreShownWithWhereThePackagePutsTheRuleAndCopiedByTheButton)
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(window->findChild<QPushButton*>("copyCommandsButton"), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), commands);
+}
+
+// Installed but still denied: the rule applies to the seat's user once the
+// mouse is plugged in again (or after logging in again); udev only needs a reload.
+TEST_F(RuleCommands, AnInstalledRuleIsNamedWithTheReplugThatMakesItApply) {
+    QTemporaryDir rules;
+    QFile rule(rules.filePath("70-kestrine-xq3.rules"));
+    ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
+    rule.close();
+    SetUdevRuleFolders({"/nonexistent", rules.path().toStdString()});
+    mouse.SetOpenFailure(0, OpenFailure::AccessDenied);
+    StartWindow();
+    EXPECT_EQ(StatusText().toStdString(),
+              "The mouse is plugged in, but this user may not open it, although the udev rule is "
+              "installed (" +
+                  rule.fileName().toStdString() +
+                  "): unplug the mouse and plug it in again, or log out and log in again.");
+    EXPECT_EQ(window->findChild<QLabel*>("udevRuleCommands")->text(),
+              "sudo udevadm control --reload && sudo udevadm trigger");
 }
 
 // --simulate can show the state too: the simulated mouse's window denies access.

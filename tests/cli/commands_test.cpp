@@ -12,8 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <future>
+#include <iterator>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -23,9 +23,9 @@
 #include "device/simulated_mouse.h"
 #include "platform/instance_lock.h"
 #include "profile/profile.h"
-#include "support/file_conditions.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
+#include "support/file_conditions.h"
 #include "support/sleep_recorder.h"
 #include "support/unbindable_keys.h"
 
@@ -59,6 +59,7 @@ protected:
         out.str({});
         err.str({});
         CommandStreams streams{in, out, err, folder_.string()};
+        streams.terminal = atTerminal;
         const int status = RunCommand(*parsed.commandLine, streams);
         ReleaseDevice();
         return status;
@@ -83,8 +84,39 @@ protected:
     SleepRecorder sleeps;
     std::ostringstream out;
     std::ostringstream err;
+    bool atTerminal = false;
     fs::path folder_;
 };
+
+// On a terminal reset asks, and only a yes goes on; --yes and scripts are not asked.
+TEST_F(CommandsTest, ResetAsksOnATerminal) {
+    struct Case {
+        bool terminal;
+        std::vector<std::string> arguments;
+        std::string answer;
+        int status;
+        bool asked;
+    };
+    const Case cases[] = {
+        {true, {"reset"}, "n\n", kExitMouse, true},
+        {true, {"reset"}, "\n", kExitMouse, true},
+        {true, {"reset"}, "y\n", kExitDone, true},
+        {true, {"reset", "--yes"}, "", kExitDone, false},
+        {false, {"reset"}, "", kExitDone, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments) + " terminal " +
+                     std::to_string(c.terminal) + " answer " + c.answer);
+        atTerminal = c.terminal;
+        SettingsImage changed = MouseFirmware::FactoryImage();
+        changed[5] = 64;
+        mouse.Firmware().SetMemory(changed);
+        EXPECT_EQ(Run(c.arguments, c.answer), c.status) << err.str();
+        EXPECT_EQ(err.str().find("Restore the factory settings?") != std::string::npos, c.asked);
+        EXPECT_EQ(mouse.Firmware().Memory()[5] == 64, c.status != kExitDone);
+    }
+    atTerminal = false;
+}
 
 TEST_F(CommandsTest, ShowPrintsTheMousesSettingsAsAProfile) {
     EXPECT_EQ(Run({"show"}), kExitDone) << err.str();
