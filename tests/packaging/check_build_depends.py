@@ -13,6 +13,7 @@ build-essential.
 
 usage: check_build_depends.py SOURCE_DIR
 """
+import fnmatch
 import pathlib
 import re
 import subprocess
@@ -65,18 +66,21 @@ def build_depends(control):
     return names
 
 
-def owners(pattern):
-    """Packages shipping files that match the dpkg -S pattern (none when no file does)."""
-    result = subprocess.run(["dpkg-query", "-S", pattern], capture_output=True, text=True)
-    if result.returncode != 0:
-        return set()
-    packages = set()
+def owners_of(patterns):
+    """For each dpkg -S pattern, the packages shipping a file that matches it.
+
+    One query for all of them: dpkg reads every package's file list each time.
+    """
+    result = subprocess.run(["dpkg-query", "-S", *patterns], capture_output=True, text=True)
+    found = {pattern: set() for pattern in patterns}
     for line in result.stdout.splitlines():
-        if line.startswith("diversion by"):
+        if line.startswith("diversion by") or ": " not in line:
             continue
-        for package in line.split(": ", 1)[0].split(", "):
-            packages.add(package.split(":")[0])
-    return packages
+        packages, path = line.split(": ", 1)
+        for pattern in patterns:
+            if fnmatch.fnmatchcase(path, pattern):
+                found[pattern] |= {package.split(":")[0] for package in packages.split(", ")}
+    return found
 
 
 def wanted_files(function, arguments):
@@ -112,7 +116,7 @@ def main():
     allowed |= {package for package, standing in STANDS_FOR.items() if standing in listed}
 
     failures = []
-    checked = 0
+    calls = []
     for path in cmake_files(source_dir):
         if not path.exists():
             continue
@@ -122,20 +126,20 @@ def main():
             if not arguments:
                 failures.append(f"{where}: cannot read the call")
                 continue
-            for what, patterns in wanted_files(function, arguments):
-                checked += 1
-                found = set()
-                for pattern in patterns:
-                    found = owners(pattern)
-                    if found:
-                        break
-                if not found:
-                    failures.append(f"{where}: no installed package ships {' or '.join(patterns)} "
-                                    f"for {what} (run scripts/install-deps; for a Find module "
-                                    "of CMake's own, add it to MODULE_MODE here)")
-                elif not found & allowed:
-                    failures.append(f"{where}: {what} comes from {', '.join(sorted(found))}, "
-                                    "which Build-Depends in debian/control does not list")
+            calls += [(where, what, patterns) for what, patterns in wanted_files(function, arguments)]
+
+    owners = owners_of(sorted({pattern for _, _, patterns in calls for pattern in patterns}))
+    checked = len(calls)
+    for where, what, patterns in calls:
+        # The first pattern that matches is the file CMake loads.
+        found = next((owners[pattern] for pattern in patterns if owners[pattern]), set())
+        if not found:
+            failures.append(f"{where}: no installed package ships {' or '.join(patterns)} "
+                            f"for {what} (run scripts/install-deps; for a Find module "
+                            "of CMake's own, add it to MODULE_MODE here)")
+        elif not found & allowed:
+            failures.append(f"{where}: {what} comes from {', '.join(sorted(found))}, "
+                            "which Build-Depends in debian/control does not list")
     if checked == 0:
         failures.append("found no pkg_check_modules or find_package call to check")
     for failure in failures:
