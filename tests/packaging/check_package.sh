@@ -27,12 +27,12 @@ build() {  # folder, build-deb options...
     shift
     local started=$SECONDS
     "$source_dir/scripts/build-deb" "$@" "$out/$folder" >"$out/$folder.log" 2>&1 ||
-        { tail -n 60 "$out/$folder.log" >&2; fail "scripts/build-deb $* failed (log above)"; }
-    echo "scripts/build-deb $*: $((SECONDS - started)) s"
+        { tail -n 60 "$out/$folder.log" >&2; fail "scripts/build-deb${*:+ $*} failed (log above)"; }
+    echo "scripts/build-deb${*:+ $*}: $((SECONDS - started)) s"
     local files
     files=$(cd "$out/$folder" && ls)
     [ "$files" = "$(printf '%s\n' "$name.buildinfo" "$name.changes" "$name.deb")" ] ||
-        fail "scripts/build-deb $* wrote $(echo $files), not $name.deb with its .changes and .buildinfo"
+        fail "scripts/build-deb${*:+ $*} wrote $(echo $files), not $name.deb with its .changes and .buildinfo"
 }
 build clean --clean
 # Compiler warnings, by file and line, with the flags the package is built with.
