@@ -26,8 +26,13 @@ build() {  # folder, build-deb options...
     local folder=$1
     shift
     local started=$SECONDS
-    "$source_dir/scripts/build-deb" "$@" "$out/$folder" >"$out/$folder.log" 2>&1 ||
-        { tail -n 60 "$out/$folder.log" >&2; fail "scripts/build-deb${*:+ $*} failed (log above)"; }
+    if ! "$source_dir/scripts/build-deb" "$@" "$out/$folder" >"$out/$folder.log" 2>&1; then
+        # CMake's reason comes before the logs debhelper prints after it.
+        grep -E -B2 -A6 '^CMake Error' "$out/$folder.log" | head -n 40 >&2 || true
+        echo "..." >&2
+        tail -n 30 "$out/$folder.log" >&2
+        fail "scripts/build-deb${*:+ $*} failed (log above)"
+    fi
     echo "scripts/build-deb${*:+ $*}: $((SECONDS - started)) s"
     local files
     files=$(cd "$out/$folder" && ls)
