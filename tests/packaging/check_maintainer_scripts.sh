@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The package's postinst and postrm against a stand-in udev: with udevd
-# running, installing reloads the rules and sends a change event to the
-# mouse's own hidraw nodes only, and removing reloads them; with no udevd (a
-# chroot, an image being built, a container) neither calls udevadm at all.
+# running, installing and removing reload the rules and send a change event to
+# the mouse's own hidraw nodes only; with no udevd (a chroot, an image being
+# built, a container) neither calls udevadm at all.
 #
 # Runs the scripts as they are shipped, in private mount and PID namespaces
 # where /run, /sys/class and the udevadm on PATH are the test's own, so the
@@ -72,9 +72,11 @@ expect_calls "install" "udevadm control --reload" \
 run postinst abort-upgrade
 expect_calls "abort-upgrade"
 run postrm remove
-expect_calls "remove" "udevadm control --reload"
+expect_calls "remove" "udevadm control --reload" \
+    "udevadm trigger --action=change /sys/class/hidraw/hidraw3"
 run postrm purge
-expect_calls "purge" "udevadm control --reload"
+expect_calls "purge" "udevadm control --reload" \
+    "udevadm trigger --action=change /sys/class/hidraw/hidraw3"
 run postrm upgrade
 expect_calls "upgrade"
 echo "PASS"
