@@ -12,13 +12,17 @@ bool Exists(const std::string& path) {
 }
 
 std::vector<std::string>& RuleFolders() {
-    // Where udev reads rules: the administrator's folder, then the packages'.
-    static std::vector<std::string> folders{"/etc/udev/rules.d", "/lib/udev/rules.d",
-                                            "/usr/lib/udev/rules.d", "/usr/local/lib/udev/rules.d"};
+    static std::vector<std::string> folders = DefaultUdevRuleFolders();
     return folders;
 }
 
 }  // namespace
+
+std::vector<std::string> DefaultUdevRuleFolders() {
+    // Where udev reads rules: the administrator's folder, then the packages'.
+    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+            "/usr/local/lib/udev/rules.d"};
+}
 
 std::string InstalledUdevRule() {
     for (const std::string& folder : RuleFolders()) {

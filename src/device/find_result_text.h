@@ -16,5 +16,6 @@ std::string UdevRuleInstallCommands();
 std::string UdevRuleInstallHint();
 // The project's rule where udev reads it, or "" when it is in none of udev's folders.
 std::string InstalledUdevRule();
-// Tests look in folders of their own. The default: udev's four rule folders.
+// udev's four rule folders, where InstalledUdevRule looks unless tests say otherwise.
+std::vector<std::string> DefaultUdevRuleFolders();
 void SetUdevRuleFolders(std::vector<std::string> folders);

@@ -37,8 +37,7 @@ protected:
         SetSimulatedHotplugSource(nullptr);
         SetHidTransport(nullptr);
         deviceConnected = false;
-        SetUdevRuleFolders({"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d",
-                            "/usr/local/lib/udev/rules.d"});
+        SetUdevRuleFolders(DefaultUdevRuleFolders());
     }
 
     void StartWindow() {
