@@ -23,6 +23,7 @@
 #include "device/write_retries.h"
 #include "settings/firmware_version.h"
 #include "settings/settings_image.h"
+#include "ui/accessible_tabs.h"
 #include "ui/dialog_keys.h"
 #include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
@@ -98,9 +99,13 @@ void CUpdaterDlg::BuildLayout() {
     factoryResetButton_->setObjectName("factoryResetButton");
 
     auto* infoLayout = new QGridLayout(info);
-    infoLayout->addWidget(new QLabel("Firmware Version :", info), 0, 0);
+    auto* firmwareCaption = new QLabel("Firmware Version :", info);
+    firmwareCaption->setBuddy(firmwareVersionField_);
+    auto* softwareCaption = new QLabel("Software Version :", info);
+    softwareCaption->setBuddy(softwareVersionField_);
+    infoLayout->addWidget(firmwareCaption, 0, 0);
     infoLayout->addWidget(firmwareVersionField_, 0, 1);
-    infoLayout->addWidget(new QLabel("Software Version :", info), 1, 0);
+    infoLayout->addWidget(softwareCaption, 1, 0);
     infoLayout->addWidget(softwareVersionField_, 1, 1);
     infoLayout->setColumnStretch(2, 1);
     infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
@@ -113,6 +118,8 @@ void CUpdaterDlg::BuildLayout() {
         tabs_->addTab(page, page->Title());
     }
     tabs_->setCurrentIndex(0);
+    tabs_->setAccessibleName("Settings pages");
+    ReportSelectedTab(tabs_);
 
     applyButton_ = new QPushButton("APPLY", this);
     applyButton_->setObjectName("applyButton");
@@ -243,8 +250,10 @@ void CUpdaterDlg::SetConnectedState(bool connected) {
 
 void CUpdaterDlg::SetStatus(DeviceStatus status) {
     status_ = status;
+    // A confirmation is news even when it repeats the last one.
     statusLine_->Show(DeviceStatusText(status, firmwareVersionField_->text()),
-                      status == DeviceStatus::AccessDenied);
+                      status == DeviceStatus::AccessDenied,
+                      status == DeviceStatus::Saved || status == DeviceStatus::ResetDone);
 }
 
 void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
@@ -296,7 +305,7 @@ void CUpdaterDlg::OnApply() {
         page->StoreToSettings();
     }
     if (WriteToMouse(session_.pendingSettings, DeviceStatus::NotSaved)) {
-        SetStatus(DeviceStatus::Connected);
+        SetStatus(DeviceStatus::Saved);
         RefreshApplyState();
     }
 }
@@ -326,7 +335,7 @@ void CUpdaterDlg::OnFactoryReset() {
     }
     session_.LoadFromImage(lastReadImage);
     LoadAllPages();
-    SetStatus(confirmed ? DeviceStatus::Connected : DeviceStatus::ResetNotConfirmed);
+    SetStatus(confirmed ? DeviceStatus::ResetDone : DeviceStatus::ResetNotConfirmed);
     RefreshApplyState();
 }
 
