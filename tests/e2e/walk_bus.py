@@ -21,9 +21,20 @@ warnings.simplefilter("ignore", DeprecationWarning)  # get_action_name: the only
 EVENTS = []
 
 
+FAILURES = []
+
+
 def fail(message):
     print("FAIL: " + message, file=sys.stderr)
     sys.exit(1)
+
+
+def check(ok, message):
+    """A wrong answer is noted and the walk goes on, so one run lists them all."""
+    if not ok:
+        print("FAIL: " + message, file=sys.stderr)
+        FAILURES.append(message)
+    return ok
 
 
 def pump(seconds=0.0):
@@ -107,8 +118,9 @@ for kind in ("object:state-changed:selected", "object:text-changed:insert",
     listener.register(kind)
 
 main = wait_for("no window '%s' on the bus" % TITLE, lambda: window(TITLE), 30)
-wait_for("the status line never said the mouse is connected",
-         lambda: "connected" in name(find(main, "status bar") or main))
+reset = wait_for("no Factory Reset button", lambda: find(main, "push button", "Factory Reset"))
+wait_for("Factory Reset never came on: no mouse connected",
+         lambda: has(reset, Atspi.StateType.SENSITIVE))
 
 
 def check_names():
@@ -124,19 +136,19 @@ tabs = find(main, "page tab list")
 if tabs is None:
     fail("no page tab list")
 titles = [name(tabs.get_child_at_index(i)) for i in range(tabs.get_child_count())]
-if titles != ["Basic", "Advanced Sensor", "Buttons", "Button Mapping"]:
-    fail("the tabs are named %s" % titles)
+check(titles == ["Basic", "Advanced Sensor", "Buttons", "Button Mapping"],
+      "the tabs are named %s" % titles)
 for index in list(range(1, len(titles))) + [0]:
     tab = tabs.get_child_at_index(index)
     start = len(EVENTS)
     act(tab, "Press")
-    wait_for("no selected-state event for the tab '%s'" % titles[index],
-             lambda: [e for e in events_since(start, "object:state-changed:selected", tab)
-                      if e[1] == 1])
+    pump(1)
+    check([e for e in events_since(start, "object:state-changed:selected", tab) if e[1] == 1],
+          "no selected-state event for the tab '%s'" % titles[index])
     selected = [titles[i] for i in range(len(titles))
                 if has(tabs.get_child_at_index(i), Atspi.StateType.SELECTED)]
-    if selected != [titles[index]]:
-        fail("with '%s' shown the selected tabs are %s" % (titles[index], selected))
+    check(selected == [titles[index]],
+          "with '%s' shown the selected tabs are %s" % (titles[index], selected))
     pump(0.3)
     check_names()
     if titles[index] == "Button Mapping":
@@ -158,23 +170,26 @@ for level in range(1, 5):
             fail("no slider and field named '%s'" % label)
         shown = field.get_text(0, -1)
         value = slider.get_current_value()
-        if value != float(shown):
-            fail("the slider '%s' says %s while its field shows %s" % (label, value, shown))
+        check(value == float(shown),
+              "the slider '%s' says %s while its field shows %s" % (label, value, shown))
         low, high = slider.get_minimum_value(), slider.get_maximum_value()
-        if (low, high) != (10, 30000):
-            fail("the slider '%s' ranges over %s..%s, not 10..30000 CPI" % (label, low, high))
+        check((low, high) == (10, 30000),
+              "the slider '%s' ranges over %s..%s, not 10..30000 CPI" % (label, low, high))
 slider = find(main, "slider", "CPI 2 X")
 description = slider.get_description()
 slider.set_current_value(2500)
-wait_for("a value set on 'CPI 2 X' did not reach its field",
-         lambda: find(main, "text", "CPI 2 X").get_text(0, -1) == "2500")
-if slider.get_current_value() != 2500:
-    fail("'CPI 2 X' says %s after 2500 was set" % slider.get_current_value())
-if slider.get_description() != description:
-    fail("the description of 'CPI 2 X' changed with its value")
+pump(1)
+check(find(main, "text", "CPI 2 X").get_text(0, -1) == "2500",
+      "a value of 2500 set on 'CPI 2 X' did not reach its field")
+check(slider.get_current_value() == 2500,
+      "'CPI 2 X' says %s after 2500 was set" % slider.get_current_value())
+check(slider.get_description() == description,
+      "the description of 'CPI 2 X' changed with its value")
 
 # ------------------------------------------------------------- status line
 status = find(main, "status bar")
+if not check(status is not None, "no status bar"):
+    sys.exit(1)
 
 
 def status_event(start, words):
@@ -211,4 +226,6 @@ check_names()
 start = len(EVENTS)
 act(copy, "Press")
 wait_for("no text event confirming the copy", lambda: status_event(start, "copied"))
+if FAILURES:
+    sys.exit(1)
 print("walk_bus: all checks passed")
