@@ -127,7 +127,7 @@ def check_names():
     for node in walk(main):
         if has(node, Atspi.StateType.FOCUSABLE) and not name(node).strip():
             parent = node.get_parent()
-            fail("a focusable %s in the %s '%s' has no name" % (
+            check(False, "a focusable %s in the %s '%s' has no name" % (
                 node.get_role_name(), parent.get_role_name(), name(parent)))
 
 
@@ -135,30 +135,32 @@ def check_names():
 tabs = find(main, "page tab list")
 if tabs is None:
     fail("no page tab list")
-titles = [name(tabs.get_child_at_index(i)) for i in range(tabs.get_child_count())]
+pages = [tabs.get_child_at_index(i) for i in range(tabs.get_child_count())]
+pages = [tab for tab in pages if tab.get_role_name() == "page tab"]
+titles = [name(tab) for tab in pages]
 check(titles == ["Basic", "Advanced Sensor", "Buttons", "Button Mapping"],
       "the tabs are named %s" % titles)
 for index in list(range(1, len(titles))) + [0]:
-    tab = tabs.get_child_at_index(index)
+    tab = pages[index]
     start = len(EVENTS)
     act(tab, "Press")
     pump(1)
     check([e for e in events_since(start, "object:state-changed:selected", tab) if e[1] == 1],
           "no selected-state event for the tab '%s'" % titles[index])
     selected = [titles[i] for i in range(len(titles))
-                if has(tabs.get_child_at_index(i), Atspi.StateType.SELECTED)]
+                if has(pages[i], Atspi.StateType.SELECTED)]
     check(selected == [titles[index]],
           "with '%s' shown the selected tabs are %s" % (titles[index], selected))
     pump(0.3)
     check_names()
-    if titles[index] == "Button Mapping":
+    if titles[index].strip() == "Button Mapping":
         # Qt 6.4 does not put the has-popup state on the bus: the action says it.
         def actions(node):
             return [Atspi.Action.get_action_name(node, i) for i in range(node.get_n_actions())]
         menus = [n for n in walk(main) if n.get_role_name() == "push button"
                  and "ShowMenu" in actions(n)]
-        if len(menus) < 6:
-            fail("only %d Button Mapping buttons offer to show their menu" % len(menus))
+        check(len(menus) >= 6,
+              "only %d Button Mapping buttons offer to show their menu" % len(menus))
 
 # ------------------------------------------------------------- track bars
 for level in range(1, 5):
