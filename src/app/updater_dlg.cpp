@@ -25,6 +25,7 @@
 #include "settings/settings_image.h"
 #include "ui/accessible_tabs.h"
 #include "ui/dialog_keys.h"
+#include "ui/fitting_scroll_area.h"
 #include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
 #include "ui/tab_switching.h"
@@ -130,11 +131,17 @@ void CUpdaterDlg::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(info);
     layout->addSpacing(8);
-    layout->addWidget(tabs_, 1);
+    // On a small screen or at a large scale the pages scroll; the window fits.
+    auto* pageArea = new FittingScrollArea(this);
+    pageArea->setObjectName("pageArea");
+    pageArea->setWidget(tabs_);
+    layout->addWidget(pageArea, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusLine_, 1);
     bottom->addWidget(applyButton_, 0, Qt::AlignTop);
     layout->addLayout(bottom);
+    // As large as the pages ask, within the screen (Qt would stop at two thirds of it).
+    resize(sizeHint());
 }
 
 void CUpdaterDlg::ConnectSignals() {
