@@ -18,6 +18,8 @@ FittingScrollArea::FittingScrollArea(QWidget* parent) : QScrollArea(parent) {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Only a frame: a click beside the controls or Tab must not stop on it.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 QSize FittingScrollArea::sizeHint() const {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -59,7 +60,11 @@ QString SpokenName(QWidget* control) {
     return parts.join(", ");
 }
 
+// A scroll bar takes no focus: the controls it scrolls to are named.
 bool Operable(QWidget* widget) {
+    if (qobject_cast<QScrollBar*>(widget) != nullptr) {
+        return false;
+    }
     return qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
            qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractSlider*>(widget) ||
            qobject_cast<CQyxStatic*>(widget) || qobject_cast<LevelLabel*>(widget);
