@@ -96,7 +96,7 @@ void CUpdaterDlg::BuildLayout() {
     softwareVersionField_ = new QLabel(info);
     softwareVersionField_->setObjectName("softwareVersionField");
     softwareVersionField_->setText(QStringLiteral("V" KESTRINE_VERSION));
-    factoryResetButton_ = new QPushButton("Factory Reset", info);
+    factoryResetButton_ = new QPushButton("Factory &Reset", info);
     factoryResetButton_->setObjectName("factoryResetButton");
 
     auto* infoLayout = new QGridLayout(info);
@@ -122,7 +122,7 @@ void CUpdaterDlg::BuildLayout() {
     tabs_->setAccessibleName("Settings pages");
     ReportSelectedTab(tabs_);
 
-    applyButton_ = new QPushButton("APPLY", this);
+    applyButton_ = new QPushButton("&APPLY", this);  // Alt+A, and Alt+R, Alt+E, Alt+I above
     applyButton_->setObjectName("applyButton");
     applyButton_->setMinimumWidth(110);
     statusLine_ = new StatusLine(this);

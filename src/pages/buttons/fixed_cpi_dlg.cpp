@@ -86,7 +86,7 @@ void CFixedCPI::BuildLayout() {
     xField_ = makeField("fixedCpiXField");
     ySlider_ = makeSlider("fixedCpiYSlider");
     yField_ = makeField("fixedCpiYField");
-    okButton_ = new QPushButton("OK", this);
+    okButton_ = new QPushButton("&OK", this);
     okButton_->setObjectName("fixedCpiOkButton");
 
     auto* xLabel = new QLabel("X:", this);
