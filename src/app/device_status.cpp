@@ -22,6 +22,12 @@ QString DeviceStatusText(DeviceStatus status, const QString& firmwareVersion) {
     switch (status) {
         case DeviceStatus::Connected:
             return QString("Kestrine XQ3 8k v2 connected, firmware %1.").arg(firmwareVersion);
+        case DeviceStatus::Saved:
+            return DeviceStatusText(DeviceStatus::Connected, firmwareVersion) +
+                   " Settings saved on the mouse.";
+        case DeviceStatus::ResetDone:
+            return DeviceStatusText(DeviceStatus::Connected, firmwareVersion) +
+                   " Factory settings restored.";
         case DeviceStatus::NoMouse:
             return QString::fromStdString(FindResultText(FindResult::NoMouse));
         case DeviceStatus::AccessDenied:

@@ -7,6 +7,8 @@
 // What the main window knows about the mouse, said in its status line.
 enum class DeviceStatus {
     Connected,               // found, and it answered
+    Saved,                   // connected, and it confirmed an APPLY
+    ResetDone,               // connected, and it confirmed a Factory Reset
     NoMouse,                 // no configuration interface at all
     AccessDenied,            // there, but this user may not open it
     Gone,                    // went away while it was being opened

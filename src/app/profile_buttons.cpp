@@ -77,8 +77,8 @@ QString ProblemLines(const std::vector<ProfileProblem>& problems) {
 }  // namespace
 
 void AddProfileButtons(CUpdaterDlg* window, QGroupBox* info, QGridLayout* infoLayout) {
-    QPushButton* exportButton = NewButton("Export…", "exportButton", info);
-    QPushButton* importButton = NewButton("Import…", "importButton", info);
+    QPushButton* exportButton = NewButton("&Export…", "exportButton", info);
+    QPushButton* importButton = NewButton("&Import…", "importButton", info);
     infoLayout->addWidget(exportButton, 0, 4, 2, 1, Qt::AlignVCenter);
     infoLayout->addWidget(importButton, 0, 5, 2, 1, Qt::AlignVCenter);
     QObject::connect(exportButton, &QPushButton::clicked, window,

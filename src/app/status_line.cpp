@@ -8,12 +8,20 @@
 #include <QPushButton>
 
 #include "device/find_result_text.h"
+#include "ui/accessible_status.h"
+
+namespace {
+
+const QString kCommandsCopied = "The commands are copied.";
+
+}  // namespace
 
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     text_ = new QLabel(this);
     text_->setObjectName("statusText");
     text_->setWordWrap(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ReportAsStatusBar(text_);
 
     hint_ = new QLabel(QString::fromStdString(UdevRuleInstallHint()), this);
     hint_->setObjectName("udevRuleHint");
@@ -25,6 +33,8 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     copyButton_ = new QPushButton("Copy commands", this);
     copyButton_->setObjectName("copyCommandsButton");
     copyButton_->setAutoDefault(false);
+    // Tab reaches only the button: it carries the explanation.
+    copyButton_->setAccessibleDescription(hint_->text());
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -38,8 +48,9 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     Show(QString(), false);
 }
 
-void StatusLine::Show(const QString& text, bool withRuleCommands) {
-    text_->setText(text);
+void StatusLine::Show(const QString& text, bool withRuleCommands, bool again) {
+    shown_ = text;
+    ShowStatus(text_, text, again);
     if (withRuleCommands) {
         // The rule may have been installed since: the words follow what is there now.
         hint_->setText(QString::fromStdString(UdevRuleInstallHint()));
@@ -52,4 +63,5 @@ void StatusLine::Show(const QString& text, bool withRuleCommands) {
 
 void StatusLine::CopyCommands() {
     QGuiApplication::clipboard()->setText(QString::fromStdString(UdevRuleInstallCommands()));
+    ShowStatus(text_, shown_.isEmpty() ? kCommandsCopied : shown_ + ' ' + kCommandsCopied, true);
 }

@@ -14,11 +14,13 @@ class StatusLine : public QWidget {
 public:
     explicit StatusLine(QWidget* parent = nullptr);
 
-    void Show(const QString& text, bool withRuleCommands);
+    // A screen reader hears of a new text; `again` has it hear an unchanged one too.
+    void Show(const QString& text, bool withRuleCommands, bool again = false);
 
 private:
     void CopyCommands();
 
+    QString shown_;  // what the controller said, without the copy's confirmation
     QLabel* text_ = nullptr;
     QLabel* hint_ = nullptr;
     QLabel* commands_ = nullptr;

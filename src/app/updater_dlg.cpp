@@ -23,7 +23,9 @@
 #include "device/write_retries.h"
 #include "settings/firmware_version.h"
 #include "settings/settings_image.h"
+#include "ui/accessible_tabs.h"
 #include "ui/dialog_keys.h"
+#include "ui/fitting_scroll_area.h"
 #include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
 #include "ui/tab_switching.h"
@@ -98,13 +100,17 @@ void CUpdaterDlg::BuildLayout() {
     softwareVersionField_ = new QLabel(info);
     softwareVersionField_->setObjectName("softwareVersionField");
     softwareVersionField_->setText(QStringLiteral("V" KESTRINE_VERSION));
-    factoryResetButton_ = new QPushButton("Factory Reset", info);
+    factoryResetButton_ = new QPushButton("Factory &Reset", info);
     factoryResetButton_->setObjectName("factoryResetButton");
 
     auto* infoLayout = new QGridLayout(info);
-    infoLayout->addWidget(new QLabel("Firmware Version :", info), 0, 0);
+    auto* firmwareCaption = new QLabel("Firmware Version :", info);
+    firmwareCaption->setBuddy(firmwareVersionField_);
+    auto* softwareCaption = new QLabel("Software Version :", info);
+    softwareCaption->setBuddy(softwareVersionField_);
+    infoLayout->addWidget(firmwareCaption, 0, 0);
     infoLayout->addWidget(firmwareVersionField_, 0, 1);
-    infoLayout->addWidget(new QLabel("Software Version :", info), 1, 0);
+    infoLayout->addWidget(softwareCaption, 1, 0);
     infoLayout->addWidget(softwareVersionField_, 1, 1);
     infoLayout->setColumnStretch(2, 1);
     infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
@@ -117,8 +123,10 @@ void CUpdaterDlg::BuildLayout() {
         tabs_->addTab(page, page->Title());
     }
     tabs_->setCurrentIndex(0);
+    tabs_->setAccessibleName("Settings pages");
+    ReportSelectedTab(tabs_);
 
-    applyButton_ = new QPushButton("APPLY", this);
+    applyButton_ = new QPushButton("&APPLY", this);  // Alt+A, and Alt+R, Alt+E, Alt+I above
     applyButton_->setObjectName("applyButton");
     applyButton_->setMinimumWidth(110);
     statusLine_ = new StatusLine(this);
@@ -127,11 +135,17 @@ void CUpdaterDlg::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(info);
     layout->addSpacing(8);
-    layout->addWidget(tabs_, 1);
+    // On a small screen or at a large scale the pages scroll; the window fits.
+    auto* pageArea = new FittingScrollArea(this);
+    pageArea->setObjectName("pageArea");
+    pageArea->setWidget(tabs_);
+    layout->addWidget(pageArea, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusLine_, 1);
     bottom->addWidget(applyButton_, 0, Qt::AlignTop);
     layout->addLayout(bottom);
+    // As large as the pages ask, within the screen (Qt would stop at two thirds of it).
+    resize(sizeHint());
 }
 
 void CUpdaterDlg::ConnectSignals() {
@@ -250,8 +264,10 @@ void CUpdaterDlg::SetConnectedState(bool connected) {
 
 void CUpdaterDlg::SetStatus(DeviceStatus status) {
     status_ = status;
+    // A confirmation is news even when it repeats the last one.
     statusLine_->Show(DeviceStatusText(status, firmwareVersionField_->text()),
-                      status == DeviceStatus::AccessDenied);
+                      status == DeviceStatus::AccessDenied,
+                      status == DeviceStatus::Saved || status == DeviceStatus::ResetDone);
 }
 
 void CUpdaterDlg::ShowWaiting(const QString& text) {
@@ -276,7 +292,10 @@ bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notCon
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
     } else if (WriteSettingsWithRetries(record)) {
-        SetStatus(status_);  // the caller says what the write changed
+        // The caller says what the write changed; an earlier confirmation is no longer news.
+        const bool confirmation =
+            status_ == DeviceStatus::Saved || status_ == DeviceStatus::ResetDone;
+        SetStatus(confirmation ? DeviceStatus::Connected : status_);
         readAtLastWrite_ = DeviceEventsRead();
         session_.CopyToDeviceSettings(record);
         for (SettingsPage* page : pages_) {
@@ -312,7 +331,7 @@ void CUpdaterDlg::OnApply() {
         page->StoreToSettings();
     }
     if (WriteToMouse(session_.pendingSettings, DeviceStatus::NotSaved)) {
-        SetStatus(DeviceStatus::Connected);
+        SetStatus(DeviceStatus::Saved);
         RefreshApplyState();
     }
 }
@@ -344,7 +363,7 @@ void CUpdaterDlg::OnFactoryReset() {
     session_.LoadFromImage(lastReadImage);
     readAtLastWrite_ = DeviceEventsRead();
     LoadAllPages();
-    SetStatus(confirmed ? DeviceStatus::Connected : DeviceStatus::ResetNotConfirmed);
+    SetStatus(confirmed ? DeviceStatus::ResetDone : DeviceStatus::ResetNotConfirmed);
     RefreshApplyState();
 }
 

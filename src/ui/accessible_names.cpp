@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QLineEdit>
-#include <QSlider>
 
 namespace {
 
@@ -74,13 +72,4 @@ void AnnounceAsRadioButton(QAbstractButton* button) {
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(known));
         }
     }
-}
-
-void DescribeSliderByField(QSlider* slider, const QLineEdit* field, const QString& unit) {
-    const auto describe = [slider, unit](const QString& text) {
-        slider->setAccessibleDescription(unit.isEmpty() || text.isEmpty() ? text
-                                                                          : text + ' ' + unit);
-    };
-    QObject::connect(field, &QLineEdit::textChanged, slider, describe);
-    describe(field->text());
 }

@@ -1,6 +1,10 @@
 #include "ui/menu_button.h"
 
+#include "ui/accessible_interface.h"
+
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 
 namespace {
@@ -31,8 +35,50 @@ private:
     QAbstractButton* button_;
 };
 
+class MenuButtonAccessible : public QAccessibleWidget {
+public:
+    explicit MenuButtonAccessible(QAbstractButton* button)
+        : QAccessibleWidget(button, QAccessible::ButtonMenu) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.hasPopup = true;
+        state.pressed = Button()->isDown();
+        return state;
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        // Its own text, as for any push button; the row's label is a relation.
+        if (kind == QAccessible::Name && Button()->accessibleName().isEmpty()) {
+            return Button()->text().remove('&');
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) {
+            if (Button()->isEnabled()) {
+                Button()->click();
+            }
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QAbstractButton* Button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
 }  // namespace
 
 void ClickOnSpacePress(QAbstractButton* button) {
     new SpacePressClicker(button);
+}
+
+void ReportOpensMenu(QAbstractButton* button) {
+    ReplaceAccessibleInterface(new MenuButtonAccessible(button));
 }

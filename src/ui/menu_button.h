@@ -8,3 +8,8 @@ class QAbstractButton;
 // with the serial of the press and be dismissed at once. Opening on the press
 // is also what menu buttons do elsewhere.
 void ClickOnSpacePress(QAbstractButton* button);
+
+// To a screen reader the button says that it opens a pop-up menu (the
+// has-popup state) and offers the "show menu" action besides "press"; both
+// click it, as Space does.
+void ReportOpensMenu(QAbstractButton* button);

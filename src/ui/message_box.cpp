@@ -1,6 +1,8 @@
 #include "ui/message_box.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <utility>
 
 namespace {
 std::function<void(const QString&)>& MessageHook() {
@@ -51,6 +53,13 @@ Answer AskQuestion(QWidget* parent, const QString& text, std::initializer_list<A
     QMessageBox box(QMessageBox::Question, kProgramTitle, text, QMessageBox::NoButton, parent);
     for (Answer answer : answers) {
         box.addButton(ButtonFor(answer));
+    }
+    // Qt gives these two no Alt+letter of their own.
+    for (const auto& [standard, text] :
+         {std::pair{QMessageBox::Apply, "&Apply"}, std::pair{QMessageBox::Discard, "&Discard"}}) {
+        if (QAbstractButton* button = box.button(standard)) {
+            button->setText(text);
+        }
     }
     box.setDefaultButton(ButtonFor(defaultAnswer));
     box.setEscapeButton(box.button(ButtonFor(escapeAnswer)));

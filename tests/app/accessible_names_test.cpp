@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -59,7 +60,11 @@ QString SpokenName(QWidget* control) {
     return parts.join(", ");
 }
 
+// A scroll bar takes no focus: the controls it scrolls to are named.
 bool Operable(QWidget* widget) {
+    if (qobject_cast<QScrollBar*>(widget) != nullptr) {
+        return false;
+    }
     return qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
            qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractSlider*>(widget) ||
            qobject_cast<CQyxStatic*>(widget) || qobject_cast<LevelLabel*>(widget);
@@ -157,21 +162,45 @@ TEST_F(AccessibleNames, LevelSelectorsAreRadioButtonsThatSayWhichIsActive) {
     }
 }
 
+// The value, its text and the range are what the field shows, not the track
+// position; the description does not follow the value.
 TEST_F(AccessibleNames, SlidersTellTheValueTheUserSees) {
     StartWindow();
-    const auto description = [this](const char* name) {
-        return QAccessible::queryAccessibleInterface(window->findChild<QWidget*>(name))
-            ->text(QAccessible::Description);
+    const struct {
+        QWidget* root;
+        const char* slider;
+        double value, minimum, maximum;
+        const char* text;
+    } before[] = {
+        {window.get(), "cpiLevelXSlider0", 400, 10, 30000, "400 CPI"},  // track position 40
+        {window.get(), "filterSlider2", 8, 0, 0, "8"},
+        {window.get(), "sensorAngleSlider", 0, 0, 0, "0"},
     };
-    EXPECT_EQ(description("cpiLevelXSlider0").toStdString(), "400 CPI");  // track position 40
-    EXPECT_EQ(description("filterSlider2").toStdString(), "8");
-    EXPECT_EQ(description("sensorAngleSlider").toStdString(), "0");
+    const auto iface = [](QWidget* root, const char* name) {
+        return QAccessible::queryAccessibleInterface(root->findChild<QWidget*>(name));
+    };
+    for (const auto& c : before) {
+        QAccessibleInterface* slider = iface(c.root, c.slider);
+        ASSERT_NE(slider->valueInterface(), nullptr) << c.slider;
+        EXPECT_EQ(slider->valueInterface()->currentValue().toDouble(), c.value) << c.slider;
+        EXPECT_EQ(slider->text(QAccessible::Value).toStdString(), c.text) << c.slider;
+        if (c.maximum != 0) {
+            EXPECT_EQ(slider->valueInterface()->minimumValue().toDouble(), c.minimum);
+            EXPECT_EQ(slider->valueInterface()->maximumValue().toDouble(), c.maximum);
+        }
+        EXPECT_TRUE(slider->text(QAccessible::Description).isEmpty()) << c.slider;
+    }
 
     // Moved by the keyboard, above the grid's change of step.
     auto* slider = window->findChild<QSlider*>("cpiLevelYSlider3");
     slider->setValue(1000);
     QTest::keyClick(slider, Qt::Key_Right);
-    EXPECT_EQ(description("cpiLevelYSlider3").toStdString(), "10050 CPI");
+    EXPECT_EQ(iface(window.get(), "cpiLevelYSlider3")->text(QAccessible::Value).toStdString(),
+              "10050 CPI");
+    // Set by the screen reader: as a drag, the field and the record follow.
+    iface(window.get(), "cpiLevelXSlider1")->valueInterface()->setCurrentValue(2500);
+    EXPECT_EQ(window->findChild<QLineEdit*>("cpiLevelXField1")->text().toStdString(), "2500");
+    EXPECT_EQ(pendingSettings.cpiLevels[1].x, 2500);
 
     CFixedCPI fixedCpi;
     auto* xField = fixedCpi.findChild<QLineEdit*>("fixedCpiXField");
@@ -179,13 +208,21 @@ TEST_F(AccessibleNames, SlidersTellTheValueTheUserSees) {
     xField->selectAll();
     QTest::keyClicks(xField, "25000");
     QTest::keyClick(xField, Qt::Key_Return);
-    const auto fixedDescription = [&fixedCpi](const char* name) {
-        return QAccessible::queryAccessibleInterface(fixedCpi.findChild<QWidget*>(name))
-            ->text(QAccessible::Description);
-    };
     // The track bar stops at 14000; the value is 25000.
-    EXPECT_EQ(fixedDescription("fixedCpiXSlider").toStdString(), "25000 CPI");
-    EXPECT_EQ(fixedDescription("fixedCpiYSlider").toStdString(), "25000 CPI");
+    for (const char* name : {"fixedCpiXSlider", "fixedCpiYSlider"}) {
+        EXPECT_EQ(iface(&fixedCpi, name)->valueInterface()->currentValue().toDouble(), 25000);
+        EXPECT_EQ(iface(&fixedCpi, name)->text(QAccessible::Value).toStdString(), "25000 CPI");
+    }
+}
+
+TEST_F(AccessibleNames, ActionButtonsSayTheyOpenAMenu) {
+    StartWindow();
+    auto* button = window->findChild<QAbstractButton*>("actionButton1");
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+    EXPECT_TRUE(iface->state().hasPopup);
+    ASSERT_NE(iface->actionInterface(), nullptr);
+    EXPECT_TRUE(iface->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::showMenuAction()));
 }
 
 }  // namespace

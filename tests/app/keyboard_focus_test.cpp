@@ -1,8 +1,11 @@
 // Where the keyboard focus goes in the main window, and tab switching by keys.
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QTabBar>
 #include <QTest>
+#include <map>
 
 #include "app_fixture.h"
 #include "support/keyboard_walk.h"
@@ -185,6 +188,26 @@ TEST_F(KeyboardFocus, WithoutTheMouseThePageKeysDoNothing) {
     StartShown();
     QTest::keyClick(window.get(), Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(window->Tabs()->currentIndex(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// APPLY, Factory Reset, Export… and Import… have an Alt+letter each, and no
+// two controls of the window answer to the same one.
+TEST_F(KeyboardFocus, AltLettersNeverClash) {
+    StartShown();
+    std::map<int, QString> owners;
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+        if (!mnemonic.isEmpty()) {
+            const auto [known, added] = owners.emplace(mnemonic[0].toCombined(), button->text());
+            EXPECT_TRUE(added) << button->text().toStdString() << " and "
+                               << known->second.toStdString();
+        }
+    }
+    EXPECT_GE(owners.size(), 4u);
 }
 
 }  // namespace

@@ -198,7 +198,8 @@ TEST_F(NotSaved, LastsUntilAnApplyIsConfirmed) {
     EXPECT_TRUE(ApplyEnabled());
 
     QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
-    EXPECT_EQ(StatusText(), "Kestrine XQ3 8k v2 connected, firmware V1.07.");
+    EXPECT_EQ(StatusText(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. Settings saved on the mouse.");
     EXPECT_FALSE(ApplyEnabled());
 }
 
@@ -210,7 +211,9 @@ TEST_F(NotSaved, AConfirmedWriteAfterAnUnconfirmedResetSaysConnected) {
     EXPECT_EQ(window->Status(), DeviceStatus::Connected);
     ResetNotConfirmed(*window, mouse);
     QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
-    EXPECT_EQ(window->Status(), DeviceStatus::Connected);
+    EXPECT_EQ(window->Status(), DeviceStatus::ResetDone);
+    EXPECT_EQ(StatusText(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. Factory settings restored.");
 }
 
 // While the UI thread waits on the mouse the pointer says so, and only then.

@@ -12,7 +12,7 @@
 
 #include "pages/buttons/dlg_deb_wrap_check_box.h"
 #include "pages/settings_bits.h"
-#include "ui/accessible_names.h"
+#include "ui/accessible_slider.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 #include "ui/tab_order.h"
@@ -128,7 +128,7 @@ void CDlgDeb::NameControls() {
     for (int slot = 0; slot < kFilterSlots; ++slot) {
         filterLabels_[slot]->setBuddy(filterSliders_[slot]);
         filterFields_[slot]->setAccessibleName(QString(kRowLabels[slot]) + " level");
-        DescribeSliderByField(filterSliders_[slot], filterFields_[slot]);
+        ReportSliderPosition(filterSliders_[slot]);
     }
     for (int slot = 0; slot < kSwitchSlots; ++slot) {
         const QString name = QString(kSwitchButtonNames[slot]) + " SPDT";

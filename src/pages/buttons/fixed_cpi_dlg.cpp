@@ -1,6 +1,6 @@
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "settings/cpi_scale.h"
-#include "ui/accessible_names.h"
+#include "ui/accessible_slider.h"
 #include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 
@@ -86,7 +86,7 @@ void CFixedCPI::BuildLayout() {
     xField_ = makeField("fixedCpiXField");
     ySlider_ = makeSlider("fixedCpiYSlider");
     yField_ = makeField("fixedCpiYField");
-    okButton_ = new QPushButton("OK", this);
+    okButton_ = new QPushButton("&OK", this);
     okButton_->setObjectName("fixedCpiOkButton");
 
     auto* xLabel = new QLabel("X:", this);
@@ -119,7 +119,15 @@ void CFixedCPI::NameControls() {
         const QString name = axis == Axis::X ? "Fixed CPI X" : "Fixed CPI Y";
         Slider(axis)->setAccessibleName(name);
         Field(axis)->setAccessibleName(name);
-        DescribeSliderByField(Slider(axis), Field(axis), "CPI");
+        ReportSliderValue(Slider(axis),
+                          SliderScale{
+                              [](int position) { return double(position * kCpiPerPosition); },
+                              [](double cpi) { return PositionOf(int(cpi)); },
+                              [this, axis] { return double(Value(axis)); },
+                              double(kMinLevelCpi),
+                              double(kMaxLevelCpi),
+                              QStringLiteral("CPI"),
+                          });
     }
 }
 

@@ -140,6 +140,7 @@ void CMouseSet::SetUpKeyboardAndNames() {
     for (int row = 0; row < kRowCount; ++row) {
         rowLabels_[row]->setBuddy(actionButtons_[row]);
         ClickOnSpacePress(actionButtons_[row]);
+        ReportOpensMenu(actionButtons_[row]);
     }
 }
 

@@ -13,7 +13,7 @@
 #include "pages/sensor/level_controls.h"
 #include "pages/settings_bits.h"
 #include "settings/cpi_scale.h"
-#include "ui/accessible_names.h"
+#include "ui/accessible_slider.h"
 #include "ui/digits_only.h"
 #include "ui/message_box.h"
 #include "ui/qyx_static.h"
@@ -134,7 +134,15 @@ void CpiLevelRows::NameRow(int level) {
         const QString axisName = levelName + (axis == kAxisX ? " X" : " Y");
         row.sliders[axis]->setAccessibleName(axisName);
         row.fields[axis]->setAccessibleName(axisName);
-        DescribeSliderByField(row.sliders[axis], row.fields[axis], "CPI");
+        ReportSliderValue(row.sliders[axis],
+                          SliderScale{
+                              [](int position) { return double(TrackPositionToCpi(position)); },
+                              [](double cpi) { return CpiToTrackPosition(uint32_t(cpi)); },
+                              [this, level, axis] { return double(Value(level, axis)); },
+                              double(kMinLevelCpi),
+                              double(kMaxLevelCpi),
+                              QStringLiteral("CPI"),
+                          });
     }
 }
 

@@ -14,7 +14,7 @@
 #include "pages/sensor/support_angle_text.h"
 #include "pages/settings_bits.h"
 #include "settings/sensor_choices.h"
-#include "ui/accessible_names.h"
+#include "ui/accessible_slider.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
@@ -132,7 +132,7 @@ void CSupportDlg::NameControls() {
     smoothingTuningLabel_->setBuddy(smoothingTuningList_);
     sensorAngleLabel_->setBuddy(sensorAngleSlider_);
     sensorAngleField_->setAccessibleName(sensorAngleLabel_->text());
-    DescribeSliderByField(sensorAngleSlider_, sensorAngleField_);
+    ReportSliderPosition(sensorAngleSlider_);
 }
 
 // Only user actions reach the handlers: the page's own changes to the
