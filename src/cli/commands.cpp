@@ -6,13 +6,17 @@
 #include <optional>
 #include <ostream>
 
-#include "platform/instance_lock.h"
 #include "cli/profile_file.h"
+#include "cli/rate_command.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
+#include "device/pointer_reader.h"
+#include "device/report_rate_meter.h"
+#include "device/simulated_motion.h"
 #include "device/simulated_session.h"
 #include "device/write_retries.h"
+#include "platform/instance_lock.h"
 #include "profile/profile.h"
 #include "settings/firmware_version.h"
 
@@ -68,7 +72,7 @@ public:
         }
         int status = OpenMouse();
         if (status == kExitDone) {
-            status = Dispatch(profile);
+            status = Dispatch(profile, simulation.get());
         }
         ReleaseDevice();
         if (status == kExitDone && !simulationSaved) {
@@ -79,7 +83,7 @@ public:
     }
 
 private:
-    int Dispatch(const std::optional<ParsedProfile>& profile) {
+    int Dispatch(const std::optional<ParsedProfile>& profile, SimulatedSession* simulation) {
         switch (line_.command) {
             case Command::Info:
                 return Info();
@@ -93,6 +97,8 @@ private:
                 return Set();
             case Command::Reset:
                 return Reset();
+            case Command::Rate:
+                return Rate(simulation);
             case Command::None:
                 break;
         }
@@ -200,6 +206,20 @@ private:
         }
         io_.out << "The mouse is back at its factory settings.\n";
         return kExitDone;
+    }
+
+    int Rate(SimulatedSession* simulation) {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        std::unique_ptr<SimulatedMotion> motion;
+        if (simulation && line_.simulatedMotion > 0) {
+            motion = std::make_unique<SimulatedMotion>(simulation->Mouse());
+            motion->Start(line_.simulatedMotion);
+        }
+        return MeasureReportRate({line_.seconds, line_.json}, OpenPointerInterface(),
+                                 SetRateHz(record.pollingRateCode), io_.out, io_.err);
     }
 
     std::string SourceName() const { return line_.file == "-" ? "<stdin>" : line_.file; }

@@ -80,3 +80,14 @@ std::optional<ReportRateMeter::Figures> ReportRateMeter::FiguresOf(
     }
     return figures;
 }
+
+std::string RateText(double hz) {
+    std::string digits = std::to_string(static_cast<long long>(hz + 0.5));
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return digits + " Hz";
+}
+
+double SetRateHz(uint8_t pollingRateCode) {
+    return pollingRateCode == 0 ? 0 : 8000.0 / pollingRateCode;
+}

@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <string>
 
 // Turns the arrival times of the mouse's motion reports into a report rate.
 //
@@ -60,3 +61,8 @@ private:
     std::optional<Figures> lastBatch_;
     int64_t slowNs_ = 0;
 };
+
+// "7,996 Hz": a rate rounded to whole reports a second, thousands grouped with commas.
+std::string RateText(double hz);
+// The set rate of a polling-rate code (the interval in 125-microsecond units); 0 for code 0.
+double SetRateHz(uint8_t pollingRateCode);

@@ -58,5 +58,15 @@ void SimulatedMotion::Run() {
         }
         if (tick % deliverOneIn_.load() == 0)
             mouse_.SendPointerReport(report, index_);
+        // Woken more than an interval late (a busy machine): the reports of
+        // the missed polls are lost, as a mouse not polled sends none, rather
+        // than sent in a burst no mouse could produce.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        timespec behind = next;
+        AddNanoseconds(behind, (code == 0 ? 8 : code) * kNanosecondsPerUnit);
+        if (now.tv_sec > behind.tv_sec ||
+            (now.tv_sec == behind.tv_sec && now.tv_nsec > behind.tv_nsec))
+            next = now;
     }
 }
