@@ -31,8 +31,9 @@ int64_t PointerReader::SteadyNanoseconds() {
         .count();
 }
 
-PointerReader::PointerReader(std::unique_ptr<HidConnection> connection, Clock clock)
-    : connection_(std::move(connection)), clock_(std::move(clock)) {
+PointerReader::PointerReader(std::unique_ptr<HidConnection> connection, Clock clock,
+                             std::function<void()> arrived)
+    : connection_(std::move(connection)), clock_(std::move(clock)), arrived_(std::move(arrived)) {
     arrivals_.reserve(kReservedArrivals);
     if (!connection_) {
         gone_.store(true);
@@ -78,10 +79,15 @@ void PointerReader::ReadLoop() {
             continue;  // interrupted: the loop sees the stop request
         // Stamped as soon as the read returns: the time the report reached us.
         const int64_t now = clock_();
+        bool first = false;
         {
             std::lock_guard lock(mutex_);
+            first = arrivals_.empty();
             arrivals_.push_back(now);
         }
         count_.fetch_add(1);
+        // Once per batch the taker takes, not per report.
+        if (first && arrived_)
+            arrived_();
     }
 }

@@ -38,8 +38,11 @@ public:
 
     // Starts reading at once; an empty connection gives a reader that has
     // ended (Gone).
+    // `arrived`, if given, is called on the reading thread when a report
+    // arrives while no arrival time is waiting to be taken: the taker may
+    // sleep while the mouse is still and be woken by it.
     explicit PointerReader(std::unique_ptr<HidConnection> connection,
-                           Clock clock = SteadyNanoseconds);
+                           Clock clock = SteadyNanoseconds, std::function<void()> arrived = {});
     ~PointerReader();
     PointerReader(const PointerReader&) = delete;
     PointerReader& operator=(const PointerReader&) = delete;
@@ -58,6 +61,7 @@ private:
 
     std::unique_ptr<HidConnection> connection_;
     Clock clock_;
+    std::function<void()> arrived_;
     std::mutex mutex_;
     std::vector<int64_t> arrivals_;
     std::atomic<uint64_t> count_{0};
