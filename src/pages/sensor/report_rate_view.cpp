@@ -1,8 +1,10 @@
 #include "pages/sensor/report_rate_view.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "device/mouse_session.h"
 #include "device/pointer_reader.h"
@@ -30,6 +32,10 @@ ReportRateView::ReportRateView(MouseSession& session, QWidget* parent)
     figureLabel_->setAccessibleDescription(kMoveText);
     figureLabel_->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
     figureLabel_->setFocusPolicy(Qt::NoFocus);
+    // Wide enough for either text, so that the plot beside it stays put.
+    const QFontMetrics metrics = figureLabel_->fontMetrics();
+    figureLabel_->setMinimumWidth(std::max(metrics.horizontalAdvance(kMoveText),
+                                           metrics.horizontalAdvance("Measured: 8,888 Hz")));
     plot_ = new ReportRatePlot(this);
     hintLabel_ = new QLabel(this);
     hintLabel_->setObjectName("reportRateHint");
