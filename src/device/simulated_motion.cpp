@@ -1,5 +1,6 @@
 #include "device/simulated_motion.h"
 
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <time.h>
 
@@ -44,6 +45,7 @@ void SimulatedMotion::Stop() {
 }
 
 void SimulatedMotion::Run() {
+    pthread_setname_np(pthread_self(), "sim-motion");
     // The default slack of 50 microseconds would stretch a 125-microsecond interval by a third.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     // Button bits, then one step right in the relative X and Y bytes.
