@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -47,7 +49,10 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
     ASSERT_EQ(mouse.Command("await-pointer-open"), "ok");
     const std::string moved = mouse.Command("move 1000 3");
     ASSERT_EQ(moved.rfind("ok ", 0), 0u) << moved;
-    const uint64_t sent = std::stoull(moved.substr(3));
+    std::istringstream reply(moved.substr(3));
+    uint64_t sent = 0;
+    double sentHz = 0;
+    ASSERT_TRUE(reply >> sent >> sentHz) << moved;
     // The last reports reach the reader a moment after the mouse sent them.
     const auto drained = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (reader.ReportCount() < sent && std::chrono::steady_clock::now() < drained)
@@ -55,15 +60,23 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
     reader.Stop();
 
     EXPECT_EQ(reader.ReportCount(), sent) << "every report sent reached the reader";
+    // Under emulation on a busy host the VM cannot always keep 1 ms timers;
+    // then there is no steady 1000 Hz to check the meter against.
+    if (std::abs(sentHz - 1000) > 30) {
+        GTEST_SKIP() << "the VM's timers did not allow 1000 Hz: sent at " << sentHz << " Hz";
+    }
     ReportRateMeter meter;
     meter.SetExpectedRate(1000);
     meter.Add(reader.TakeArrivals());
     ASSERT_TRUE(meter.Current().has_value());
-    EXPECT_NEAR(meter.Current()->rateHz, 1000, 30);
-    std::printf("measured %.1f Hz from %llu reports; intervals %.3f-%.3f ms, %.1f %% late\n",
-                meter.Current()->rateHz, static_cast<unsigned long long>(sent),
-                meter.Current()->shortestNs / 1e6, meter.Current()->longestNs / 1e6,
-                meter.Current()->lateShare * 100);
+    // Within 3 % of what the mouse really sent.
+    EXPECT_NEAR(meter.Current()->rateHz, sentHz, sentHz * 0.03);
+    std::printf(
+        "sent at %.1f Hz, measured %.1f Hz from %llu reports; intervals %.3f-%.3f ms, "
+        "%.1f %% late\n",
+        sentHz, meter.Current()->rateHz, static_cast<unsigned long long>(sent),
+        meter.Current()->shortestNs / 1e6, meter.Current()->longestNs / 1e6,
+        meter.Current()->lateShare * 100);
     EXPECT_EQ(mouse.Command("pointer unplug"), "ok");
 }
 

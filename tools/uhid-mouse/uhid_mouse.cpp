@@ -1,5 +1,8 @@
 #include "uhid_mouse.h"
 
+#include "device/pointer_reader.h"
+#include "device/report_rate_meter.h"
+
 #include <poll.h>
 #include <sys/prctl.h>
 #include <time.h>
@@ -213,25 +216,52 @@ std::string UhidMouse::Move(const std::string& arguments) {
     // The default slack of 50 microseconds would stretch short intervals.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     const long interval = 1'000'000'000L / hz;
-    const unsigned count = static_cast<unsigned>(hz * seconds);
+    const timespec begun = [] {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return t;
+    }();
+    const long long lengthNs = static_cast<long long>(seconds * 1e9);
     const uint8_t report[] = {0, 1, 0, 0};  // a step right
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     unsigned sent = 0;
-    for (unsigned i = 0; i < count; ++i) {
+    std::vector<int64_t> sentAt;
+    sentAt.reserve(static_cast<size_t>(hz * seconds) + 1);
+    for (;;) {
         next.tv_nsec += interval;
         while (next.tv_nsec >= 1'000'000'000L) {
             next.tv_nsec -= 1'000'000'000L;
             ++next.tv_sec;
         }
         // Absolute deadlines: a late wake-up does not shift the later reports.
+        if ((next.tv_sec - begun.tv_sec) * 1'000'000'000LL + (next.tv_nsec - begun.tv_nsec) >
+            lengthNs)
+            break;
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) != 0) {
         }
-        if (pointer_.SendInput(report, sizeof report))
+        if (pointer_.SendInput(report, sizeof report)) {
             ++sent;
+            sentAt.push_back(PointerReader::SteadyNanoseconds());
+        }
         HandleKernelEvents();
+        // Woken more than an interval late (the emulated machine stalled):
+        // the polls missed send nothing, as a mouse not polled sends nothing,
+        // rather than a burst no mouse could send.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long lateNs =
+            (now.tv_sec - next.tv_sec) * 1'000'000'000LL + (now.tv_nsec - next.tv_nsec);
+        if (lateNs > interval)
+            next = now;
     }
-    return "ok " + std::to_string(sent);
+    // The rate really sent, found as the meter finds it, from the send times.
+    ReportRateMeter meter;
+    meter.Add(sentAt);
+    const double sentHz = meter.Current() ? meter.Current()->rateHz : 0;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", sentHz);
+    return "ok " + std::to_string(sent) + " " + rate;
 }
 
 std::string UhidMouse::Unplug() {

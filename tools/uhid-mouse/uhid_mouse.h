@@ -29,7 +29,9 @@
 //                          (generic desktop mouse), apart from the other two
 //   await-pointer-open     wait until something has the pointer interface open
 //   move HZ SECONDS        send motion reports on the pointer interface at HZ
-//                          for SECONDS; "ok N" with the number sent
+//                          for SECONDS (a poll missed while the machine
+//                          stalled sends nothing); "ok N HZ": the number
+//                          sent and the rate sent, from the send times
 //   quit                   unplug and end
 struct UhidMouseOptions {
     uint16_t vendorId;
