@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "device/report_rate_meter.h"
+
 ReportRatePlot::ReportRatePlot(QWidget* parent) : QWidget(parent) {
     setObjectName("reportRatePlot");
     setAccessibleName("Report rate over the last seconds");
@@ -19,7 +21,23 @@ void ReportRatePlot::AddReading(double hz) {
     readings_.push_back(hz);
     while (readings_.size() > kPoints)
         readings_.pop_front();
+    Describe();
     update();
+}
+
+void ReportRatePlot::Describe() {
+    double lowest = 0, highest = 0;
+    for (const double reading : readings_) {
+        if (reading <= 0)
+            continue;
+        lowest = lowest == 0 ? reading : std::min(lowest, reading);
+        highest = std::max(highest, reading);
+    }
+    // What a screen reader says in place of the picture.
+    setAccessibleDescription(highest == 0 ? QString("No movement")
+                                          : QString("From %1 to %2 over the last seconds")
+                                                .arg(QString::fromStdString(RateText(lowest)),
+                                                     QString::fromStdString(RateText(highest))));
 }
 
 void ReportRatePlot::SetSetRate(double hz) {
@@ -31,6 +49,7 @@ void ReportRatePlot::SetSetRate(double hz) {
 
 void ReportRatePlot::Clear() {
     readings_.clear();
+    Describe();
     update();
 }
 

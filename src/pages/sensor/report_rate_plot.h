@@ -25,6 +25,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void Describe();
+
     std::deque<double> readings_;
     double setHz_ = 0;
 };

@@ -56,6 +56,7 @@ TEST_F(ReportRateViewTest, ShowsTheMeasuredRateOnceTheMouseMoves) {
     EXPECT_FALSE(hint->isVisible());
     ASSERT_FALSE(plot->Readings().empty());
     EXPECT_DOUBLE_EQ(plot->Readings().back(), 8000);
+    EXPECT_EQ(plot->accessibleDescription(), "From 8,000 Hz to 8,000 Hz over the last seconds");
 
     // Still: the figure stays and the plot shows a gap.
     view->TakeReading();
