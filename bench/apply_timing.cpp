@@ -22,6 +22,7 @@
 #include "app/updater_dlg.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
+#include "device/mouse_session.h"
 #include "device/simulated_mouse.h"
 #include "device/sleep.h"
 
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         WaitLog waits;
-        CUpdaterDlg dialog;
+        MouseSession session;
+        CUpdaterDlg dialog(session);
         result = Run(dialog, waits, clicks);
     }
     // Both connections close before the simulated mouse behind them ends.

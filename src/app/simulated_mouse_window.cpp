@@ -7,8 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "device/simulated_session.h"
+#include "device/simulated_motion.h"
 #include "device/simulated_mouse.h"
+#include "device/simulated_session.h"
 #include "settings/sensor_choices.h"
 #include "settings/settings_image.h"
 
@@ -44,6 +45,23 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     layout->addRow(QString(), cable);
     layout->addRow("Mouse button:", cpiButton_);
     layout->addRow("Report rate:", reportRateList_);
+    moveButton_ = new QPushButton("&Move", this);
+    moveButton_->setObjectName("simulatedMoveButton");
+    moveButton_->setToolTip("Hold to move the mouse: it sends motion reports at its set rate.");
+    slowdownCheck_ = new QCheckBox("Deliver only 1 in 8", this);
+    slowdownCheck_->setObjectName("simulatedSlowdownCheck");
+    slowdownCheck_->setToolTip("As a port or hub that holds the mouse back.");
+    auto* motion = new QHBoxLayout;
+    motion->addWidget(moveButton_);
+    motion->addWidget(slowdownCheck_);
+    layout->addRow("Motion:", motion);
+    motion_ = std::make_unique<SimulatedMotion>(mouse_);
+    connect(moveButton_, &QPushButton::pressed, this, &SimulatedMouseWindow::StartMoving);
+    connect(moveButton_, &QPushButton::released, this, &SimulatedMouseWindow::StopMoving);
+    connect(slowdownCheck_, &QCheckBox::toggled, this, [this] {
+        if (motion_->Moving())
+            StartMoving();
+    });
     ConnectSignals();
     ShowState();
 }
@@ -58,6 +76,14 @@ SimulatedMouseWindow::~SimulatedMouseWindow() {
     if (session_) {
         session_->SetSaveObserver({});
     }
+}
+
+void SimulatedMouseWindow::StartMoving() {
+    motion_->Start(slowdownCheck_->isChecked() ? 8 : 1);
+}
+
+void SimulatedMouseWindow::StopMoving() {
+    motion_->Stop();
 }
 
 void SimulatedMouseWindow::ConnectSignals() {

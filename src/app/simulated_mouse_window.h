@@ -1,19 +1,22 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class SimulatedMotion;
 class SimulatedMouse;
 class SimulatedSession;
 
 // A small window shown with --simulate: the simulated mouse's cable, whether
 // this user may open it (as without the udev rule) and its own buttons, so
 // that plugging, unplugging and changes made on the mouse can be tried
-// without the hardware.
+// without the hardware. Its Move button, held, moves the mouse, so that the
+// Basic page's report-rate meter has something to measure.
 class SimulatedMouseWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +37,9 @@ private:
     void ShowState();
     void ShowMemoryFile();
     void ShowSaveResult(const std::string& error);
+    // Held: the mouse moves, sending motion reports at its set rate.
+    void StartMoving();
+    void StopMoving();
 
     SimulatedMouse& mouse_;
     SimulatedSession* session_ = nullptr;
@@ -43,4 +49,7 @@ private:
     QPushButton* cpiButton_ = nullptr;
     QComboBox* reportRateList_ = nullptr;
     QLabel* memoryFileLabel_ = nullptr;
+    QPushButton* moveButton_ = nullptr;
+    QCheckBox* slowdownCheck_ = nullptr;
+    std::unique_ptr<SimulatedMotion> motion_;
 };

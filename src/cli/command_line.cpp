@@ -154,6 +154,15 @@ std::string CommandFooter(Command command) {
             return "\nThe mouse restores its factory settings and confirms it. On a terminal\n"
                    "reset asks first; --yes, or a run without a terminal, does not ask.\n" +
                    simulate + "Example:\n  kestrine-config reset --yes\n";
+        case Command::Rate:
+            return "\nWhile it measures, move the mouse steadily: the rate is read from the\n"
+                   "mouse's own motion reports, as they reach the computer. The figure is\n"
+                   "the inverse of the median interval over the last second of movement;\n"
+                   "pauses do not lower it. No movement seen: exit status 1.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config rate\n"
+                   "  kestrine-config rate --seconds 10 --json\n"
+                   "  kestrine-config --simulate rate --simulated-motion=8\n";
         case Command::Get:
             return "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
                    "level's value). The value is printed alone, as a script wants it: digits,\n"
@@ -347,6 +356,20 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         ->required();
     add(Command::Reset, "reset", "restore the mouse's factory settings")
         ->add_flag("--yes,-y", line.yes, "do not ask first (on a terminal reset asks)");
+    CLI::App* rate = add(Command::Rate, "rate",
+                         "measure the report rate that reaches the computer while the mouse "
+                         "is moved");
+    rate->add_option("--seconds", line.seconds, "how long to measure (default 5)")
+        ->check(CLI::Range(1, 600));
+    rate->add_flag("--json", line.json, "print the figures as JSON");
+    std::string motion;
+    CLI::Option* motionOption =
+        rate->add_option("--simulated-motion", motion,
+                         "with --simulate: keep the simulated mouse moving at its set rate, "
+                         "delivering one report in N (default 1: every one)")
+            ->expected(0, 1)
+            ->check(CLI::Range(1u, 1000u))
+            ->type_name("[=N]");
     add(Command::Get, "get", "print the value of one setting the mouse holds")
         ->add_option("NAME", line.name, "the setting's name, as in a profile")
         ->required();
@@ -404,6 +427,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (mice->count() > 0 && !line.simulate) {
         return Usage("--simulated-mice needs --simulate");
+    }
+    if (motionOption->count() > 0) {
+        if (!line.simulate) {
+            return Usage("--simulated-motion moves only a simulated mouse: add --simulate");
+        }
+        line.simulatedMotion = motion.empty() ? 1 : static_cast<unsigned>(std::stoul(motion));
     }
     if (line.command != Command::None && !line.toolkitArguments.empty()) {
         return Usage(line.toolkitArguments.front() +

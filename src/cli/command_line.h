@@ -8,13 +8,13 @@
 // a window; without one it starts the window, with the toolkit's own options
 // (-platform, -style, ...) passed on to it.
 
-enum class Command { None, Info, Show, Export, Import, Set, Reset, Check, List, Get, Keys };
+enum class Command { None, Info, Show, Export, Import, Set, Reset, Check, List, Get, Keys, Rate };
 
 struct CommandLine {
     bool simulate = false;
     std::string simulateFile;  // empty = memory only for this run
     Command command = Command::None;
-    bool json = false;                     // show --json
+    bool json = false;                     // show, rate --json
     std::string file;                      // export, import ("-": stdout, stdin)
     std::vector<std::string> assignments;  // set NAME=VALUE...
     std::string name;                      // get NAME
@@ -23,6 +23,8 @@ struct CommandLine {
     std::string device;                    // --device PATH or N (from 1); empty = the first
     unsigned simulatedMice = 1;            // with --simulate
     std::vector<std::string> toolkitArguments;
+    int seconds = 5;               // rate --seconds
+    unsigned simulatedMotion = 0;  // rate --simulated-motion: deliver 1 in N; 0 = still
 };
 
 // What to do when parsing settles the run by itself (help, version, bad use):

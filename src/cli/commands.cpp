@@ -9,9 +9,13 @@
 #include <ostream>
 
 #include "cli/profile_file.h"
+#include "cli/rate_command.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
+#include "device/pointer_reader.h"
+#include "device/report_rate_meter.h"
+#include "device/simulated_motion.h"
 #include "device/simulated_mouse.h"
 #include "device/simulated_session.h"
 #include "device/sleep.h"
@@ -105,7 +109,7 @@ public:
         }
         int status = line_.command == Command::List ? List() : OpenMouse();
         if (status == kExitDone && line_.command != Command::List) {
-            status = Dispatch(profile);
+            status = Dispatch(profile, simulation.get());
         }
         ReleaseDevice();
         ChooseDevice({});
@@ -178,7 +182,7 @@ private:
         return kExitDone;
     }
 
-    int Dispatch(const std::optional<ParsedProfile>& profile) {
+    int Dispatch(const std::optional<ParsedProfile>& profile, SimulatedSession* simulation) {
         switch (line_.command) {
             case Command::Info:
                 return Info();
@@ -192,6 +196,8 @@ private:
                 return Set();
             case Command::Reset:
                 return Reset();
+            case Command::Rate:
+                return Rate(simulation);
             case Command::Get:
                 return Get();
             case Command::Check:
@@ -377,6 +383,20 @@ private:
         }
         io_.out << "The mouse is back at its factory settings.\n";
         return kExitDone;
+    }
+
+    int Rate(SimulatedSession* simulation) {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        std::unique_ptr<SimulatedMotion> motion;
+        if (simulation && line_.simulatedMotion > 0) {
+            motion = std::make_unique<SimulatedMotion>(simulation->Mouse());
+            motion->Start(line_.simulatedMotion);
+        }
+        return MeasureReportRate({line_.seconds, line_.json}, OpenPointerInterface(),
+                                 SetRateHz(record.pollingRateCode), io_.out, io_.err);
     }
 
     bool ResetConfirmed() {

@@ -93,6 +93,10 @@ std::vector<uint8_t> MouseFirmware::SwitchReportRate(uint8_t pollingRateCode) {
     return {kEventReportId, kEventReportRateChanged, pollingRateCode, 0, 0, 0, 0, 0};
 }
 
+uint8_t MouseFirmware::PollingRateCode() const {
+    return memory_[kPollingRateCodeOffset];
+}
+
 void MouseFirmware::StoreMemory(const SettingsImage& image) {
     memory_ = image;
     if (onMemoryChanged)

@@ -45,6 +45,8 @@ public:
     std::vector<uint8_t> PressCpiButton();
     std::vector<uint8_t> SwitchReportRate(uint8_t pollingRateCode);
 
+    // The report interval its memory holds, in units of 125 microseconds.
+    uint8_t PollingRateCode() const;
     const SettingsImage& Memory() const { return memory_; }
     void SetMemory(const SettingsImage& image) { memory_ = image; }
     static SettingsImage FactoryImage();

@@ -23,8 +23,11 @@ constexpr std::array<InterfaceKind, 3> kInterfaceKinds{{
     {kConfigUsagePage, kConfigUsage},
     {kEventUsagePage, kEventUsage},
 }};
+constexpr size_t kPointerInterface = 0;
 constexpr size_t kConfigInterface = 1;
 constexpr size_t kEventInterface = 2;
+// The kernel keeps this many reports for each hidraw reader and drops the rest.
+constexpr size_t kHidrawQueueReports = 64;
 
 struct Fault {
     HidResult result = HidResult::Ok;
@@ -53,6 +56,7 @@ struct SimulatedMouse::State {
     struct InputQueue {
         size_t mouse;
         unsigned generation;
+        size_t interface;
         std::deque<std::vector<uint8_t>> reports;
         bool interrupted = false;
         bool readerWaiting = false;
@@ -69,6 +73,7 @@ struct SimulatedMouse::State {
     Fault fetchFault;
     std::vector<std::vector<uint8_t>> sentReports;
     std::vector<InputQueue*> inputQueues;
+    uint64_t pointerReportsDropped = 0;
     std::function<void(const std::string&, bool)> plugObserver;
 
     Mouse& At(size_t mouse) const {
@@ -130,8 +135,10 @@ struct SimulatedMouse::State {
 class SimulatedMouse::Connection : public HidConnection {
 public:
     Connection(std::shared_ptr<State> state, size_t mouse, size_t interface, unsigned generation)
-        : state_(std::move(state)), interface_(interface), queue_{mouse, generation, {}} {
-        if (interface_ == kEventInterface)
+        : state_(std::move(state)),
+          interface_(interface),
+          queue_{mouse, generation, interface, {}} {
+        if (interface_ == kEventInterface || interface_ == kPointerInterface)
             state_->inputQueues.push_back(&queue_);  // the caller holds the lock
     }
 
@@ -365,10 +372,51 @@ void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t 
     if (!m.plugged)
         return;
     for (State::InputQueue* queue : state_->inputQueues) {
-        if (queue->mouse == mouse && queue->generation == m.generation)
+        if (queue->mouse == mouse && queue->generation == m.generation &&
+            queue->interface == kEventInterface)
             queue->reports.push_back(report);
     }
     state_->inputChanged.notify_all();
+}
+
+void SimulatedMouse::SendPointerReport(const std::vector<uint8_t>& report, size_t mouse) {
+    std::lock_guard lock(state_->mutex);
+    const State::Mouse& m = state_->At(mouse);
+    if (!m.plugged)
+        return;
+    for (State::InputQueue* queue : state_->inputQueues) {
+        if (queue->mouse != mouse || queue->generation != m.generation ||
+            queue->interface != kPointerInterface)
+            continue;
+        if (queue->reports.size() >= kHidrawQueueReports)
+            ++state_->pointerReportsDropped;
+        else
+            queue->reports.push_back(report);
+    }
+    state_->inputChanged.notify_all();
+}
+
+uint64_t SimulatedMouse::PointerReportsDropped() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->pointerReportsDropped;
+}
+
+uint8_t SimulatedMouse::PollingRateCode(size_t mouse) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->At(mouse).firmware.PollingRateCode();
+}
+
+bool SimulatedMouse::WaitUntilPointerReportsTaken(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(state_->mutex);
+    auto taken = [this] {
+        return std::all_of(state_->inputQueues.begin(), state_->inputQueues.end(),
+                           [this](const State::InputQueue* queue) {
+                               return queue->interface != kPointerInterface ||
+                                      !state_->Alive(queue->mouse, queue->generation) ||
+                                      (queue->reports.empty() && queue->readerWaiting);
+                           });
+    };
+    return state_->readersChanged.wait_for(lock, limit, taken);
 }
 
 bool SimulatedMouse::WaitUntilInputTaken(std::chrono::milliseconds limit) const {
@@ -376,7 +424,8 @@ bool SimulatedMouse::WaitUntilInputTaken(std::chrono::milliseconds limit) const 
     auto taken = [this] {
         return std::all_of(state_->inputQueues.begin(), state_->inputQueues.end(),
                            [this](const State::InputQueue* queue) {
-                               return !state_->Alive(queue->mouse, queue->generation) ||
+                               return queue->interface != kEventInterface ||
+                                      !state_->Alive(queue->mouse, queue->generation) ||
                                       (queue->reports.empty() && queue->readerWaiting);
                            });
     };
@@ -387,7 +436,8 @@ size_t SimulatedMouse::ReadersWaitingWithoutLimit() const {
     std::lock_guard lock(state_->mutex);
     return std::count_if(state_->inputQueues.begin(), state_->inputQueues.end(),
                          [](const State::InputQueue* queue) {
-                             return queue->readerWaiting && queue->waitsWithoutLimit;
+                             return queue->interface == kEventInterface && queue->readerWaiting &&
+                                    queue->waitsWithoutLimit;
                          });
 }
 

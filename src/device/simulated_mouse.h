@@ -20,6 +20,8 @@
 // a removed device does (Error); plugging in again gives the interfaces new
 // paths, as the kernel gives the device a new name.
 //
+// The pointer interface carries motion reports (SendPointerReport).
+//
 // Feature reports reach the firmware only through a configuration interface;
 // on the other two they fail with Error. A fetch the firmware answers with
 // fewer bytes than asked for fails with Error and the bytes it did not
@@ -77,6 +79,18 @@ public:
     // An input report of the event interface, delivered to every connection
     // open on it (dropped when none is open, as hidraw does).
     void SendInputReport(const std::vector<uint8_t>& report, size_t mouse = 0);
+
+    // A motion report of the pointer interface, delivered to every connection
+    // open on it. As hidraw does, each connection keeps at most 64 waiting
+    // reports and drops the ones that come while it is full.
+    void SendPointerReport(const std::vector<uint8_t>& report, size_t mouse = 0);
+    // Pointer reports dropped so far because a reader's queue was full.
+    uint64_t PointerReportsDropped() const;
+    // As WaitUntilInputTaken, for the pointer-interface connections.
+    bool WaitUntilPointerReportsTaken(
+        std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The report interval the mouse's memory holds, in units of 125 microseconds.
+    uint8_t PollingRateCode(size_t mouse = 0) const;
 
     // For tests of a reader on another thread: waits (at most `limit`) until
     // every open event-interface connection has handed out all reports sent to

@@ -340,3 +340,25 @@ TEST(SimulatedMouseTest, InterruptEndsAWaitingReadAndEveryLaterOne) {
 }
 
 }  // namespace
+
+TEST(SimulatedMouseTest, PointerReportsQueueAsHidrawDoesAndStayOnTheirInterface) {
+    SimulatedMouse mouse;
+    auto pointer = OpenInterface(mouse, kMouseInterface);
+    auto events = OpenInterface(mouse, kEventInterface);
+    ASSERT_TRUE(pointer && events);
+    // 70 reports while nobody reads: the kernel keeps 64 and drops the rest.
+    for (uint8_t i = 0; i < 70; ++i)
+        mouse.SendPointerReport({0, i, 0, 0});
+    EXPECT_EQ(mouse.PointerReportsDropped(), 6u);
+    std::array<uint8_t, 8> report{};
+    for (uint8_t i = 0; i < 64; ++i) {
+        ASSERT_EQ(pointer->ReadInput(report.data(), report.size(), 0), 4) << int(i);
+        EXPECT_EQ(report[1], i) << "oldest first, none lost before the queue was full";
+    }
+    EXPECT_EQ(pointer->ReadInput(report.data(), report.size(), 0), 0);
+    // Motion never reaches the event interface, nor events the pointer interface.
+    EXPECT_EQ(events->ReadInput(report.data(), report.size(), 0), 0);
+    mouse.SendInputReport({3, 2, 1, 0, 0, 0, 0, 0});
+    EXPECT_EQ(pointer->ReadInput(report.data(), report.size(), 0), 0);
+    EXPECT_EQ(events->ReadInput(report.data(), report.size(), 0), 8);
+}

@@ -88,9 +88,11 @@ int main(int argc, char** argv) {
     }
     std::string pending;
     for (;;) {
-        pollfd fds[] = {
-            {STDIN_FILENO, POLLIN, 0}, {mouse.ConfigFd(), POLLIN, 0}, {mouse.EventFd(), POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0 && errno != EINTR) {
+        pollfd fds[] = {{STDIN_FILENO, POLLIN, 0},
+                        {mouse.ConfigFd(), POLLIN, 0},
+                        {mouse.EventFd(), POLLIN, 0},
+                        {mouse.PointerFd(), POLLIN, 0}};
+        if (poll(fds, 4, -1) < 0 && errno != EINTR) {
             std::perror("uhid-mouse: poll");
             return 1;
         }

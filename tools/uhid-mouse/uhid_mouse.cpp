@@ -1,6 +1,11 @@
 #include "uhid_mouse.h"
 
+#include "device/pointer_reader.h"
+#include "device/report_rate_meter.h"
+
 #include <poll.h>
+#include <sys/prctl.h>
+#include <time.h>
 
 #include <cctype>
 #include <cerrno>
@@ -24,6 +29,15 @@ const std::vector<uint8_t> kConfigDescriptor = {
 const std::vector<uint8_t> kEventDescriptor = {
     0x06, 0x02, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x09, 0x01, 0x15,
     0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0,
+};
+
+// The standard pointer interface: generic desktop page, mouse usage; three
+// buttons, then relative X, Y and wheel, one byte each; no report id.
+const std::vector<uint8_t> kPointerDescriptor = {
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
+    0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
+    0x95, 0x01, 0x75, 0x05, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
+    0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0,
 };
 
 // Feature report sizes, report id included, as the descriptor declares them.
@@ -92,6 +106,10 @@ bool UhidMouse::Open() {
         error_ = events_.error();
         return false;
     }
+    if (!pointer_.Open()) {
+        error_ = pointer_.error();
+        return false;
+    }
     return true;
 }
 
@@ -113,6 +131,14 @@ std::string UhidMouse::Execute(const std::string& line) {
          }},
         {"memory", [this](const std::string& arguments) { return Memory(arguments); }},
         {"counts", [this](const std::string&) { return Counts(); }},
+        {"pointer", [this](const std::string& arguments) { return Pointer(arguments); }},
+        {"await-pointer-open",
+         [this](const std::string&) {
+             return PumpUntil([this] { return pointer_.opened(); }, kAwaitOpenTimeoutMs)
+                        ? "ok"
+                        : "error nothing opened the pointer interface";
+         }},
+        {"move", [this](const std::string& arguments) { return Move(arguments); }},
         {"quit",
          [this](const std::string&) {
              quit_ = true;
@@ -130,7 +156,7 @@ std::string UhidMouse::Execute(const std::string& line) {
 }
 
 void UhidMouse::HandleKernelEvents() {
-    for (UhidDevice* device : {&config_, &events_}) {
+    for (UhidDevice* device : {&config_, &events_, &pointer_}) {
         uhid_event event;
         while (device->ReadEvent(event)) {
             HandleEvent(*device, event);
@@ -165,7 +191,81 @@ std::string UhidMouse::Plug(const std::string& arguments) {
     return "ok";
 }
 
+std::string UhidMouse::Pointer(const std::string& arguments) {
+    if (arguments == "unplug")
+        return pointer_.Destroy() ? "ok" : "error " + pointer_.error();
+    if (arguments != "plug")
+        return "error pointer takes plug or unplug";
+    const UhidIdentity pointer{options_.name + " pointer", options_.vendorId, options_.productId,
+                               kPointerDescriptor};
+    if (!pointer_.Create(pointer))
+        return "error " + pointer_.error();
+    if (!PumpUntil([this] { return pointer_.started(); }, kPlugTimeoutMs))
+        return "error the kernel did not start " + pointer.name;
+    return "ok";
+}
+
+std::string UhidMouse::Move(const std::string& arguments) {
+    std::istringstream stream(arguments);
+    unsigned hz = 0;
+    double seconds = 0;
+    if (!(stream >> hz >> seconds) || hz == 0 || hz > 8000 || seconds <= 0 || seconds > 60)
+        return "error move wants HZ (1 to 8000) and SECONDS";
+    if (!pointer_.created())
+        return "error the pointer interface is not plugged";
+    // The default slack of 50 microseconds would stretch short intervals.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    const long interval = 1'000'000'000L / hz;
+    const timespec begun = [] {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return t;
+    }();
+    const long long lengthNs = static_cast<long long>(seconds * 1e9);
+    const uint8_t report[] = {0, 1, 0, 0};  // a step right
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    unsigned sent = 0;
+    std::vector<int64_t> sentAt;
+    sentAt.reserve(static_cast<size_t>(hz * seconds) + 1);
+    for (;;) {
+        next.tv_nsec += interval;
+        while (next.tv_nsec >= 1'000'000'000L) {
+            next.tv_nsec -= 1'000'000'000L;
+            ++next.tv_sec;
+        }
+        // Absolute deadlines: a late wake-up does not shift the later reports.
+        if ((next.tv_sec - begun.tv_sec) * 1'000'000'000LL + (next.tv_nsec - begun.tv_nsec) >
+            lengthNs)
+            break;
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) != 0) {
+        }
+        if (pointer_.SendInput(report, sizeof report)) {
+            ++sent;
+            sentAt.push_back(PointerReader::SteadyNanoseconds());
+        }
+        HandleKernelEvents();
+        // Woken more than an interval late (the emulated machine stalled):
+        // the polls missed send nothing, as a mouse not polled sends nothing,
+        // rather than a burst no mouse could send.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long lateNs =
+            (now.tv_sec - next.tv_sec) * 1'000'000'000LL + (now.tv_nsec - next.tv_nsec);
+        if (lateNs > interval)
+            next = now;
+    }
+    // The rate really sent, found as the meter finds it, from the send times.
+    ReportRateMeter meter;
+    meter.Add(sentAt);
+    const double sentHz = meter.Current() ? meter.Current()->rateHz : 0;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", sentHz);
+    return "ok " + std::to_string(sent) + " " + rate;
+}
+
 std::string UhidMouse::Unplug() {
+    pointer_.Destroy();
     // Both, even when the first fails.
     const bool configGone = config_.Destroy();
     const bool eventsGone = events_.Destroy();
@@ -289,8 +389,9 @@ bool UhidMouse::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
         if (left <= 0) {
             return false;
         }
-        pollfd fds[] = {{config_.Fd(), POLLIN, 0}, {events_.Fd(), POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR) {
+        pollfd fds[] = {
+            {config_.Fd(), POLLIN, 0}, {events_.Fd(), POLLIN, 0}, {pointer_.Fd(), POLLIN, 0}};
+        if (poll(fds, 3, static_cast<int>(left)) < 0 && errno != EINTR) {
             return false;
         }
         HandleKernelEvents();

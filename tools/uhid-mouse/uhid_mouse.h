@@ -25,6 +25,13 @@
 //   memory [HEX]           the firmware's 1024 bytes, in hex; with 2048 hex
 //                          digits, sets them (a mouse changed elsewhere)
 //   counts                 "get=N set=N": feature requests answered so far
+//   pointer plug|unplug    create or destroy the standard pointer interface
+//                          (generic desktop mouse), apart from the other two
+//   await-pointer-open     wait until something has the pointer interface open
+//   move HZ SECONDS        send motion reports on the pointer interface at HZ
+//                          for SECONDS (a poll missed while the machine
+//                          stalled sends nothing); "ok N HZ": the number
+//                          sent and the rate sent, from the send times
 //   quit                   unplug and end
 struct UhidMouseOptions {
     uint16_t vendorId;
@@ -46,6 +53,7 @@ public:
 
     int ConfigFd() const { return config_.Fd(); }
     int EventFd() const { return events_.Fd(); }
+    int PointerFd() const { return pointer_.Fd(); }
     // Handles whatever the kernel has sent on either interface.
     void HandleKernelEvents();
 
@@ -58,6 +66,8 @@ private:
     std::string Switch(const std::string& arguments, const std::function<void(bool)>& set);
     std::string Memory(const std::string& arguments);
     std::string Counts() const;
+    std::string Pointer(const std::string& arguments);
+    std::string Move(const std::string& arguments);
 
     void HandleEvent(UhidDevice& device, const uhid_event& event);
     void AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request);
@@ -69,6 +79,7 @@ private:
     MouseFirmware firmware_;
     UhidDevice config_;
     UhidDevice events_;
+    UhidDevice pointer_;
     bool silent_ = false;
     bool quit_ = false;
     unsigned getCount_ = 0;

@@ -12,6 +12,7 @@
 
 #include "device/event_listener.h"
 #include "pages/sensor/cpi_level_rows.h"
+#include "pages/sensor/report_rate_view.h"
 #include "pages/settings_bits.h"
 #include "settings/sensor_choices.h"
 #include "ui/dialog_keys.h"
@@ -95,6 +96,9 @@ QGridLayout* CSensorDlg::BuildSettingsLines() {
     grid->addWidget(liftOffList_, 1, 1);
     grid->addLayout(levelCount, 1, 3);
     grid->addWidget(xySettingsCheck_, 1, 4);
+    // The measured rate beside the set one.
+    meter_ = new ReportRateView(Session(), this);
+    grid->addWidget(meter_, 2, 0, 1, 6);
     grid->setColumnMinimumWidth(2, 24);
     grid->setColumnStretch(5, 1);
     return grid;
@@ -274,6 +278,7 @@ void CSensorDlg::StoreToSettings() {
 }
 
 void CSensorDlg::SetDeviceAvailable(bool connected) {
+    meter_->SetDeviceAvailable(connected);
     cpiRows_->SetAvailable(connected);
     liftOffList_->setEnabled(connected);
     cpiLevelsList_->setEnabled(connected);

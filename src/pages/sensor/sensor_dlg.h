@@ -10,6 +10,7 @@ class QComboBox;
 class QCheckBox;
 class QGridLayout;
 class CpiLevelRows;
+class ReportRateView;
 
 // The "  Basic  " page: CPI levels, active level, polling rate, lift-off distance.
 //
@@ -64,4 +65,5 @@ private:
     QComboBox* liftOffList_ = nullptr;
     QCheckBox* angleSnappingCheck_ = nullptr;
     QCheckBox* liftOffLedCheck_ = nullptr;
+    ReportRateView* meter_ = nullptr;
 };
