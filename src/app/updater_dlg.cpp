@@ -87,6 +87,13 @@ CUpdaterDlg::~CUpdaterDlg() {
     // The listener hands events to this window; none may arrive after it.
     StopDeviceEventListener();
     SetDeviceEventHandler({});
+    // Pages call back into their host (a CPI field commits itself when it
+    // loses the focus, as it does while widgets are torn down): they go while
+    // this window is still whole.
+    for (SettingsPage* page : pages_) {
+        delete page;
+    }
+    pages_.clear();
 }
 
 void CUpdaterDlg::BuildLayout() {
