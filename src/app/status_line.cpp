@@ -33,8 +33,6 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     copyButton_ = new QPushButton("Copy commands", this);
     copyButton_->setObjectName("copyCommandsButton");
     copyButton_->setAutoDefault(false);
-    // Tab reaches only the button: it carries the explanation.
-    copyButton_->setAccessibleDescription(hint_->text());
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -55,6 +53,8 @@ void StatusLine::Show(const QString& text, bool withRuleCommands, bool again) {
         // The rule may have been installed since: the words follow what is there now.
         hint_->setText(QString::fromStdString(UdevRuleInstallHint()));
         commands_->setText(QString::fromStdString(UdevRuleInstallCommands()));
+        // Tab reaches only the button: it carries the whole explanation.
+        copyButton_->setAccessibleDescription(text + ' ' + hint_->text());
     }
     hint_->setVisible(withRuleCommands);
     commands_->setVisible(withRuleCommands);
