@@ -1,3 +1,4 @@
+// CUpdaterDlg: the main window and its controller.
 #pragma once
 
 #include <QDialog>
@@ -18,8 +19,6 @@ class QTabWidget;
 class QTimer;
 class StatusLine;
 
-// CUpdaterDlg: the main window.
-//
 // The main window and the controller: start-up, APPLY, Factory Reset, plug
 // and unplug, the enabling of everything while the mouse is present, and the
 // status line that says in words what the tool knows about the mouse. It
