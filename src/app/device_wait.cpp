@@ -33,7 +33,7 @@ bool IsUserInput(QEvent::Type type) {
 // tool (the main window, the simulated mouse's, the dialogs) before any widget.
 class InputDropper : public QObject {
 public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
         if (!IsUserInput(event->type())) {
             return false;
         }
@@ -42,7 +42,6 @@ public:
         if (modal != nullptr && modal != modalAtStart_) {
             return false;
         }
-        (void)watched;
         return true;
     }
 

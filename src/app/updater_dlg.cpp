@@ -221,9 +221,7 @@ void CUpdaterDlg::ConnectFoundMouse(int tries) {
     if (!answered) {
         // Pages left at the defaults would offer to write them over whatever
         // the mouse holds: nothing is enabled until it answers.
-        session_.deviceConnected = false;
-        ReleaseDevice();
-        ShowDisconnected(DeviceStatus::NotAnswering);
+        DropSilentMouse(DeviceStatus::NotAnswering);
         return;
     }
     // Both records hold what the mouse sent, after start-up and plug-in alike:
@@ -235,6 +233,13 @@ void CUpdaterDlg::ConnectFoundMouse(int tries) {
     StartDeviceEventListener();
     applyButton_->setEnabled(false);
     SetStatus(DeviceStatus::Connected);
+}
+
+void CUpdaterDlg::DropSilentMouse(DeviceStatus status) {
+    StopDeviceEventListener();
+    session_.deviceConnected = false;
+    ReleaseDevice();
+    ShowDisconnected(status);
 }
 
 void CUpdaterDlg::ShowDisconnected(DeviceStatus status) {
@@ -299,10 +304,7 @@ bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notCon
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
     } else if (WriteSettingsWithRetries(record)) {
-        // The caller says what the write changed; an earlier confirmation is no longer news.
-        const bool confirmation =
-            status_ == DeviceStatus::Saved || status_ == DeviceStatus::ResetDone;
-        SetStatus(confirmation ? DeviceStatus::Connected : status_);
+        // The caller says in the status line what the write changed.
         readAtLastWrite_ = DeviceEventsRead();
         session_.CopyToDeviceSettings(record);
         for (SettingsPage* page : pages_) {
@@ -323,9 +325,7 @@ bool CUpdaterDlg::WriteLevelChoice() {
         return false;
     }
     // A level write does not save the other edits of an APPLY that failed.
-    if (status_ != DeviceStatus::NotSaved) {
-        SetStatus(DeviceStatus::Connected);
-    }
+    SetStatus(status_ == DeviceStatus::NotSaved ? DeviceStatus::NotSaved : DeviceStatus::Connected);
     return true;
 }
 
@@ -361,10 +361,7 @@ void CUpdaterDlg::OnFactoryReset() {
     // have happened without its confirmation, and its own factory image
     // clears what the tool cannot show.
     if (ReadSettings() != 1) {
-        session_.deviceConnected = false;
-        ReleaseDevice();
-        StopDeviceEventListener();
-        ShowDisconnected(DeviceStatus::NotAnsweringAfterReset);
+        DropSilentMouse(DeviceStatus::NotAnsweringAfterReset);
         return;
     }
     session_.LoadFromImage(lastReadImage);
@@ -384,7 +381,7 @@ void CUpdaterDlg::closeEvent(QCloseEvent* event) {
         case Answer::Apply:
             OnApply();
             // A write the mouse did not confirm keeps the window, and the edits, open.
-            if (status_ == DeviceStatus::NotSaved || applyButton_->isEnabled()) {
+            if (applyButton_->isEnabled()) {
                 event->ignore();
                 return;
             }

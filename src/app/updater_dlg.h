@@ -92,6 +92,8 @@ private:
     // and enables everything once it answered; otherwise says why not.
     void ConnectFoundMouse(int tries);
     void ShowDisconnected(DeviceStatus status);
+    // A mouse that stopped answering: nothing is offered until a plug-in reads it.
+    void DropSilentMouse(DeviceStatus status);
     // A command needs the mouse: the one found before, or one found now.
     bool EnsureMouseFound();
     // APPLY and the level write: one write at a time, found mouse first.

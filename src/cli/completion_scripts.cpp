@@ -160,23 +160,24 @@ std::string Bash(const CompletionTable& table) {
     return s.str();
 }
 
-std::string ZshOptionSpec(const CompletionOption& option) {
-    std::string spec = option.name;
+std::string ZshOptionArgument(const CompletionOption& option) {
+    const std::string described = "[" + ZshEscaped(Short(option.description)) + "]";
+    // --simulate takes its file only after '=', and may stand alone.
+    if (option.takesValue && option.valueIsFile) {
+        return ShellQuoted(option.name + "=-" + described + "::file:_files");
+    }
+    std::string argument = option.name;
     if (option.takesValue && option.name.starts_with("--")) {
-        spec += option.valueIsFile ? "=-" : "=";
+        argument += "=";
     }
-    spec += "[" + ZshEscaped(Short(option.description)) + "]";
+    argument += described;
     if (option.takesValue) {
-        spec += option.valueIsFile ? ":file:_files" : ":value:";
+        argument += ":value:";
         if (!option.values.empty()) {
-            spec += "(" + Joined(option.values) + ")";
-        }
-        if (option.valueIsFile) {
-            // --simulate takes its file only after '=', and may stand alone.
-            spec = option.name + "=-[" + ZshEscaped(Short(option.description)) + "]::file:_files";
+            argument += "(" + Joined(option.values) + ")";
         }
     }
-    return ShellQuoted(spec);
+    return ShellQuoted(argument);
 }
 
 std::string Zsh(const CompletionTable& table) {
@@ -196,7 +197,7 @@ std::string Zsh(const CompletionTable& table) {
       << "    settings=(" << Joined(table.settings) << ")\n"
       << "    _arguments -C \\\n";
     for (const CompletionOption& option : table.options) {
-        s << "        " << ZshOptionSpec(option) << " \\\n";
+        s << "        " << ZshOptionArgument(option) << " \\\n";
     }
     s << "        '1:command:->command' \\\n"
       << "        '*::argument:->argument'\n"
@@ -223,7 +224,7 @@ std::string Zsh(const CompletionTable& table) {
         if (action.empty() && !command.options.empty()) {
             action = "_arguments";
             for (const CompletionOption& option : command.options) {
-                action += " " + ZshOptionSpec(option);
+                action += " " + ZshOptionArgument(option);
             }
         }
         if (!action.empty()) {

@@ -317,7 +317,8 @@ protected:
         EXPECT_EQ(ApplyEnabled(), SettingsDiffer(pendingSettings, deviceSettings) ||
                                       window->Status() == DeviceStatus::NotSaved);
         if (window->Status() == DeviceStatus::Connected ||
-            window->Status() == DeviceStatus::Saved || window->Status() == DeviceStatus::ResetDone ||
+            window->Status() == DeviceStatus::Saved ||
+            window->Status() == DeviceStatus::ResetDone ||
             window->Status() == DeviceStatus::NotSaved ||
             window->Status() == DeviceStatus::LevelNotSaved) {
             EXPECT_FALSE(SettingsDiffer(deviceSettings, MouseMemory()))

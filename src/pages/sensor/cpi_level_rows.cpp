@@ -255,8 +255,12 @@ void CpiLevelRows::RewriteFields() {
 }
 
 void CpiLevelRows::CommitField(int level, Axis axis) {
-    const uint32_t value =
-        NormalizeLevelCpi(ReadCommittedCpiText(rows_[level].fields[axis]->text()));
+    TakeValue(level, axis,
+              NormalizeLevelCpi(ReadCommittedCpiText(rows_[level].fields[axis]->text())));
+}
+
+// The axis, and its twin while the axes are linked, show and store `value`.
+void CpiLevelRows::TakeValue(int level, Axis axis, uint32_t value) {
     SetAxis(level, axis, value);
     StoreAxis(level, axis);
     if (linked_) {
@@ -300,14 +304,7 @@ void CpiLevelRows::OnTrackBarMoved(int level, Axis axis) {
 }
 
 void CpiLevelRows::OnWheel(int level, Axis axis, bool awayFromUser) {
-    const uint32_t value = WheelStepCpi(Value(level, axis), awayFromUser);
-    SetAxis(level, axis, value);
-    StoreAxis(level, axis);
-    if (linked_) {
-        SetAxis(level, Twin(axis), value);
-        StoreAxis(level, Twin(axis));
-    }
-    emit Edited();
+    TakeValue(level, axis, WheelStepCpi(Value(level, axis), awayFromUser));
 }
 
 void CpiLevelRows::CopyXToY() {

@@ -79,6 +79,7 @@ private:
     void SetAxis(int level, Axis axis, uint32_t value);
     void StoreAxis(int level, Axis axis);
     void CommitField(int level, Axis axis);
+    void TakeValue(int level, Axis axis, uint32_t value);
     void OnFieldEdited(int level, Axis axis);
     void OnTrackBarMoved(int level, Axis axis);
     void OnWheel(int level, Axis axis, bool awayFromUser);
