@@ -14,6 +14,7 @@
 #include "device/event_listener.h"
 #include "device/mouse_session.h"
 #include "device/simulated_session.h"
+#include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 #include "platform/raise_channel.h"
 #include "ui/message_box.h"
@@ -69,6 +70,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
         case InstanceLock::Result::Acquired:
             break;
     }
+    // The background agent may be reading the mouse: the two take turns at each command.
+    UseUserCommandLock(lock.Folder());
 
     std::unique_ptr<SimulatedSession> simulation;
     if (options->simulate) {

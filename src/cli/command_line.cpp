@@ -186,6 +186,16 @@ std::string CommandFooter(Command command) {
                    "leaves out is taken from the factory settings. Exits 0 when it is good,\n"
                    "2 with each problem as FILE:LINE: when it is not.\n\n"
                    "Example:\n  kestrine-config check ~/mouse.toml\n";
+        case Command::Agent:
+            return "\nThe agent runs in the background from login, at no cost while the mouse\n"
+                   "is untouched: a press of the mouse's CPI button or its report-rate switch\n"
+                   "brings a short notice on the desktop (\"CPI 1600 — level 2 of 4\"). Changes\n"
+                   "made by the tool itself bring none. --enable writes the user's autostart\n"
+                   "entry and starts the agent; --disable removes it and stops the agent.\n"
+                   "Without an option the agent runs in the foreground until it is stopped.\n" +
+                   simulate +
+                   "Examples:\n  kestrine-config agent --enable\n"
+                   "  kestrine-config agent --status\n";
         case Command::None:
             break;
     }
@@ -380,6 +390,21 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         ->add_option("FILE", line.file, "the profile file to check; - for stdin")
         ->required();
 
+    CLI::App* agent = add(Command::Agent, "agent",
+                          "show a notice when the mouse's own buttons change its CPI or "
+                          "report rate (runs in the background)");
+    bool enableAgent = false;
+    bool disableAgent = false;
+    bool agentStatus = false;
+    CLI::Option* enable = agent->add_flag("--enable", enableAgent,
+                                          "start the agent now and at every login (for this user)");
+    CLI::Option* disable =
+        agent->add_flag("--disable", disableAgent, "stop the agent and no longer start it");
+    CLI::Option* status = agent->add_flag("--status", agentStatus,
+                                          "say whether the agent is on, runs, and what it sees");
+    enable->excludes(disable)->excludes(status);
+    disable->excludes(status);
+
     std::vector<std::string> reversed(ours.rbegin(), ours.rend());
     try {
         app.parse(reversed);
@@ -424,6 +449,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         if (entry.app->parsed()) {
             line.command = entry.command;
         }
+    }
+    if (line.command == Command::Agent) {
+        line.agentAction = enableAgent    ? AgentAction::Enable
+                           : disableAgent ? AgentAction::Disable
+                           : agentStatus  ? AgentAction::Status
+                                          : AgentAction::Run;
     }
     if (mice->count() > 0 && !line.simulate) {
         return Usage("--simulated-mice needs --simulate");

@@ -8,7 +8,24 @@
 // a window; without one it starts the window, with the toolkit's own options
 // (-platform, -style, ...) passed on to it.
 
-enum class Command { None, Info, Show, Export, Import, Set, Reset, Check, List, Get, Keys, Rate };
+enum class Command {
+    None,
+    Info,
+    Show,
+    Export,
+    Import,
+    Set,
+    Reset,
+    Check,
+    List,
+    Get,
+    Keys,
+    Rate,
+    Agent
+};
+
+// What `agent` does: run in the foreground, or turn it on or off, or say how it is.
+enum class AgentAction { Run, Enable, Disable, Status };
 
 struct CommandLine {
     bool simulate = false;
@@ -25,6 +42,7 @@ struct CommandLine {
     std::vector<std::string> toolkitArguments;
     int seconds = 5;               // rate --seconds
     unsigned simulatedMotion = 0;  // rate --simulated-motion: deliver 1 in N; 0 = still
+    AgentAction agentAction = AgentAction::Run;
 };
 
 // What to do when parsing settles the run by itself (help, version, bad use):

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/agent_command.h"
 #include "cli/profile_file.h"
 #include "cli/rate_command.h"
 #include "device/device_link.h"
@@ -19,6 +20,7 @@
 #include "device/simulated_mouse.h"
 #include "device/simulated_session.h"
 #include "device/sleep.h"
+#include "device/user_command_lock.h"
 #include "device/write_retries.h"
 #include "platform/instance_lock.h"
 #include "profile/action_names.h"
@@ -87,6 +89,8 @@ public:
         if (const int status = TakeLock(lock); status != kExitDone) {
             return status;
         }
+        // The agent may be reading the mouse: the two take turns at each command.
+        UseUserCommandLock(lock.Folder());
         bool simulationSaved = true;
         std::unique_ptr<SimulatedSession> simulation;
         if (line_.simulate) {
@@ -113,6 +117,7 @@ public:
         }
         ReleaseDevice();
         ChooseDevice({});
+        UseUserCommandLock({});
         if (status == kExitDone) {
             status = OutputWritten();
         }
@@ -162,6 +167,9 @@ private:
                                                     " s of waiting (--wait SECONDS waits longer)"
                                               : "") +
                        "; nothing was done";
+            case InstanceLock::Holder::Agent:
+                return "the background agent" + pid + " is still writing a profile to the mouse" +
+                       "; nothing was done";
             case InstanceLock::Holder::Unknown:
                 break;
         }
@@ -203,6 +211,7 @@ private:
             case Command::Check:
             case Command::Keys:
             case Command::List:
+            case Command::Agent:
             case Command::None:
                 break;
         }
@@ -439,5 +448,8 @@ private:
 }  // namespace
 
 int RunCommand(const CommandLine& line, CommandStreams& streams) {
+    if (line.command == Command::Agent) {
+        return RunAgentCommand(line, streams);
+    }
     return Runner(line, streams).Run();
 }

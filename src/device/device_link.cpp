@@ -9,6 +9,7 @@
 #include "device/critical_section.h"
 #include "device/hid_transport.h"
 #include "device/sleep.h"
+#include "device/user_command_lock.h"
 
 SettingsImage lastReadImage{};
 
@@ -35,6 +36,13 @@ constexpr unsigned kFirmwareInfoWaitMs = 50;
 constexpr unsigned kFactoryResetWaitMs = 1100;
 
 CMyCriticalSection linkLock;
+
+// A command's hold on the mouse: the link's lock against this process's
+// other threads, then the user's turn against the other processes.
+struct CommandHold {
+    CCriticalSectionAutoLock lock{&linkLock};
+    UserCommandTurn turn;
+};
 
 std::atomic<FindResult> lastFindResult{FindResult::NoMouse};
 std::string foundDevicePath;   // written by FindDevice, on the thread that calls it
@@ -236,7 +244,9 @@ bool GetFeatureReport(uint8_t* buffer, size_t length) {
 }
 
 int ReadSettings() {
-    CCriticalSectionAutoLock lock(&linkLock);
+    CommandHold hold;
+    if (!hold.turn.Taken())
+        return kResultNotSent;
     auto command = CommandReport(kCommandReadSettings);
     if (!SendAndWait(command, kReadSettingsWaitMs))
         return kResultNotSent;
@@ -248,7 +258,10 @@ int ReadSettings() {
 }
 
 int WriteSettings(const SettingsRecord& record, uint16_t waitMs) {
-    CCriticalSectionAutoLock lock(&linkLock);
+    CommandHold hold;
+    if (!hold.turn.Taken())
+        return kResultNotSent;
+    hold.turn.CountWrite();
     SettingsImage image{};
     EncodeSettingsImage(record, image);
     auto report = Report<kSettingsReportSize>(kSettingsReportId, kCommandWriteSettings);
@@ -265,7 +278,9 @@ int WriteSettings(const SettingsRecord& record, uint16_t waitMs) {
 }
 
 int ReadFirmwareInfo(std::array<uint8_t, kFirmwareBlockSize>& block) {
-    CCriticalSectionAutoLock lock(&linkLock);
+    CommandHold hold;
+    if (!hold.turn.Taken())
+        return kResultNotSent;
     auto command = CommandReport(kCommandReadFirmware);
     if (!SendAndWait(command, kFirmwareInfoWaitMs))
         return kResultNotSent;
@@ -277,11 +292,19 @@ int ReadFirmwareInfo(std::array<uint8_t, kFirmwareBlockSize>& block) {
 }
 
 int FactoryReset() {
-    CCriticalSectionAutoLock lock(&linkLock);
+    CommandHold hold;
+    if (!hold.turn.Taken())
+        return kResultNoAnswer;
+    hold.turn.CountWrite();
     auto command = CommandReport(kCommandFactoryReset);
     if (!SetFeatureReport(command.data(), command.size()))
         return kResultNoAnswer;
     SleepMs(kFactoryResetWaitMs);
     std::array<uint8_t, kCommandReportSize> answer;
     return FetchCommandDone(answer) ? kResultDone : kResultNoAnswer;
+}
+
+uint64_t WritesByAnyProcess() {
+    CommandHold hold;
+    return hold.turn.WritesSoFar();
 }

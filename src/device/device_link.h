@@ -70,3 +70,6 @@ int WriteSettings(const SettingsRecord& record, uint16_t waitMs);
 int ReadFirmwareInfo(std::array<uint8_t, kFirmwareBlockSize>& block);
 // 1 done; 255 failed.
 int FactoryReset();
+// How many writes and resets the user's processes have sent to the mouse so
+// far (see user_command_lock.h); taken in turn, so a write under way ends first.
+uint64_t WritesByAnyProcess();

@@ -75,6 +75,7 @@ struct SimulatedMouse::State {
     std::vector<InputQueue*> inputQueues;
     uint64_t pointerReportsDropped = 0;
     std::function<void(const std::string&, bool)> plugObserver;
+    std::function<void(const std::vector<uint8_t>&, size_t)> buttonObserver;
 
     Mouse& At(size_t mouse) const {
         if (mouse >= mice.size())
@@ -329,6 +330,17 @@ void SimulatedMouse::SetPlugObserver(
     state_->plugObserver = std::move(observer);
 }
 
+void SimulatedMouse::SetButtonObserver(
+    std::function<void(const std::vector<uint8_t>& report, size_t mouse)> observer) {
+    std::lock_guard lock(state_->mutex);
+    state_->buttonObserver = std::move(observer);
+}
+
+void SimulatedMouse::ReplaceMemory(const SettingsImage& image, size_t mouse) {
+    std::lock_guard lock(state_->mutex);
+    state_->At(mouse).firmware.SetMemory(image);
+}
+
 void SimulatedMouse::FailSends(HidResult result, int count) {
     std::lock_guard lock(state_->mutex);
     state_->sendFault = {result, result == HidResult::Ok ? 0 : count};
@@ -346,24 +358,32 @@ void SimulatedMouse::SetOpenFailure(size_t mouse, OpenFailure reason) {
 
 void SimulatedMouse::PressCpiButton(size_t mouse) {
     std::vector<uint8_t> report;
+    std::function<void(const std::vector<uint8_t>&, size_t)> observer;
     {
         std::lock_guard lock(state_->mutex);
         if (!state_->At(mouse).plugged)
             return;
         report = state_->At(mouse).firmware.PressCpiButton();
+        observer = state_->buttonObserver;
     }
     SendInputReport(report, mouse);
+    if (observer)
+        observer(report, mouse);
 }
 
 void SimulatedMouse::SwitchReportRate(uint8_t pollingRateCode, size_t mouse) {
     std::vector<uint8_t> report;
+    std::function<void(const std::vector<uint8_t>&, size_t)> observer;
     {
         std::lock_guard lock(state_->mutex);
         if (!state_->At(mouse).plugged)
             return;
         report = state_->At(mouse).firmware.SwitchReportRate(pollingRateCode);
+        observer = state_->buttonObserver;
     }
     SendInputReport(report, mouse);
+    if (observer)
+        observer(report, mouse);
 }
 
 void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t mouse) {

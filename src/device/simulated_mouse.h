@@ -75,6 +75,12 @@ public:
     // change on its event interface. Nothing happens while it is unplugged.
     void PressCpiButton(size_t mouse = 0);
     void SwitchReportRate(uint8_t pollingRateCode, size_t mouse = 0);
+    // Told after each press of those buttons with the report the mouse sent,
+    // on the pressing thread; not for reports sent with SendInputReport.
+    void SetButtonObserver(
+        std::function<void(const std::vector<uint8_t>& report, size_t mouse)> observer);
+    // The memory as another process left it: no save, no report.
+    void ReplaceMemory(const SettingsImage& image, size_t mouse = 0);
 
     // An input report of the event interface, delivered to every connection
     // open on it (dropped when none is open, as hidraw does).

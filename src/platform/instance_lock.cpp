@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr char kLockName[] = "kestrine-config.lock";
 constexpr char kWindowWord[] = "window";
 constexpr char kCommandWord[] = "command";
+constexpr char kAgentWord[] = "agent";
 
 std::string FallbackFolder() {
     return "/tmp/kestrine-config-" + std::to_string(::geteuid());
@@ -49,7 +49,40 @@ std::string PrivateFolderProblem(const std::string& folder) {
     return {};
 }
 
+// The runtime folder when it is trusted; only then the fallback, made when
+// missing. A folder that exists already is checked as it is, never changed.
+std::string LockFolder(const std::string& runtimeFolder, const std::string& fallbackFolder,
+                       std::string& problem) {
+    std::string runtimeProblem = "XDG_RUNTIME_DIR is not set";
+    if (!runtimeFolder.empty()) {
+        runtimeProblem = PrivateFolderProblem(runtimeFolder);
+        if (runtimeProblem.empty()) {
+            return runtimeFolder;
+        }
+    }
+    if (::mkdir(fallbackFolder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem =
+            runtimeProblem + "; cannot create " + fallbackFolder + ": " + std::strerror(errno);
+        return {};
+    }
+    problem = PrivateFolderProblem(fallbackFolder);
+    if (!problem.empty()) {
+        problem = runtimeProblem + "; " + problem;
+        return {};
+    }
+    return fallbackFolder;
+}
+
+std::string RuntimeFolderFromEnvironment() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime ? runtime : "";
+}
+
 }  // namespace
+
+std::string UserLockFolder(std::string& problem) {
+    return LockFolder(RuntimeFolderFromEnvironment(), FallbackFolder(), problem);
+}
 
 InstanceLock::~InstanceLock() {
     if (fd_ >= 0) {
@@ -61,32 +94,20 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& folder) {
     if (!folder.empty()) {
         return LockIn(folder);
     }
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return Acquire(runtime ? runtime : "", FallbackFolder());
+    return Acquire(RuntimeFolderFromEnvironment(), FallbackFolder());
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& runtimeFolder,
                                            const std::string& fallbackFolder) {
-    std::string runtimeProblem = "XDG_RUNTIME_DIR is not set";
     if (!runtimeFolder.empty()) {
         const Result result = LockIn(runtimeFolder);
         if (result != Result::Unavailable) {
             return result;
         }
-        runtimeProblem = problem_;
     }
-    // Only now, with no usable runtime folder. A folder that exists already
-    // is checked as it is, never changed.
-    Result result = Result::Unavailable;
-    if (::mkdir(fallbackFolder.c_str(), 0700) != 0 && errno != EEXIST) {
-        problem_ = "cannot create " + fallbackFolder + ": " + std::strerror(errno);
-    } else {
-        result = LockIn(fallbackFolder);
-    }
-    if (result == Result::Unavailable) {
-        problem_ = runtimeProblem + "; " + problem_;
-    }
-    return result;
+    // A runtime folder that could not be used falls back, as UserLockFolder does.
+    const std::string folder = LockFolder(runtimeFolder, fallbackFolder, problem_);
+    return folder.empty() ? Result::Unavailable : LockIn(folder);
 }
 
 InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
@@ -94,7 +115,7 @@ InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
     if (!problem_.empty()) {
         return Result::Unavailable;
     }
-    const std::string path = folder + "/" + kLockName;
+    const std::string path = folder + "/" + name_;
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd_ < 0) {
         problem_ = "cannot open " + path + ": " + std::strerror(errno);
@@ -122,8 +143,10 @@ InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
 // One line, "window 1234" or "command 1234"; the previous holder's line is
 // replaced, so it is never mistaken for this one's.
 void InstanceLock::RecordSelf() {
-    const std::string line = std::string(self_ == Holder::Command ? kCommandWord : kWindowWord) +
-                             " " + std::to_string(::getpid()) + "\n";
+    const char* word = self_ == Holder::Command ? kCommandWord
+                       : self_ == Holder::Agent ? kAgentWord
+                                                : kWindowWord;
+    const std::string line = std::string(word) + " " + std::to_string(::getpid()) + "\n";
     if (::ftruncate(fd_, 0) == 0) {
         (void)!::pwrite(fd_, line.data(), line.size(), 0);
     }
@@ -145,5 +168,7 @@ void InstanceLock::ReadHolder() {
         heldBy_ = {Holder::Window, pid};
     } else if (std::strcmp(word, kCommandWord) == 0) {
         heldBy_ = {Holder::Command, pid};
+    } else if (std::strcmp(word, kAgentWord) == 0) {
+        heldBy_ = {Holder::Agent, pid};
     }
 }

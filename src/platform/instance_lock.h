@@ -1,10 +1,13 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 // Keeps a second copy of the tool from starting for the same user: an flock
 // on a file in the user's runtime folder. The lock dies with the process, so
-// a crash never leaves it stale, and another user can never hold it.
+// a crash never leaves it stale, and another user can never hold it. The
+// window and commands share one lock (one of them at a time may change the
+// mouse); the background agent has one of its own (one agent per user).
 //
 // A folder is trusted only when it is a real folder (not a link) owned by
 // this user that nobody else may enter (no group or other permissions).
@@ -12,13 +15,17 @@ class InstanceLock {
 public:
     // Who holds the lock, written into the lock file so that a refused
     // start or command can say who is in its way.
-    enum class Holder { Unknown, Window, Command };
+    enum class Holder { Unknown, Window, Command, Agent };
     struct HolderInfo {
         Holder holder = Holder::Unknown;
         long pid = 0;  // 0 = not known
     };
 
-    explicit InstanceLock(Holder self = Holder::Window) : self_(self) {}
+    static constexpr char kWindowLockName[] = "kestrine-config.lock";
+    static constexpr char kAgentLockName[] = "kestrine-config-agent.lock";
+
+    explicit InstanceLock(Holder self = Holder::Window, std::string name = kWindowLockName)
+        : self_(self), name_(std::move(name)) {}
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
@@ -45,8 +52,14 @@ private:
     void ReadHolder();
 
     Holder self_;
+    std::string name_;
     HolderInfo heldBy_;
     int fd_ = -1;
     std::string folder_;
     std::string problem_;
 };
+
+// The folder the per-user locks live in: $XDG_RUNTIME_DIR when it is trusted,
+// otherwise the private folder under /tmp (made only then). Empty with the
+// reason in `problem` when neither can be used.
+std::string UserLockFolder(std::string& problem);

@@ -1,0 +1,218 @@
+#include "agent/agent_control.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "agent/agent_status.h"
+#include "platform/instance_lock.h"
+
+namespace {
+
+constexpr char kEntryName[] = "kestrine-config-agent.desktop";
+// An agent ends at once on SIGTERM; this bounds the wait for a stuck one.
+constexpr auto kStopWait = std::chrono::seconds(3);
+constexpr auto kStopPoll = std::chrono::milliseconds(20);
+
+std::string ConfigHome() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        return config;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+// Exec's own quoting: a path with spaces or quotes is given in double quotes.
+std::string ExecArgument(const std::string& program) {
+    if (program.find_first_of(" \t\"'\\$`") == std::string::npos) {
+        return program;
+    }
+    std::string quoted = "\"";
+    for (char c : program) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+bool MakeFolders(const std::string& path, std::string& error) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "cannot create " + folder + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteEntry(const std::string& program, const std::vector<std::string>& arguments,
+                std::string& error) {
+    const std::string path = AgentAutostartPath();
+    if (!MakeFolders(path, error)) {
+        return false;
+    }
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream file(temporary, std::ios::trunc);
+        file << "[Desktop Entry]\n"
+                "Type=Application\n"
+                "Name=kestrine-config agent\n"
+                "Comment=Shows a notice when the mouse's buttons change CPI or report rate\n"
+                "Exec="
+             << ExecArgument(program);
+        for (const std::string& argument : arguments) {
+            file << " " << ExecArgument(argument);
+        }
+        file << " agent\n"
+                "Icon=kestrine-config\n"
+                "NoDisplay=true\n"
+                "X-GNOME-Autostart-enabled=true\n";
+        if (!file.flush()) {
+            error = "cannot write " + temporary;
+            ::unlink(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Its lock is let go when the process ends, even before its parent reaps it.
+bool AgentEnded() {
+    return CurrentAgentState().runningPid == 0;
+}
+
+}  // namespace
+
+std::string AgentAutostartPath() {
+    return ConfigHome() + "/autostart/" + kEntryName;
+}
+
+bool AgentEnabled() {
+    return ::access(AgentAutostartPath().c_str(), F_OK) == 0;
+}
+
+AgentState CurrentAgentState() {
+    AgentState state;
+    state.enabled = AgentEnabled();
+    InstanceLock probe(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
+    switch (probe.Acquire()) {
+        case InstanceLock::Result::HeldElsewhere:
+            state.runningPid = probe.HeldBy().pid > 0 ? probe.HeldBy().pid : -1;
+            state.lockFolder = probe.Folder();
+            break;
+        case InstanceLock::Result::Acquired:
+            state.lockFolder = probe.Folder();
+            break;
+        case InstanceLock::Result::Unavailable:
+            state.problem = probe.Problem();
+            break;
+    }
+    return state;
+}
+
+bool EnableAgent(const std::string& program, const std::vector<std::string>& arguments,
+                 std::string& error) {
+    return WriteEntry(program, arguments, error) && StartAgent(program, arguments, error);
+}
+
+bool DisableAgent(std::string& error) {
+    const std::string path = AgentAutostartPath();
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        error = "cannot remove " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return StopAgent(error);
+}
+
+bool StartAgent(const std::string& program, const std::vector<std::string>& arguments,
+                std::string& error) {
+    if (CurrentAgentState().runningPid != 0) {
+        return true;
+    }
+    // Built before the fork: the child of a threaded process may only call
+    // what is safe in a signal handler until it execs.
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(const_cast<char*>("agent"));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        error = std::string("cannot start the agent: ") + std::strerror(errno);
+        return false;
+    }
+    if (child == 0) {
+        // A session of its own, and a grandchild that init adopts: the agent
+        // outlives the window or terminal that turned it on, leaving no zombie.
+        ::setsid();
+        if (::fork() != 0) {
+            ::_exit(0);
+        }
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+        }
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return true;
+}
+
+bool StopAgent(std::string& error) {
+    const AgentState state = CurrentAgentState();
+    if (state.runningPid <= 0) {
+        return true;
+    }
+    if (::kill(static_cast<pid_t>(state.runningPid), SIGTERM) != 0 && errno != ESRCH) {
+        error = "cannot stop the agent (pid " + std::to_string(state.runningPid) +
+                "): " + std::strerror(errno);
+        return false;
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + kStopWait;
+    while (!AgentEnded() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(kStopPoll);
+    }
+    if (!AgentEnded()) {
+        error = "the agent (pid " + std::to_string(state.runningPid) + ") did not stop";
+        return false;
+    }
+    return true;
+}
+
+std::string AgentStatusText() {
+    const AgentState state = CurrentAgentState();
+    std::string text = "started at login: ";
+    text += state.enabled ? "yes (" + AgentAutostartPath() + ")\n" : "no\n";
+    if (!state.problem.empty()) {
+        return text + "running: cannot tell: " + state.problem + "\n";
+    }
+    if (state.runningPid == 0) {
+        return text + "running: no\n";
+    }
+    text += "running: yes";
+    text += state.runningPid > 0 ? " (pid " + std::to_string(state.runningPid) + ")\n" : "\n";
+    return text + AgentStatus::Read(AgentStatus::PathIn(state.lockFolder));
+}
