@@ -113,7 +113,7 @@ bool AgentEnabled() {
 AgentState CurrentAgentState() {
     AgentState state;
     state.enabled = AgentEnabled();
-    InstanceLock probe(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
+    InstanceLock probe(InstanceLock::Holder::Unknown, InstanceLock::kAgentLockName);
     switch (probe.Acquire()) {
         case InstanceLock::Result::HeldElsewhere:
             state.runningPid = probe.HeldBy().pid > 0 ? probe.HeldBy().pid : -1;

@@ -44,7 +44,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     cable->addWidget(accessDeniedCheck_);
     layout->addRow(QString(), cable);
     layout->addRow("Mouse button:", cpiButton_);
-    layout->addRow("Report rate:", reportRateList_);
+    layout->addRow("&Report rate:", reportRateList_);  // Alt+R
     moveButton_ = new QPushButton("&Move", this);
     moveButton_->setObjectName("simulatedMoveButton");
     moveButton_->setToolTip("Hold to move the mouse: it sends motion reports at its set rate.");

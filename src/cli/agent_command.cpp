@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 #include "agent/agent_control.h"
 #include "agent/agent_loop.h"
@@ -16,6 +18,9 @@
 #include "platform/instance_lock.h"
 
 namespace {
+
+constexpr int kLockRetries = 20;
+constexpr auto kLockRetryAfter = std::chrono::milliseconds(10);
 
 std::string OwnProgram() {
     char path[PATH_MAX];
@@ -34,9 +39,22 @@ std::vector<std::string> AgentArguments(const CommandLine& line) {
     return {"--simulate=" + file};
 }
 
+// `agent --status` and --disable look for a running agent by taking its lock
+// for a moment; a start that meets such a look tries again before it gives way.
+InstanceLock::Result TakeAgentLock(InstanceLock& lock, const std::string& folder) {
+    InstanceLock::Result result = lock.Acquire(folder);
+    for (int retry = 0; retry < kLockRetries && result == InstanceLock::Result::HeldElsewhere &&
+                        lock.HeldBy().holder != InstanceLock::Holder::Agent;
+         ++retry) {
+        std::this_thread::sleep_for(kLockRetryAfter);
+        result = lock.Acquire(folder);
+    }
+    return result;
+}
+
 int Run(const CommandLine& line, CommandStreams& io) {
     InstanceLock lock(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
-    switch (lock.Acquire(io.lockFolder)) {
+    switch (TakeAgentLock(lock, io.lockFolder)) {
         case InstanceLock::Result::Acquired:
             break;
         case InstanceLock::Result::HeldElsewhere:

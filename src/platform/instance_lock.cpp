@@ -140,12 +140,14 @@ InstanceLock::Result InstanceLock::LockIn(const std::string& folder) {
     return Result::Unavailable;
 }
 
-// One line, "window 1234" or "command 1234"; the previous holder's line is
-// replaced, so it is never mistaken for this one's.
+// One line, "window 1234", "command 1234", "agent 1234" or, for a look at
+// who holds it, "probe 1234"; the previous holder's line is replaced, so it is
+// never mistaken for this one's.
 void InstanceLock::RecordSelf() {
-    const char* word = self_ == Holder::Command ? kCommandWord
-                       : self_ == Holder::Agent ? kAgentWord
-                                                : kWindowWord;
+    const char* word = self_ == Holder::Command  ? kCommandWord
+                       : self_ == Holder::Agent  ? kAgentWord
+                       : self_ == Holder::Window ? kWindowWord
+                                                 : "probe";
     const std::string line = std::string(word) + " " + std::to_string(::getpid()) + "\n";
     if (::ftruncate(fd_, 0) == 0) {
         (void)!::pwrite(fd_, line.data(), line.size(), 0);

@@ -15,6 +15,7 @@ class InstanceLock {
 public:
     // Who holds the lock, written into the lock file so that a refused
     // start or command can say who is in its way.
+    // Unknown also names a look at who holds the lock (it holds it a moment).
     enum class Holder { Unknown, Window, Command, Agent };
     struct HolderInfo {
         Holder holder = Holder::Unknown;
