@@ -131,7 +131,15 @@ AgentState CurrentAgentState() {
 
 bool EnableAgent(const std::string& program, const std::vector<std::string>& arguments,
                  std::string& error) {
-    return WriteEntry(program, arguments, error) && StartAgent(program, arguments, error);
+    if (!WriteEntry(program, arguments, error)) {
+        return false;
+    }
+    if (!StartAgent(program, arguments, error)) {
+        // An agent that cannot start is not left to fail again at every login.
+        ::unlink(AgentAutostartPath().c_str());
+        return false;
+    }
+    return true;
 }
 
 bool DisableAgent(std::string& error) {
@@ -156,9 +164,17 @@ bool StartAgent(const std::string& program, const std::vector<std::string>& argu
     }
     argv.push_back(const_cast<char*>("agent"));
     argv.push_back(nullptr);
+    // The exec's failure comes back through a pipe that a successful exec closes.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        error = std::string("cannot start the agent: ") + std::strerror(errno);
+        return false;
+    }
     const pid_t child = ::fork();
     if (child < 0) {
         error = std::string("cannot start the agent: ") + std::strerror(errno);
+        ::close(report[0]);
+        ::close(report[1]);
         return false;
     }
     if (child == 0) {
@@ -174,10 +190,20 @@ bool StartAgent(const std::string& program, const std::vector<std::string>& argu
             ::dup2(null, STDOUT_FILENO);
         }
         ::execv(program.c_str(), argv.data());
+        const int failure = errno;
+        (void)!::write(report[1], &failure, sizeof failure);
         ::_exit(127);
     }
+    ::close(report[1]);
     int status = 0;
     ::waitpid(child, &status, 0);
+    int failure = 0;
+    const bool failed = ::read(report[0], &failure, sizeof failure) == sizeof failure;
+    ::close(report[0]);
+    if (failed) {
+        error = "cannot start the agent: " + program + ": " + std::strerror(failure);
+        return false;
+    }
     return true;
 }
 

@@ -4,8 +4,10 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include "app/agent_check_box.h"
 #include "app/hotplug_watcher.h"
 #include "app/simulated_mouse_window.h"
 #include "app/updater_dlg.h"
@@ -97,6 +99,13 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
 
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
+    if (simulation && !simulation->MemoryFile().empty()) {
+        // The agent the window turns on follows the same simulated mouse.
+        char* absolute = ::realpath(simulation->MemoryFile().c_str(), nullptr);
+        SetAgentProgram({}, {"--simulate=" +
+                             std::string(absolute ? absolute : simulation->MemoryFile().c_str())});
+        std::free(absolute);
+    }
     if (simulation) {
         // Its unplug and plug reach the window as the real mouse's do.
         SetSimulatedHotplugSource(&simulation->Mouse());

@@ -13,6 +13,7 @@
 #include <QWindow>
 #include <cstdio>
 
+#include "app/agent_check_box.h"
 #include "app/device_wait.h"
 #include "app/hotplug_watcher.h"
 #include "app/profile_buttons.h"
@@ -122,6 +123,7 @@ void CUpdaterDlg::BuildLayout() {
     infoLayout->setColumnStretch(2, 1);
     infoLayout->addWidget(factoryResetButton_, 0, 3, 2, 1, Qt::AlignVCenter);
     AddProfileButtons(this, info, infoLayout);
+    AddAgentCheckBox(this, infoLayout);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("pageTabs");
