@@ -132,18 +132,30 @@ private:
             WatchedProcess bare({options_.bare}, Environment(), Log());
             if (!windows_.WaitForMap(kBareTitle, kWindowLimit))
                 Die("no window for the idle run; see " + Log());
+            // The background agent beside a process that only sleeps, its floor.
+            WatchedProcess agent(
+                {options_.tool, "--simulate=" + options_.work + "/agent-mouse.bin", "agent"},
+                Environment(), Log());
+            WatchedProcess sleeper({"/bin/sleep", "3600"}, Environment(), Log());
             std::this_thread::sleep_for(kIdleSettle);
-            tool.SampleThreads();
-            bare.SampleThreads();
+            std::vector<WatchedProcess*> watched = {&tool, &bare, &agent, &sleeper};
+            for (WatchedProcess* process : watched)
+                process->SampleThreads();
             const long toolSwitches = tool.ContextSwitches(), bareSwitches = bare.ContextSwitches();
+            const long agentSwitches = agent.ContextSwitches();
+            const long sleeperSwitches = sleeper.ContextSwitches();
             const double toolCpu = tool.CpuSeconds(), bareCpu = bare.CpuSeconds();
             const auto end = Clock::now() + std::chrono::seconds(options_.idleSeconds);
             while (Clock::now() < end) {
                 std::this_thread::sleep_for(kSampleEvery);
-                tool.SampleThreads();
-                bare.SampleThreads();
+                for (WatchedProcess* process : watched)
+                    process->SampleThreads();
             }
             const double seconds = options_.idleSeconds;
+            agentWakeUps_.Add((agent.ContextSwitches() - agentSwitches) / seconds);
+            sleeperWakeUps_.Add((sleeper.ContextSwitches() - sleeperSwitches) / seconds);
+            agentRss_.Add(agent.Terminate() / 1024.0);
+            sleeperRss_.Add(sleeper.Terminate() / 1024.0);
             toolCpu_.Add((tool.CpuSeconds() - toolCpu) * 1000);
             bareCpu_.Add((bare.CpuSeconds() - bareCpu) * 1000);
             toolWakeUps_.Add((tool.ContextSwitches() - toolSwitches) / seconds);
@@ -185,6 +197,7 @@ private:
     Table table_;
     Series bareStart_, toolStart_, bareStartCpu_, toolStartCpu_, apply_, applyFloor_;
     Series toolCpu_, bareCpu_, toolWakeUps_, bareWakeUps_, toolRss_, bareRss_;
+    Series agentWakeUps_, sleeperWakeUps_, agentRss_, sleeperRss_;
     double startupWaits_ = 0;
     double settingsReadWaits_ = 0;
 };
@@ -206,6 +219,10 @@ void Bench::Run() {
     table_.AddRow("idle wake-ups per second (all threads)", toolWakeUps_, bareWakeUps_,
                   "bare dialog", "/s", 2);
     table_.AddRow("peak memory (RSS)", toolRss_, bareRss_, "bare dialog", "MiB", 1);
+    table_.AddRow("agent: idle wake-ups per second", agentWakeUps_, sleeperWakeUps_,
+                  "a sleeping process", "/s", 2);
+    table_.AddRow("agent: peak memory (RSS)", agentRss_, sleeperRss_, "a sleeping process", "MiB",
+                  1);
     AddCommandRow("command line: show", {"show"});
     AddCommandRow("command line: export", {"export", options_.work + "/export.toml"});
     table_.Print();
