@@ -125,6 +125,8 @@ TEST(CommandLine, BadUseIsRefusedWithAPointerToHelp) {
         {{"set"}, "NAME=VALUE"},
         {{"show", "info"}, "info"},
         {{"--json"}, "--json"},
+        {{"agent", "--enable", "--disable"}, "--enable excludes --disable"},
+        {{"agent", "--status", "--disable"}, "excludes"},
     };
     for (const Case& c : cases) {
         const ParseResult result = Parse(c.arguments);
@@ -175,6 +177,20 @@ TEST(CommandLine, TheOptionsOfEveryCommand) {
     EXPECT_EQ(result.commandLine->device, "2");
     EXPECT_EQ(result.commandLine->waitSeconds, 0u);
     EXPECT_EQ(result.commandLine->simulatedMice, 2u);
+
+    const struct {
+        std::vector<std::string> arguments;
+        AgentAction action;
+    } agentCases[] = {{{"agent"}, AgentAction::Run},
+                      {{"agent", "--enable"}, AgentAction::Enable},
+                      {{"--simulate=m.bin", "agent", "--disable"}, AgentAction::Disable},
+                      {{"agent", "--status"}, AgentAction::Status}};
+    for (const auto& c : agentCases) {
+        const ParseResult agent = Parse(c.arguments);
+        ASSERT_TRUE(agent.commandLine) << agent.error;
+        EXPECT_EQ(agent.commandLine->command, Command::Agent);
+        EXPECT_EQ(agent.commandLine->agentAction, c.action) << c.arguments.back();
+    }
 
     for (const auto& bad : {std::vector<std::string>{"--simulated-mice", "2", "list"},
                             std::vector<std::string>{"--wait", "-1", "show"},
