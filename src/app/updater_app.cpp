@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "app/agent_check_box.h"
 #include "app/hotplug_watcher.h"
@@ -43,6 +45,22 @@ void RefuseToStart(int& argc, char** argv, const std::string& text) {
     }
 }
 
+// The background agent holds the lock only while it writes a profile: a
+// moment, after which the window reads what the agent wrote.
+InstanceLock::Result AcquireWaitingForTheAgent(InstanceLock& lock) {
+    constexpr auto kAgentWriteLimit = std::chrono::seconds(10);
+    constexpr auto kRetryAfter = std::chrono::milliseconds(20);
+    const auto giveUp = std::chrono::steady_clock::now() + kAgentWriteLimit;
+    InstanceLock::Result result = lock.Acquire();
+    while (result == InstanceLock::Result::HeldElsewhere &&
+           lock.HeldBy().holder == InstanceLock::Holder::Agent &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(kRetryAfter);
+        result = lock.Acquire();
+    }
+    return result;
+}
+
 }  // namespace
 
 int CUpdaterApp::Run(int argc, char** argv) {
@@ -61,8 +79,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
 
     InstanceLock lock;
-    switch (lock.Acquire()) {
+    switch (AcquireWaitingForTheAgent(lock)) {
         case InstanceLock::Result::HeldElsewhere:
+            if (lock.HeldBy().holder == InstanceLock::Holder::Agent) {
+                PrintError(
+                    "the background agent is still writing a profile to the mouse; start "
+                    "the window again in a moment");
+                return kExitNoLock;
+            }
             AskRunningInstanceToRaise(lock.Folder());
             return 0;  // the running instance shows its window, if it can
         case InstanceLock::Result::Unavailable:
