@@ -292,6 +292,17 @@ public:
                                 kCrosshairGlyph + 1, 0, 0, 0, 0xffff, 0xffff, 0xffff);
         xcb_close_font(connection_, font);
 
+        // The keyboard first: once the pointer is taken, Escape works too.
+        Reply<xcb_grab_keyboard_reply_t> keyboard(
+            xcb_grab_keyboard_reply(connection_,
+                                    xcb_grab_keyboard(connection_, 0, root, XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr));
+        if (!keyboard || keyboard->status != XCB_GRAB_STATUS_SUCCESS) {
+            error = "another program holds the keyboard; try again";
+            return false;
+        }
+        keyboardGrabbed_ = true;
         const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
         Reply<xcb_grab_pointer_reply_t> pointer(xcb_grab_pointer_reply(
             connection_,
@@ -303,16 +314,6 @@ public:
             return false;
         }
         pointerGrabbed_ = true;
-        Reply<xcb_grab_keyboard_reply_t> keyboard(
-            xcb_grab_keyboard_reply(connection_,
-                                    xcb_grab_keyboard(connection_, 0, root, XCB_CURRENT_TIME,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                    nullptr));
-        if (!keyboard || keyboard->status != XCB_GRAB_STATUS_SUCCESS) {
-            error = "another program holds the keyboard; try again";
-            return false;
-        }
-        keyboardGrabbed_ = true;
         return true;
     }
 
@@ -385,7 +386,8 @@ xcb_window_t ClientWindow(xcb_connection_t* connection, xcb_window_t top) {
 
 }  // namespace
 
-std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd) {
+std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd,
+                                            const std::function<void()>& grabbed) {
     int screenNumber = 0;
     xcb_connection_t* connection = Connect(screenNumber, error);
     if (connection == nullptr) {
@@ -402,6 +404,9 @@ std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd) {
         return std::nullopt;
     }
     xcb_flush(connection);
+    if (grabbed) {
+        grabbed();
+    }
 
     // The press names the window; the pick ends once every button is up
     // again, so that the release does not reach the window either.

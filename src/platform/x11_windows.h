@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -62,7 +63,10 @@ private:
 // first window with WM_CLASS below it). The click goes to no window.
 // Nothing, with the reason in `error`, on Escape, a click on no window, a grab
 // another program holds, or when `cancelFd` (>= 0) becomes readable.
-std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd = -1);
+// `grabbed`, when given, is called once pointer and keyboard are held: from
+// then on a click or Escape counts (a dialog can say "click a window" then).
+std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd = -1,
+                                            const std::function<void()>& grabbed = {});
 
 // On a Wayland session only windows of X11 programs (through XWayland) can be
 // seen; native Wayland windows never become the active window here.

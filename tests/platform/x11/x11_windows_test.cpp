@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -381,29 +382,18 @@ TEST_F(X11WindowsTest, WindowsActivatedWithXdotool) {
     }
 }
 
-// PickWindow runs on its own thread; the test waits until its grab is in
-// place, then acts as the user.
+// PickWindow runs on its own thread; the test waits until it holds pointer
+// and keyboard, then acts as the user.
 class PickTest : public X11WindowsTest {
 protected:
     std::future<std::optional<X11WindowIdentity>> StartPick(int cancelFd = -1) {
-        auto pick = std::async(std::launch::async,
-                               [this, cancelFd] { return PickWindow(pickError, cancelFd); });
-        // The pointer is taken once the picker holds it.
-        for (int tries = 0; tries < 500; ++tries) {
-            xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(
-                connection_,
-                xcb_grab_pointer(connection_, 0, screen_->root, 0, XCB_GRAB_MODE_ASYNC,
-                                 XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-                nullptr);
-            const bool held = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
-            std::free(reply);
-            if (held) {
-                break;
-            }
-            xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
-            Sync();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        auto grabbed = std::make_shared<std::promise<void>>();
+        std::future<void> ready = grabbed->get_future();
+        auto pick = std::async(std::launch::async, [this, cancelFd, grabbed] {
+            return PickWindow(pickError, cancelFd, [grabbed] { grabbed->set_value(); });
+        });
+        // A pick that ends without grabbing leaves the promise unset; its error tells why.
+        ready.wait_for(std::chrono::seconds(10));
         return pick;
     }
 
