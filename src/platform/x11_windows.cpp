@@ -122,6 +122,7 @@ struct IdentityAtoms {
 
     explicit IdentityAtoms(xcb_connection_t* connection)
         : pid(InternAtom(connection, "_NET_WM_PID")) {}
+    explicit IdentityAtoms(xcb_atom_t pidAtom) : pid(pidAtom) {}
 };
 
 bool HasClass(xcb_connection_t* connection, xcb_window_t window) {
@@ -216,8 +217,9 @@ bool ActiveWindowWatcher::Start(std::string& error) {
     connection_ = connection;
     root_ = screen->root;
     activeAtom_ = activeAtom;
+    pidAtom_ = IdentityAtoms(connection_).pid;
     broken_ = false;
-    current_ = ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(connection_));
+    current_ = ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(pidAtom_));
     return true;
 }
 
@@ -250,7 +252,7 @@ std::optional<X11WindowIdentity> ActiveWindowWatcher::ReadChanges() {
     }
     // Read again even for the same window: its class may have come late.
     X11WindowIdentity identity =
-        ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(connection_));
+        ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(pidAtom_));
     if (xcb_connection_has_error(connection_)) {
         broken_ = true;
         return std::nullopt;

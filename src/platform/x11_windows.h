@@ -52,6 +52,7 @@ private:
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
     unsigned activeAtom_ = 0;
+    unsigned pidAtom_ = 0;
     unsigned activeWindow_ = 0;
     X11WindowIdentity current_;
     bool broken_ = false;
