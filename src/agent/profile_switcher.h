@@ -26,7 +26,8 @@ public:
     static constexpr int64_t kSettleMs = 300;
 
     // The active window changed; `profileForWindow` is the profile its rule
-    // names (or the default).
+    // names (or the default). Also called once at start with the window
+    // active then, so the mouse gets its profile.
     void OnActiveWindow(const std::string& profileForWindow, int64_t nowMs);
     void OnConfigWindowOpen(bool open, int64_t nowMs);
     // The rules were read again: the active window's profile under the new
@@ -39,9 +40,9 @@ public:
     // The profile Due handed out last could not be applied.
     void OnApplyFailed();
 
-    // When Due may next have something: the poll's time limit. Nothing while
-    // there is nothing to wait for (no change pending, or the configuration
-    // window is open).
+    // When Due may next have something: the poll's time limit (already past:
+    // ask Due at once). Nothing while there is nothing to wait for (no change
+    // pending, or the configuration window is open).
     std::optional<int64_t> NextDeadlineMs() const;
     // The profile to apply now, if any; handed out once.
     std::optional<std::string> Due(int64_t nowMs);

@@ -3,6 +3,7 @@
 #include "agent/profile_apply.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -99,6 +100,18 @@ TEST_F(ProfileApplyTest, Cases) {
          ProfileApplyOutcome::FileProblem, "gone.toml: No such file or directory", 0, std::nullopt},
         {"a folder", [&] { return folder_.string(); }, ProfileApplyOutcome::FileProblem,
          ": a folder, not a regular file", 0, std::nullopt},
+        {"a FIFO, which would never end a read",
+         [&] {
+             const std::string path = (folder_ / "fifo.toml").string();
+             ::mkfifo(path.c_str(), 0600);
+             return path;
+         },
+         ProfileApplyOutcome::FileProblem, "fifo.toml: a FIFO, not a regular file", 0,
+         std::nullopt},
+        {"a file far larger than a profile",
+         [&] { return Write("huge.toml", goodText + "#" + std::string(kMaxProfileBytes, 'x')); },
+         ProfileApplyOutcome::FileProblem, "huge.toml: too large for a profile (more than 1 MiB)",
+         0, std::nullopt},
         {"a value out of range, the other settings good",
          [&] { return Write("range.toml", goodText + "sensor_angle = 99\n"); },
          ProfileApplyOutcome::BadProfile, "range.toml:", 0, std::nullopt},
