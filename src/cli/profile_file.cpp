@@ -11,13 +11,9 @@
 #include <ostream>
 
 #include "device/file_target.h"
+#include "profile/profile.h"
 
 namespace {
-
-// A profile is a few kilobytes; anything far larger is not one.
-constexpr size_t kMaxProfileBytes = 1 << 20;
-
-std::function<void(const std::string&)> openHook;
 
 std::string Reason(const std::string& path, int error = errno) {
     return path + ": " + std::strerror(error);
@@ -41,36 +37,6 @@ bool ReadAll(std::istream& in, const std::string& name, std::string& text, std::
     }
     text = std::move(buffer);
     return true;
-}
-
-bool ReadAll(int fd, const std::string& name, std::string& text, std::string& error) {
-    std::string buffer(kMaxProfileBytes + 1, '\0');
-    size_t total = 0;
-    while (total < buffer.size()) {
-        const ssize_t got = ::read(fd, buffer.data() + total, buffer.size() - total);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = Reason(name);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<size_t>(got);
-    }
-    if (total > kMaxProfileBytes) {
-        error = TooLarge(name);
-        return false;
-    }
-    buffer.resize(total);
-    text = std::move(buffer);
-    return true;
-}
-
-std::string NotAFile(const std::string& path, mode_t mode) {
-    return path + ": " + FileKindText(mode) + ", not a regular file";
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -182,32 +148,7 @@ bool ReadProfileSource(const std::string& path, std::istream& in, std::string& t
     }
     // A folder, a FIFO or a device would fail or block on reading (or do
     // something on opening): only a regular file is a profile.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = Reason(path);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = NotAFile(path, info.st_mode);
-        return false;
-    }
-    if (openHook) {
-        openHook(path);
-    }
-    // Non-blocking, and checked again once open: the file may have been swapped.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        error = Reason(path);
-        return false;
-    }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = NotAFile(path, info.st_mode);
-        ::close(fd);
-        return false;
-    }
-    const bool read = ReadAll(fd, path, text, error);
-    ::close(fd);
-    return read;
+    return ReadRegularFile(path, kMaxProfileBytes, "a profile", text, error);
 }
 
 bool WriteProfileDestination(const std::string& path, std::ostream& out, const std::string& text,
@@ -284,5 +225,5 @@ bool WriteProfileDestination(const std::string& path, std::ostream& out, const s
 }
 
 void SetProfileOpenHook(std::function<void(const std::string& path)> hook) {
-    openHook = std::move(hook);
+    SetReadOpenHook(std::move(hook));
 }

@@ -1,5 +1,6 @@
 #include "device/file_target.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,4 +90,76 @@ bool FollowLinksSafely(const std::string& path, std::string& target, std::string
     }
     error = path + ": " + std::strerror(ELOOP);
     return false;
+}
+
+namespace {
+
+std::function<void(const std::string&)> readOpenHook;
+
+std::string ReadReason(const std::string& path, int error = errno) {
+    return path + ": " + std::strerror(error);
+}
+
+std::string SizeText(size_t bytes) {
+    constexpr size_t kMiB = size_t{1} << 20;
+    return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                             : std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, const std::string& kind,
+                     std::string& text, std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = ReadReason(path);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": " + FileKindText(info.st_mode) + ", not a regular file";
+        return false;
+    }
+    if (readOpenHook) {
+        readOpenHook(path);
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = ReadReason(path);
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = path + ": " + FileKindText(info.st_mode) + ", not a regular file";
+        ::close(fd);
+        return false;
+    }
+    // One byte more than allowed tells a file that is too large.
+    std::string buffer(maxBytes + 1, '\0');
+    size_t total = 0;
+    while (total < buffer.size()) {
+        const ssize_t got = ::read(fd, buffer.data() + total, buffer.size() - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = ReadReason(path);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    if (total > maxBytes) {
+        error = path + ": too large for " + kind + " (more than " + SizeText(maxBytes) + ")";
+        return false;
+    }
+    buffer.resize(total);
+    text = std::move(buffer);
+    return true;
+}
+
+void SetReadOpenHook(std::function<void(const std::string& path)> hook) {
+    readOpenHook = std::move(hook);
 }

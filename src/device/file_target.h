@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 // Where a path the user gave leads, for the files this tool writes (profiles,
@@ -26,3 +28,15 @@ std::string FileKindText(mode_t mode);
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOfPath(const std::string& path);
+
+// Reads the regular file at `path`, at most `maxBytes` of it; `kind` names
+// what it should be in the error ("a profile"). A folder, FIFO or device is
+// refused before it is opened, and checked again once open (non-blocking),
+// so one swapped in meanwhile can never make the read wait. false with the
+// reason in `error`.
+bool ReadRegularFile(const std::string& path, size_t maxBytes, const std::string& kind,
+                     std::string& text, std::string& error);
+
+// For tests: runs after a file to read was checked and before it is opened,
+// where another process could swap it. {} = nothing.
+void SetReadOpenHook(std::function<void(const std::string& path)> hook);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 // not in it: reading a profile keeps what the record already holds there.
 
 inline constexpr int64_t kProfileFormat = 1;
+// A profile is a few kilobytes; a file far larger is not one.
+inline constexpr size_t kMaxProfileBytes = size_t{1} << 20;
 
 using ProfileValue = std::variant<bool, int64_t, double, std::string>;
 
