@@ -39,6 +39,10 @@ void ProfileSwitcher::OnApplyFailed() {
     lastFailed_ = true;
 }
 
+void ProfileSwitcher::OnApplyPostponed() {
+    lastHandedOut_ = handedOutBefore_;
+}
+
 std::optional<int64_t> ProfileSwitcher::NextDeadlineMs() const {
     if (configOpen_) {
         return std::nullopt;
@@ -56,6 +60,7 @@ std::optional<std::string> ProfileSwitcher::Due(int64_t nowMs) {
     if (wanted_.empty() || (!force && lastHandedOut_ == wanted_)) {
         return std::nullopt;
     }
+    handedOutBefore_ = lastHandedOut_;
     lastHandedOut_ = wanted_;
     lastFailed_ = false;
     return wanted_;

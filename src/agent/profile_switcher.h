@@ -39,6 +39,10 @@ public:
     void OnMouseArrived(int64_t nowMs);
     // The profile Due handed out last could not be applied.
     void OnApplyFailed();
+    // The profile Due handed out last was not tried, since the configuration
+    // window (or a command) held the mouse: it is handed out again later,
+    // once that has ended (OnConfigWindowOpen false).
+    void OnApplyPostponed();
 
     // When Due may next have something: the poll's time limit (already past:
     // ask Due at once). Nothing while there is nothing to wait for (no change
@@ -55,6 +59,7 @@ private:
     std::optional<int64_t> settleEndMs_;
     bool configOpen_ = false;
     std::optional<std::string> lastHandedOut_;
+    std::optional<std::string> handedOutBefore_;
     bool lastFailed_ = false;
     bool force_ = false;
 };

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,6 +83,32 @@ std::string RuntimeFolderFromEnvironment() {
 
 std::string UserLockFolder(std::string& problem) {
     return LockFolder(RuntimeFolderFromEnvironment(), FallbackFolder(), problem);
+}
+
+bool InstanceLock::HeldNow(const std::string& folder, const std::string& name) {
+    struct stat info {};
+    if (::stat((folder + "/" + name).c_str(), &info) != 0) {
+        return false;
+    }
+    // "1: FLOCK  ADVISORY  WRITE 1234 fd:01:5678 0 EOF": the file as MAJOR:MINOR:INODE.
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) {
+        return false;
+    }
+    bool held = false;
+    char kind[16];
+    unsigned major = 0, minor = 0;
+    unsigned long inode = 0;
+    char line[256];
+    while (!held && std::fgets(line, sizeof line, locks) != nullptr) {
+        if (std::sscanf(line, "%*s %15s %*s %*s %*d %x:%x:%lu", kind, &major, &minor, &inode) ==
+            4) {
+            held = std::strcmp(kind, "FLOCK") == 0 && inode == info.st_ino &&
+                   major == ::major(info.st_dev) && minor == ::minor(info.st_dev);
+        }
+    }
+    std::fclose(locks);
+    return held;
 }
 
 InstanceLock::~InstanceLock() {

@@ -47,6 +47,11 @@ public:
     // Who held it, as that holder recorded it (after HeldElsewhere).
     const HolderInfo& HeldBy() const { return heldBy_; }
 
+    // Whether some process holds the lock `name` in `folder` now, seen in
+    // /proc/locks without opening the file: a look that neither takes the
+    // lock for a moment nor makes an inotify watcher of the file wake up.
+    static bool HeldNow(const std::string& folder, const std::string& name = kWindowLockName);
+
 private:
     Result LockIn(const std::string& folder);
     void RecordSelf();
