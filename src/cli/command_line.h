@@ -8,14 +8,28 @@
 // a window; without one it starts the window, with the toolkit's own options
 // (-platform, -style, ...) passed on to it.
 
-enum class Command { None, Info, Show, Export, Import, Set, Reset, Check, List, Get, Keys, Rate };
+enum class Command {
+    None,
+    Info,
+    Show,
+    Export,
+    Import,
+    Set,
+    Reset,
+    Check,
+    List,
+    Get,
+    Keys,
+    Rate,
+    RulesCheck
+};
 
 struct CommandLine {
     bool simulate = false;
     std::string simulateFile;  // empty = memory only for this run
     Command command = Command::None;
-    bool json = false;                     // show, rate --json
-    std::string file;                      // export, import ("-": stdout, stdin)
+    bool json = false;  // show, rate --json
+    std::string file;   // export, import ("-": stdout, stdin); rules check ("" = the default)
     std::vector<std::string> assignments;  // set NAME=VALUE...
     std::string name;                      // get NAME
     bool yes = false;                      // reset without the question
