@@ -115,7 +115,10 @@ void AutomaticProfilesDialog::BuildLayout() {
     table_->setObjectName("rulesTable");
     table_->setHorizontalHeaderLabels({"Matches", "Profile file"});
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // One line a rule: a long name or path is shortened in its middle, where
+    // the folder is, and shown whole in the editor below.
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideMiddle);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -146,6 +149,7 @@ void AutomaticProfilesDialog::BuildLayout() {
     pickedText_ = new QLabel(ruleBox);
     pickedText_->setObjectName("pickedWindowText");
     pickedText_->setWordWrap(true);
+    pickedText_->hide();
     profileField_ = new QLineEdit(ruleBox);
     profileField_->setObjectName("ruleProfileField");
     profileBrowseButton_ = NewButton("Br&owse…", "ruleProfileBrowseButton", ruleBox);
@@ -185,7 +189,7 @@ void AutomaticProfilesDialog::BuildLayout() {
     layout->addWidget(ruleBox);
     layout->addLayout(defaultRow);
     layout->addLayout(bottom);
-    resize(sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 80, 0)));
+    resize(sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 110, 0)));
 
     SetTabOrderChain({table_, addButton_, removeButton_, upButton_, downButton_, kindList_,
                       nameField_, pickButton_, profileField_, profileBrowseButton_, defaultField_,
@@ -305,6 +309,12 @@ void AutomaticProfilesDialog::ShowRow(int row) {
     }
 }
 
+// Shown only while it says something, so it leaves no gap in the editor.
+void AutomaticProfilesDialog::ShowPicked(const QString& text) {
+    pickedText_->setText(text);
+    pickedText_->setVisible(!text.isEmpty());
+}
+
 int AutomaticProfilesDialog::Selected() const {
     const QList<QTableWidgetItem*> items = table_->selectedItems();
     return items.isEmpty() ? -1 : items.front()->row();
@@ -326,14 +336,14 @@ void AutomaticProfilesDialog::ShowSelected() {
         kindList_->setCurrentIndex(kByProgram);
         nameField_->clear();
         profileField_->clear();
-        pickedText_->clear();
+        ShowPicked({});
         return;
     }
     const Row& rule = rows_[static_cast<size_t>(row)];
     kindList_->setCurrentIndex(rule.byClass ? kByClass : kByProgram);
     nameField_->setText(Text(rule.name));
     profileField_->setText(Text(rule.profile));
-    pickedText_->setText(rule.picked ? PickedText(*rule.picked) : QString());
+    ShowPicked(rule.picked ? PickedText(*rule.picked) : QString());
 }
 
 void AutomaticProfilesDialog::OnAdd() {
@@ -446,7 +456,7 @@ void AutomaticProfilesDialog::OnPick() {
     }
     const std::optional<WindowIdentity> window = picker_();
     if (!window) {
-        pickedText_->setText("No window was picked.");
+        ShowPicked("No window was picked.");
         return;
     }
     if (Selected() < 0) {

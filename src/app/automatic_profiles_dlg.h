@@ -55,6 +55,7 @@ private:
     void ShowRows(int select);
     void ShowRow(int row);
     void ShowSelected();
+    void ShowPicked(const QString& text);
     int Selected() const;
     void OnAdd();
     void OnRemove();
