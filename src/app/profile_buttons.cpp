@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/automatic_profiles_dlg.h"
 #include "app/updater_dlg.h"
 #include "cli/profile_file.h"
 #include "profile/profile.h"
@@ -86,6 +87,12 @@ void AddProfileButtons(CUpdaterDlg* window, QGroupBox* info, QGridLayout* infoLa
     QObject::connect(importButton, &QPushButton::clicked, window,
                      [window] { ImportProfile(window); });
     new FollowEnabled(window->FactoryResetButton(), {exportButton, importButton});
+    // The rules are files of their own: no mouse is needed to edit them.
+    QPushButton* automaticButton =
+        NewButton("Automatic &profiles…", "automaticProfilesButton", info);
+    infoLayout->addWidget(automaticButton, 0, 6, 2, 1, Qt::AlignVCenter);
+    QObject::connect(automaticButton, &QPushButton::clicked, window,
+                     [window] { OpenAutomaticProfiles(window); });
 }
 
 void ExportProfile(CUpdaterDlg* window) {

@@ -196,6 +196,14 @@ std::string CommandFooter(Command command) {
                    simulate +
                    "Examples:\n  kestrine-config agent --enable\n"
                    "  kestrine-config agent --status\n";
+        case Command::RulesCheck:
+            return "\nThe rules file picks a profile file for the window in front (see\n"
+                   "kestrine-config(1), AUTOMATIC PROFILES). Each rule and the default are\n"
+                   "printed with the profile file they name; that file must be there and be a\n"
+                   "good profile. Exits 0 when all is good, 2 with each problem as FILE:LINE:\n"
+                   "when not.\n\n"
+                   "Examples:\n  kestrine-config rules check\n"
+                   "  kestrine-config rules check ~/shared/rules.toml\n";
         case Command::None:
             break;
     }
@@ -254,27 +262,34 @@ std::vector<CompletionOption> CompletionOptionsOf(const CLI::App& app) {
     return options;
 }
 
+CompletionCommand CompletionCommandOf(const CLI::App& sub) {
+    CompletionCommand command;
+    command.name = sub.get_name();
+    command.description = sub.get_description();
+    command.options = CompletionOptionsOf(sub);
+    for (const CLI::Option* positional : sub.get_options()) {
+        if (!positional->get_positional()) {
+            continue;
+        }
+        const std::string& name = positional->get_name();
+        command.argument = name == "FILE"         ? CompletionArgument::File
+                           : name == "NAME=VALUE" ? CompletionArgument::Assignment
+                           : name == "NAME"       ? CompletionArgument::Setting
+                                                  : CompletionArgument::None;
+    }
+    for (const CLI::App* inner : sub.get_subcommands({})) {
+        command.subcommands.push_back(CompletionCommandOf(*inner));
+    }
+    return command;
+}
+
 // The table completion is written from: the commands and options as parsed.
 CompletionTable CompletionTableOf(const CLI::App& app) {
     CompletionTable table;
     table.options = CompletionOptionsOf(app);
     table.settings = CompletedSettings();
     for (const CLI::App* sub : app.get_subcommands({})) {
-        CompletionCommand command;
-        command.name = sub->get_name();
-        command.description = sub->get_description();
-        command.options = CompletionOptionsOf(*sub);
-        for (const CLI::Option* positional : sub->get_options()) {
-            if (!positional->get_positional()) {
-                continue;
-            }
-            const std::string& name = positional->get_name();
-            command.argument = name == "FILE"         ? CompletionArgument::File
-                               : name == "NAME=VALUE" ? CompletionArgument::Assignment
-                               : name == "NAME"       ? CompletionArgument::Setting
-                                                      : CompletionArgument::None;
-        }
-        table.commands.push_back(std::move(command));
+        table.commands.push_back(CompletionCommandOf(*sub));
     }
     return table;
 }
@@ -405,6 +420,28 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     enable->excludes(disable)->excludes(status);
     disable->excludes(status);
 
+    // rules holds its own commands; a word of it alone is not one.
+    CLI::App* rules =
+        app.add_subcommand("rules",
+                           "automatic profiles: the rules that pick a profile for the "
+                           "window in front (rules check)");
+    rules->fallthrough();
+    rules->require_subcommand(1, 1);
+    rules->footer(
+        "\nThe rules file is $XDG_CONFIG_HOME/kestrine-config/rules.toml\n"
+        "(~/.config/kestrine-config/rules.toml); the window's Automatic profiles…\n"
+        "button edits it. kestrine-config rules check --help says more.\n");
+    commands.push_back({Command::None, rules});
+    CLI::App* rulesCheck =
+        rules->add_subcommand("check",
+                              "check the rules file and the profiles it names, and "
+                              "print what each rule matches");
+    rulesCheck->fallthrough();
+    rulesCheck->footer(CommandFooter(Command::RulesCheck));
+    rulesCheck->add_option("FILE", line.file,
+                           "the rules file to check (default: the user's own); - for stdin");
+    commands.push_back({Command::RulesCheck, rulesCheck});
+
     std::vector<std::string> reversed(ours.rbegin(), ours.rend());
     try {
         app.parse(reversed);
@@ -413,7 +450,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         result.output = app.help();
         for (const Entry& entry : commands) {
             if (entry.app->parsed()) {
-                result.output = entry.app->help("kestrine-config");
+                // A command under another (rules check) is used with both words.
+                const CLI::App* parent = entry.app->get_parent();
+                result.output = entry.app->help(
+                    parent == &app ? "kestrine-config" : "kestrine-config " + parent->get_name());
             }
         }
         return result;
@@ -424,6 +464,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     } catch (const CLI::ExtrasError& error) {
         return Usage(UnexpectedText(error, app));
     } catch (const CLI::ParseError& error) {
+        if (rules->parsed() && !rulesCheck->parsed()) {
+            return Usage("rules needs a command: rules check [FILE]");
+        }
         return Usage(error.what());
     }
 
@@ -446,7 +489,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
     for (const Entry& entry : commands) {
-        if (entry.app->parsed()) {
+        if (entry.app->parsed() && entry.command != Command::None) {
             line.command = entry.command;
         }
     }

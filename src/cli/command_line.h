@@ -21,7 +21,8 @@ enum class Command {
     Get,
     Keys,
     Rate,
-    Agent
+    Agent,
+    RulesCheck
 };
 
 // What `agent` does: run in the foreground, or turn it on or off, or say how it is.
@@ -31,8 +32,8 @@ struct CommandLine {
     bool simulate = false;
     std::string simulateFile;  // empty = memory only for this run
     Command command = Command::None;
-    bool json = false;                     // show, rate --json
-    std::string file;                      // export, import ("-": stdout, stdin)
+    bool json = false;  // show, rate --json
+    std::string file;   // export, import ("-": stdout, stdin); rules check ("" = the default)
     std::vector<std::string> assignments;  // set NAME=VALUE...
     std::string name;                      // get NAME
     bool yes = false;                      // reset without the question

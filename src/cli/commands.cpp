@@ -11,6 +11,7 @@
 #include "cli/agent_command.h"
 #include "cli/profile_file.h"
 #include "cli/rate_command.h"
+#include "cli/rules_command.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/hid_transport.h"
@@ -64,6 +65,10 @@ public:
         if (line_.command == Command::Reset && io_.terminal && !line_.yes && !ResetConfirmed()) {
             io_.err << "Nothing was changed.\n";
             return kExitMouse;
+        }
+        if (line_.command == Command::RulesCheck) {
+            const int status = CheckRulesFile(line_.file, io_.in, io_.out, io_.err);
+            return status == kExitDone ? OutputWritten() : status;
         }
         if (line_.command == Command::Keys) {
             for (const std::string& name : BindableKeyNames()) {
@@ -209,6 +214,7 @@ private:
             case Command::Get:
                 return Get();
             case Command::Check:
+            case Command::RulesCheck:
             case Command::Keys:
             case Command::List:
             case Command::Agent:

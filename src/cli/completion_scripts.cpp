@@ -83,6 +83,30 @@ std::string OptionNames(const std::vector<CompletionOption>& options) {
     return Joined(names);
 }
 
+std::vector<std::string> Names(const std::vector<CompletionCommand>& commands) {
+    std::vector<std::string> names;
+    for (const CompletionCommand& command : commands) {
+        names.push_back(command.name);
+    }
+    return names;
+}
+
+// What bash offers for a command's argument; "" for none.
+std::string BashArgument(CompletionArgument argument) {
+    switch (argument) {
+        case CompletionArgument::File:
+            return "COMPREPLY=($(compgen -f -- \"$cur\"))";
+        case CompletionArgument::Assignment:
+            return "COMPREPLY=($(compgen -S = -W \"$settings\" -- \"$cur\")); compopt -o nospace "
+                   "2>/dev/null";
+        case CompletionArgument::Setting:
+            return "COMPREPLY=($(compgen -W \"$settings\" -- \"$cur\"))";
+        case CompletionArgument::None:
+            break;
+    }
+    return {};
+}
+
 std::string Bash(const CompletionTable& table) {
     std::vector<std::string> commandNames;
     for (const CompletionCommand& command : table.commands) {
@@ -99,7 +123,18 @@ std::string Bash(const CompletionTable& table) {
       << "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
       << "        case \" $commands \" in *\" ${COMP_WORDS[i]} \"*) command=${COMP_WORDS[i]}; "
          "break ;; esac\n"
-      << "    done\n"
+      << "    done\n";
+    // A command of a command (rules check): the word after it.
+    s << "    local sub='' j\n"
+      << "    case $command in\n";
+    for (const CompletionCommand& command : table.commands) {
+        if (!command.subcommands.empty()) {
+            s << "        " << command.name << ") for ((j = i + 1; j < COMP_CWORD; j++)); do case "
+              << ShellQuoted(" " + Joined(Names(command.subcommands)) + " ")
+              << " in *\" ${COMP_WORDS[j]} \"*) sub=${COMP_WORDS[j]}; break ;; esac; done ;;\n";
+        }
+    }
+    s << "    esac\n"
       << "    COMPREPLY=()\n"
       << "    # bash splits --simulate=FILE at the '='.\n"
       << "    local equals=''\n"
@@ -141,17 +176,25 @@ std::string Bash(const CompletionTable& table) {
       << "    fi\n"
       << "    case $command in\n"
       << "        '') COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\")) ;;\n";
-    if (const auto files = CommandsWith(table, CompletionArgument::File); !files.empty()) {
-        s << "        " << Alternatives(files) << ") COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n";
+    for (const CompletionCommand& command : table.commands) {
+        if (command.subcommands.empty()) {
+            continue;
+        }
+        s << "        " << command.name << ") case $sub in\n"
+          << "                '') COMPREPLY=($(compgen -W "
+          << ShellQuoted(Joined(Names(command.subcommands))) << " -- \"$cur\")) ;;\n";
+        for (const CompletionCommand& sub : command.subcommands) {
+            if (const std::string action = BashArgument(sub.argument); !action.empty()) {
+                s << "                " << sub.name << ") " << action << " ;;\n";
+            }
+        }
+        s << "            esac ;;\n";
     }
-    if (const auto set = CommandsWith(table, CompletionArgument::Assignment); !set.empty()) {
-        s << "        " << Alternatives(set)
-          << ") COMPREPLY=($(compgen -S = -W \"$settings\" -- \"$cur\")); compopt -o nospace "
-             "2>/dev/null ;;\n";
-    }
-    if (const auto get = CommandsWith(table, CompletionArgument::Setting); !get.empty()) {
-        s << "        " << Alternatives(get)
-          << ") COMPREPLY=($(compgen -W \"$settings\" -- \"$cur\")) ;;\n";
+    for (const CompletionArgument argument :
+         {CompletionArgument::File, CompletionArgument::Assignment, CompletionArgument::Setting}) {
+        if (const auto names = CommandsWith(table, argument); !names.empty()) {
+            s << "        " << Alternatives(names) << ") " << BashArgument(argument) << " ;;\n";
+        }
     }
     s << "    esac\n"
       << "    return 0\n"
@@ -180,6 +223,46 @@ std::string ZshOptionArgument(const CompletionOption& option) {
     return ShellQuoted(argument);
 }
 
+// What zsh offers for a command's argument; "" for none.
+std::string ZshArgument(CompletionArgument argument) {
+    switch (argument) {
+        case CompletionArgument::File:
+            return "_files";
+        case CompletionArgument::Assignment:
+            return "compadd -S = -- $settings";
+        case CompletionArgument::Setting:
+            return "compadd -- $settings";
+        case CompletionArgument::None:
+            break;
+    }
+    return {};
+}
+
+// A command of commands (rules check): its commands, then their argument.
+std::string ZshSubcommands(const CompletionCommand& command) {
+    std::ostringstream s;
+    s << "                " << command.name << ")\n"
+      << "                    if (( CURRENT == 2 )); then\n"
+      << "                        local -a subcommands=(";
+    for (const CompletionCommand& sub : command.subcommands) {
+        s << (&sub == &command.subcommands.front() ? "" : " ")
+          << ShellQuoted(sub.name + ":" + ZshEscaped(Short(sub.description)));
+    }
+    s << ")\n"
+      << "                        _describe -t commands " << ShellQuoted(command.name + " command")
+      << " subcommands\n"
+      << "                    else\n"
+      << "                        case $words[2] in\n";
+    for (const CompletionCommand& sub : command.subcommands) {
+        if (const std::string action = ZshArgument(sub.argument); !action.empty()) {
+            s << "                            " << sub.name << ") " << action << " ;;\n";
+        }
+    }
+    s << "                        esac\n"
+      << "                    fi ;;\n";
+    return s.str();
+}
+
 std::string Zsh(const CompletionTable& table) {
     std::ostringstream s;
     s << "#compdef " << kProgram << "\n"
@@ -206,20 +289,11 @@ std::string Zsh(const CompletionTable& table) {
       << "        argument)\n"
       << "            case $words[1] in\n";
     for (const CompletionCommand& command : table.commands) {
-        std::string action;
-        switch (command.argument) {
-            case CompletionArgument::File:
-                action = "_files";
-                break;
-            case CompletionArgument::Assignment:
-                action = "compadd -S = -- $settings";
-                break;
-            case CompletionArgument::Setting:
-                action = "compadd -- $settings";
-                break;
-            case CompletionArgument::None:
-                break;
+        if (!command.subcommands.empty()) {
+            s << ZshSubcommands(command);
+            continue;
         }
+        std::string action = ZshArgument(command.argument);
         // A command without an argument completes its own options.
         if (action.empty() && !command.options.empty()) {
             action = "_arguments";
@@ -252,6 +326,22 @@ std::string FishOption(const CompletionOption& option, const std::string& condit
     return line + " -d " + FishQuoted(Short(option.description)) + "\n";
 }
 
+std::string FishArgument(CompletionArgument argument, const std::string& condition,
+                         const CompletionTable& table) {
+    const std::string line = std::string("complete -c ") + kProgram + condition;
+    switch (argument) {
+        case CompletionArgument::File:
+            return line + " -F\n";
+        case CompletionArgument::Assignment:
+            return line + " -a " + FishQuoted(Joined(table.settings, "=")) + "\n";
+        case CompletionArgument::Setting:
+            return line + " -a " + FishQuoted(Joined(table.settings)) + "\n";
+        case CompletionArgument::None:
+            break;
+    }
+    return {};
+}
+
 std::string Fish(const CompletionTable& table) {
     std::vector<std::string> commandNames;
     for (const CompletionCommand& command : table.commands) {
@@ -275,20 +365,21 @@ std::string Fish(const CompletionTable& table) {
         for (const CompletionOption& option : command.options) {
             s << FishOption(option, condition);
         }
-        switch (command.argument) {
-            case CompletionArgument::File:
-                s << "complete -c " << kProgram << condition << " -F\n";
-                break;
-            case CompletionArgument::Assignment:
-                s << "complete -c " << kProgram << condition << " -a "
-                  << FishQuoted(Joined(table.settings, "=")) << "\n";
-                break;
-            case CompletionArgument::Setting:
-                s << "complete -c " << kProgram << condition << " -a "
-                  << FishQuoted(Joined(table.settings)) << "\n";
-                break;
-            case CompletionArgument::None:
-                break;
+        if (command.subcommands.empty()) {
+            s << FishArgument(command.argument, condition, table);
+            continue;
+        }
+        // The command's commands until one is there, then that one's argument.
+        const std::string inner = Joined(Names(command.subcommands));
+        for (const CompletionCommand& sub : command.subcommands) {
+            s << "complete -c " << kProgram << " -n "
+              << FishQuoted("__fish_seen_subcommand_from " + command.name +
+                            "; and not __fish_seen_subcommand_from " + inner)
+              << " -a " << sub.name << " -d " << FishQuoted(Short(sub.description)) << "\n";
+            s << FishArgument(sub.argument,
+                              " -n " + FishQuoted("__fish_seen_subcommand_from " + command.name +
+                                                  "; and __fish_seen_subcommand_from " + sub.name),
+                              table);
         }
     }
     return s.str();

@@ -23,6 +23,9 @@ struct CompletionCommand {
     std::string description;
     std::vector<CompletionOption> options;
     CompletionArgument argument = CompletionArgument::None;
+    // Its own commands (rules check), one level deep; the word after the
+    // command is one of them.
+    std::vector<CompletionCommand> subcommands;
 };
 
 struct CompletionTable {

@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "app/automatic_profiles_dlg.h"
 #include "app_fixture.h"
 #include "pages/buttons/fixed_cpi_dlg.h"
 #include "pages/buttons/keyboard_dlg.h"
@@ -107,6 +108,31 @@ TEST_F(AccessibleNames, EveryControlOfBothDialogsHasAName) {
     ExpectEveryControlNamed(keyboard, 5);
     CFixedCPI fixedCpi;
     ExpectEveryControlNamed(fixedCpi, 6);
+}
+
+// The two Browse… buttons say whose file they browse for; the table is named.
+TEST_F(AccessibleNames, EveryControlOfTheAutomaticProfilesDialogHasAName) {
+    AutomaticProfilesDialog dialog("/nowhere/rules.toml",
+                                   [] { return std::optional<WindowIdentity>(); });
+    ExpectEveryControlNamed(dialog, 13);
+    const struct {
+        const char* control;
+        const char* spoken;
+    } cases[] = {
+        {"matchKindList", "Match by:, Selected rule"},
+        {"matchNameField", "Name:, Selected rule"},
+        {"ruleProfileField", "Profile file:, Selected rule"},
+        {"defaultProfileField", "Default profile:"},
+        {"ruleProfileBrowseButton", "Selected rule, Browse for the rule's profile file"},
+        {"defaultProfileBrowseButton", "Browse for the default profile file"},
+        {"moveRuleUpButton", "Move the rule up"},
+        {"rulesTable", "Rules"},
+    };
+    for (const auto& c : cases) {
+        auto* control = dialog.findChild<QWidget*>(c.control);
+        ASSERT_NE(control, nullptr) << c.control;
+        EXPECT_EQ(SpokenName(control).toStdString(), c.spoken) << c.control;
+    }
 }
 
 TEST_F(AccessibleNames, NamesSayWhichLevelRowAndButton) {

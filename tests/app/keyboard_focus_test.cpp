@@ -83,8 +83,8 @@ TEST_F(KeyboardFocus, SpaceRightAfterAKeyboardApplyLeavesTheMouseAlone) {
     PressKey(Qt::Key_Up);
     ASSERT_TRUE(ApplyEnabled());
     // Back past the tab bar and the Info box's buttons, round to APPLY, the last control.
-    for (const char* name : {"qt_tabwidget_tabbar", "agentNoticesCheck", "importButton",
-                             "exportButton", "factoryResetButton", "applyButton"}) {
+    for (const char* name : {"qt_tabwidget_tabbar", "agentNoticesCheck", "automaticProfilesButton",
+                             "importButton", "exportButton", "factoryResetButton", "applyButton"}) {
         PressKey(Qt::Key_Backtab, Qt::ShiftModifier);
         ASSERT_EQ(FocusName(), name);
     }

@@ -26,6 +26,9 @@ TEST(CommandLine, CommandsAndTheirArguments) {
         {{"check", "my.toml"}, Command::Check, "my.toml"},
         {{"list"}, Command::List, ""},
         {{"keys"}, Command::Keys, ""},
+        {{"rules", "check"}, Command::RulesCheck, ""},
+        {{"rules", "check", "r.toml"}, Command::RulesCheck, "r.toml"},
+        {{"check", "rules"}, Command::Check, "rules"},
     };
     for (const Case& c : cases) {
         const ParseResult result = Parse(c.arguments);
@@ -127,6 +130,9 @@ TEST(CommandLine, BadUseIsRefusedWithAPointerToHelp) {
         {{"--json"}, "--json"},
         {{"agent", "--enable", "--disable"}, "--enable excludes --disable"},
         {{"agent", "--status", "--disable"}, "excludes"},
+        {{"rules"}, "rules needs a command: rules check [FILE]"},
+        {{"rules", "show"}, "rules needs a command: rules check [FILE]"},
+        {{"rules", "check", "a.toml", "b.toml"}, "stray word \"b.toml\""},
     };
     for (const Case& c : cases) {
         const ParseResult result = Parse(c.arguments);
@@ -155,6 +161,10 @@ TEST(CommandLine, HelpAndVersionEndTheRunWithStatusZero) {
           "A VALUE with spaces needs the shell's quotes around the whole NAME=VALUE"}},
         {{"--help"}, {"check", "list", "get", "keys", "--wait SECONDS", "--device PATH|N"}},
         {{"--completion", "bash"}, {"complete -F _kestrine_config kestrine-config"}},
+        {{"--help"}, {"rules"}},
+        {{"rules", "--help"}, {"Usage: kestrine-config rules", "check", "rules.toml"}},
+        {{"rules", "check", "--help"},
+         {"Usage: kestrine-config rules check [OPTIONS] [FILE]", "FILE:LINE:"}},
         {{"--version"}, {"kestrine-config " KESTRINE_VERSION "\n"}},
     };
     for (const Case& c : cases) {

@@ -21,6 +21,11 @@ offered() {
 [ "$(offered set polling)" = "polling_rate_hz=" ] || fail "set polling<TAB> offers: $(offered set polling)"
 [ "$(offered get cpi_level.3.)" = "cpi_level.3.x cpi_level.3.y" ] || fail "get cpi_level.3.<TAB>: $(offered get cpi_level.3.)"
 [ "$(offered show --j)" = "--json" ] || fail "show --j<TAB>: $(offered show --j)"
+# A command of a command, then its file.
+[ "$(offered rules '')" = "check" ] || fail "rules <TAB> offers: $(offered rules '')"
+touch "$WORK/rules-one.toml"
+[ "$(offered rules check "$WORK/rules-o")" = "$WORK/rules-one.toml" ] || fail "rules check FILE<TAB>: $(offered rules check "$WORK/rules-o")"
+[ "$(offered --wait 3 rules ch)" = "check" ] || fail "--wait 3 rules ch<TAB>: $(offered --wait 3 rules ch)"
 [ "$(offered --completion '')" = "bash fish zsh" ] || fail "--completion <TAB>: $(offered --completion '')"
 # Every command of --help is offered at the start.
 commands=$("$PROGRAM" --help | sed -n '/^Subcommands:/,/^$/p' | sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p' | sort | paste -sd " ")

@@ -1,0 +1,118 @@
+#include "cli/rules_command.h"
+
+#include <istream>
+#include <map>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/profile_file.h"
+#include "profile/automatic_rules.h"
+#include "profile/profile.h"
+
+namespace {
+
+class RulesCheck {
+public:
+    RulesCheck(const std::string& file, std::istream& in, std::ostream& out, std::ostream& err)
+        : path_(file.empty() ? DefaultRulesPath() : file),
+          name_(path_ == "-" ? "<stdin>" : path_),
+          in_(in),
+          out_(out),
+          err_(err) {}
+
+    int Run() {
+        std::string text;
+        std::string error;
+        if (!ReadProfileSource(path_, in_, text, error)) {
+            err_ << "kestrine-config: " << error << "\n";
+            return kExitUsage;
+        }
+        const ParsedRules parsed = ParseAutomaticRules(text, name_);
+        for (const std::string& problem : parsed.problems) {
+            err_ << problem << "\n";
+        }
+        bool good = parsed.problems.empty();
+        const std::vector<AutomaticRule>& rules = parsed.rules.rules;
+        for (size_t index = 0; index < rules.size(); ++index) {
+            const AutomaticRule& rule = rules[index];
+            const std::string profile = ResolveProfilePath(path_, rule.profile);
+            out_ << "rule " << index + 1 << " (line " << rule.line << "): " << RuleMatchText(rule)
+                 << " -> " << profile << "\n";
+            good = ProfileIsGood(profile, name_ + ":" + std::to_string(rule.line)) && good;
+        }
+        if (rules.empty()) {
+            out_ << "no rules\n";
+        }
+        if (parsed.rules.defaultProfile.empty()) {
+            out_ << "default: none (when no rule matches, the mouse keeps what it holds)\n";
+        } else {
+            const std::string profile = ResolveProfilePath(path_, parsed.rules.defaultProfile);
+            out_ << "default -> " << profile << "\n";
+            good = ProfileIsGood(profile, name_ + ": default") && good;
+        }
+        if (!good) {
+            return kExitUsage;
+        }
+        out_ << name_ << ": a good rules file\n";
+        return kExitDone;
+    }
+
+private:
+    // A profile the rules name must be there and be one import would take;
+    // each file is read once, however many rules name it.
+    bool ProfileIsGood(const std::string& profile, const std::string& where) {
+        auto known = checked_.find(profile);
+        if (known == checked_.end()) {
+            known = checked_.emplace(profile, Check(profile)).first;
+        } else if (!known->second.empty()) {
+            err_ << where << ": profile " << profile << " cannot be used (see above)\n";
+            return false;
+        }
+        // The first line says which rule; the profile's own lines carry their place.
+        for (size_t index = 0; index < known->second.size(); ++index) {
+            err_ << (index == 0 ? where + ": " : "") << known->second[index] << "\n";
+        }
+        return known->second.empty();
+    }
+
+    // What is wrong with the profile file, one line each; nothing when it is good.
+    std::vector<std::string> Check(const std::string& profile) {
+        std::string text;
+        std::string error;
+        std::istringstream noInput;
+        if (!ReadProfileSource(profile, noInput, text, error)) {
+            return {"profile " + error};
+        }
+        const ParsedProfile parsed = ParseProfileText(text);
+        SettingsRecord trial{};
+        LoadDefaultSettings(trial);
+        std::vector<ProfileProblem> problems = parsed.problems;
+        if (problems.empty()) {
+            problems = ApplyProfile(parsed, trial);
+        }
+        if (problems.empty()) {
+            return {};
+        }
+        std::vector<std::string> lines{"profile " + profile + " is not a good profile:"};
+        for (const ProfileProblem& problem : problems) {
+            lines.push_back("  " + DescribeProblem(profile, problem));
+        }
+        return lines;
+    }
+
+    const std::string path_;
+    const std::string name_;
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::map<std::string, std::vector<std::string>> checked_;
+};
+
+}  // namespace
+
+int CheckRulesFile(const std::string& file, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+    return RulesCheck(file, in, out, err).Run();
+}
