@@ -16,6 +16,7 @@
 #include <string>
 
 #include "agent/agent_status.h"
+#include "agent/automatic_profiles.h"
 #include "agent/change_notices.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
@@ -38,7 +39,16 @@ bool IsThisMouse(const std::string& path) {
 class Agent {
 public:
     Agent(AgentSetup& setup, std::ostream& out, std::ostream& err)
-        : setup_(setup), err_(err), notices_(setup.notifier, out, err), status_(setup.statusFile) {}
+        : setup_(setup),
+          err_(err),
+          notices_(setup.notifier, out, err),
+          status_(AgentStatus::PathIn(setup.lockFolder)) {
+        if (!setup.rulesFile.empty()) {
+            profiles_ = std::make_unique<AutomaticProfiles>(
+                setup.rulesFile, setup.lockFolder, status_,
+                [this](const std::string& text) { notices_.Notify(text); });
+        }
+    }
 
     ~Agent() {
         SetDeviceEventHandler({});
@@ -55,6 +65,9 @@ public:
             return 1;
         }
         ConnectMouse();
+        if (profiles_) {
+            profiles_->Start(err_, NowMs());
+        }
         while (!stopped_) {
             if (!WaitOnce()) {
                 return 1;
@@ -105,9 +118,18 @@ private:
         return false;
     }
 
+    static int64_t NowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   Clock::now().time_since_epoch())
+            .count();
+    }
+
     void ConnectMouse() {
         StopDeviceEventListener();
         const bool read = notices_.ReadMouse();
+        if (profiles_ && read) {
+            profiles_->OnMouseArrived(NowMs());
+        }
         const bool listening = StartDeviceEventListener() == 5;
         status_.Set(AgentStatus::kMouse, !read && !listening ? "not connected"
                                          : listening         ? "connected, listening"
@@ -115,15 +137,12 @@ private:
     }
 
     bool WaitOnce() {
-        std::array<pollfd, 3> fds{
-            {{signalFd_, POLLIN, 0}, {eventPipe_[0], POLLIN, 0}, {plugFd_, POLLIN, 0}}};
-        int timeoutMs = -1;
-        if (settleUntil_) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ - Clock::now());
-            timeoutMs = static_cast<int>(std::max<int64_t>(0, left.count()));
-        }
-        if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) {
+        std::array<pollfd, 5> fds{{{signalFd_, POLLIN, 0},
+                                   {eventPipe_[0], POLLIN, 0},
+                                   {plugFd_, POLLIN, 0},
+                                   {profiles_ ? profiles_->WindowFd() : -1, POLLIN, 0},
+                                   {profiles_ ? profiles_->FileFd() : -1, POLLIN, 0}}};
+        if (::poll(fds.data(), fds.size(), TimeLimitMs()) < 0 && errno != EINTR) {
             return Fail(std::string("cannot wait for events: ") + std::strerror(errno));
         }
         if (fds[0].revents != 0) {
@@ -140,7 +159,32 @@ private:
             settleUntil_.reset();
             ConnectMouse();
         }
+        if (profiles_) {
+            if (fds[3].revents != 0) {
+                profiles_->OnWindowEvents(NowMs());
+            }
+            if (fds[4].revents != 0) {
+                profiles_->OnFileEvents(NowMs());
+            }
+            profiles_->OnTime(NowMs());
+        }
         return true;
+    }
+
+    // Until the next thing due: the mouse's settle or a profile's; none = no limit.
+    int TimeLimitMs() const {
+        std::optional<int64_t> due;
+        if (settleUntil_) {
+            due =
+                NowMs() +
+                std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ - Clock::now()).count();
+        }
+        if (profiles_) {
+            if (const auto profileDue = profiles_->NextDeadlineMs()) {
+                due = due ? std::min(*due, *profileDue) : *profileDue;
+            }
+        }
+        return due ? static_cast<int>(std::max<int64_t>(0, *due - NowMs())) : -1;
     }
 
     void TakePlugChanges() {
@@ -175,6 +219,7 @@ private:
     std::ostream& err_;
     ChangeNotices notices_;
     AgentStatus status_;
+    std::unique_ptr<AutomaticProfiles> profiles_;
     std::unique_ptr<UdevMonitor> udev_;
     std::array<int, 2> eventPipe_{-1, -1};
     int signalFd_ = -1;

@@ -88,11 +88,11 @@ void ChangeNotices::OnMouseEvent(uint8_t code, uint8_t value) {
         (code == kEventLevelChanged ? known_->activeCpiLevel : known_->pollingRateCode) = value;
     }
     if (text) {
-        Show(*text);
+        Notify(*text);
     }
 }
 
-void ChangeNotices::Show(const std::string& text) {
+void ChangeNotices::Notify(const std::string& text) {
     std::string problem;
     const uint32_t id = notifier_.Show(text, shownId_, problem);
     if (id != 0) {

@@ -34,6 +34,8 @@ public:
     // The mouse was removed.
     void Forget();
     void OnMouseEvent(uint8_t code, uint8_t value);
+    // Any other notice of the agent, replacing the one on screen.
+    void Notify(const std::string& text);
 
     // The text for a report, given what the mouse held before it; nothing for
     // a report that changes nothing a player needs to see.
@@ -41,8 +43,6 @@ public:
                                               uint8_t code, uint8_t value);
 
 private:
-    void Show(const std::string& text);
-
     Notifier& notifier_;
     std::ostream& out_;
     std::ostream& err_;

@@ -11,11 +11,11 @@
 
 #include "agent/agent_control.h"
 #include "agent/agent_loop.h"
-#include "agent/agent_status.h"
 #include "agent/desktop_notifier.h"
 #include "device/simulated_session.h"
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
+#include "profile/automatic_rules.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ int Run(const CommandLine& line, CommandStreams& io) {
         }
     }
     DesktopNotifier notifier;
-    AgentSetup setup{notifier, simulation.get(), AgentStatus::PathIn(lock.Folder())};
+    AgentSetup setup{notifier, simulation.get(), lock.Folder(), DefaultRulesPath()};
     const int status = RunAgent(setup, io.out, io.err);
     UseUserCommandLock({});
     return status == 0 ? kExitDone : kExitMouse;

@@ -220,6 +220,7 @@ bool ActiveWindowWatcher::Start(std::string& error) {
     pidAtom_ = IdentityAtoms(connection_).pid;
     broken_ = false;
     current_ = ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(pidAtom_));
+    reported_ = current_;
     return true;
 }
 
@@ -231,10 +232,7 @@ unsigned ActiveWindowWatcher::ReadActiveWindow() {
     return ReadCardinal(connection_, root_, activeAtom_, XCB_ATOM_WINDOW).value_or(XCB_WINDOW_NONE);
 }
 
-std::optional<X11WindowIdentity> ActiveWindowWatcher::ReadChanges() {
-    if (connection_ == nullptr || broken_) {
-        return std::nullopt;
-    }
+bool ActiveWindowWatcher::TakeEvents() {
     bool changed = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
@@ -245,23 +243,37 @@ std::optional<X11WindowIdentity> ActiveWindowWatcher::ReadChanges() {
     }
     if (xcb_connection_has_error(connection_)) {
         broken_ = true;
+    }
+    return changed && !broken_;
+}
+
+std::optional<X11WindowIdentity> ActiveWindowWatcher::ReadChanges() {
+    if (connection_ == nullptr || broken_) {
         return std::nullopt;
     }
-    if (!changed) {
-        return std::nullopt;
+    std::optional<X11WindowIdentity> result;
+    // The replies of the reads below may bring further events with them, which
+    // xcb keeps in its own queue: the descriptor would not wake the caller for
+    // them, so they are taken here until none is left.
+    while (TakeEvents()) {
+        // Read again even for the same window: its class may have come late.
+        X11WindowIdentity identity =
+            ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(pidAtom_));
+        if (xcb_connection_has_error(connection_)) {
+            broken_ = true;
+            return std::nullopt;
+        }
+        if (identity != current_) {
+            current_ = identity;
+            result = identity;
+        }
     }
-    // Read again even for the same window: its class may have come late.
-    X11WindowIdentity identity =
-        ReadIdentity(connection_, ReadActiveWindow(), IdentityAtoms(pidAtom_));
-    if (xcb_connection_has_error(connection_)) {
-        broken_ = true;
-        return std::nullopt;
+    // Back where it started (Alt+Tab there and back): no change to report.
+    if (result && result != reported_) {
+        reported_ = *result;
+        return result;
     }
-    if (identity == current_) {
-        return std::nullopt;
-    }
-    current_ = identity;
-    return identity;
+    return std::nullopt;
 }
 
 namespace {

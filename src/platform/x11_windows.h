@@ -48,6 +48,8 @@ public:
 private:
     // The window _NET_ACTIVE_WINDOW names now; 0 = none.
     unsigned ReadActiveWindow();
+    // Takes every event waiting, read or queued; whether the active window changed.
+    bool TakeEvents();
 
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
@@ -55,6 +57,7 @@ private:
     unsigned pidAtom_ = 0;
     unsigned activeWindow_ = 0;
     X11WindowIdentity current_;
+    X11WindowIdentity reported_;  // what ReadChanges last returned (or Start found)
     bool broken_ = false;
 };
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "agent/profile_switcher.h"
+#include "platform/x11_windows.h"
+#include "profile/automatic_rules.h"
+
+class AgentStatus;
+
+// The agent's automatic profiles: follows the active window on X11, matches
+// it against the rules file (read again whenever it changes, through
+// inotify), and puts the matching profile on the mouse after a short settle,
+// as APPLY would, only when it differs from what the mouse holds. Never while
+// the configuration window or a command holds the mouse: it waits for their
+// lock to be let go and applies the rule for the window active then.
+class AutomaticProfiles {
+public:
+    // `notify` shows a notice; `lockFolder` holds the user's locks.
+    AutomaticProfiles(std::string rulesFile, std::string lockFolder, AgentStatus& status,
+                      std::function<void(const std::string&)> notify);
+    ~AutomaticProfiles();
+    AutomaticProfiles(const AutomaticProfiles&) = delete;
+    AutomaticProfiles& operator=(const AutomaticProfiles&) = delete;
+
+    // Reads the rules and starts following the active window; what cannot
+    // be followed is said in the status and once on `err`.
+    void Start(std::ostream& err, int64_t nowMs);
+    // The descriptors to poll (-1 = none): the X connection, and the inotify
+    // watch of the rules folder and the lock folder.
+    int WindowFd() const;
+    int FileFd() const { return inotifyFd_; }
+    // Each is called when its descriptor is readable.
+    void OnWindowEvents(int64_t nowMs);
+    void OnFileEvents(int64_t nowMs);
+    void OnMouseArrived(int64_t nowMs);
+    // The poll's time limit, and the work due by then.
+    std::optional<int64_t> NextDeadlineMs() const { return switcher_.NextDeadlineMs(); }
+    void OnTime(int64_t nowMs);
+
+private:
+    void ReadRules(int64_t nowMs, bool changed);
+    std::string ProfileFor(const X11WindowIdentity& window) const;
+    void Apply(const std::string& profile);
+
+    std::string rulesFile_;
+    std::string lockFolder_;
+    AgentStatus& status_;
+    std::function<void(const std::string&)> notify_;
+    std::ostream* err_ = nullptr;
+    std::unique_ptr<ActiveWindowWatcher> windows_;
+    AutomaticRules rules_;
+    std::string rulesText_;
+    ProfileSwitcher switcher_;
+    int inotifyFd_ = -1;
+    bool waitingForTheLock_ = false;
+};
