@@ -69,6 +69,10 @@ bool MakeFolder(const QString& folder, std::string& error) {
     for (const QString& part : folder.split('/', Qt::SkipEmptyParts)) {
         path += "/" + part;
         const QByteArray native = QFile::encodeName(path);
+        struct stat info {};
+        if (::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            continue;
+        }
         if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
             error = path.toStdString() + ": " + std::strerror(errno);
             return false;
