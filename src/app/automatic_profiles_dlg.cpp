@@ -105,7 +105,12 @@ void AutomaticProfilesDialog::BuildLayout() {
         "that matches it; otherwise the default profile, if one is chosen.",
         this);
     intro->setWordWrap(true);
-    auto* fileText = new QLabel("Rules file: " + rulesPath_, this);
+    // The home folder as ~, as a user writes it.
+    const QString home = QDir::homePath() + "/";
+    auto* fileText = new QLabel(
+        "Rules file: " +
+            (rulesPath_.startsWith(home) ? "~/" + rulesPath_.mid(home.size()) : rulesPath_),
+        this);
     fileText->setObjectName("rulesFileText");
     fileText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problemsText_ = new QLabel(this);
