@@ -69,6 +69,10 @@ bool MakeFolder(const QString& folder, std::string& error) {
     for (const QString& part : folder.split('/', Qt::SkipEmptyParts)) {
         path += "/" + part;
         const QByteArray native = QFile::encodeName(path);
+        struct stat info {};
+        if (::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            continue;
+        }
         if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
             error = path.toStdString() + ": " + std::strerror(errno);
             return false;
@@ -101,7 +105,12 @@ void AutomaticProfilesDialog::BuildLayout() {
         "that matches it; otherwise the default profile, if one is chosen.",
         this);
     intro->setWordWrap(true);
-    auto* fileText = new QLabel("Rules file: " + rulesPath_, this);
+    // The home folder as ~, as a user writes it.
+    const QString home = QDir::homePath() + "/";
+    auto* fileText = new QLabel(
+        "Rules file: " +
+            (rulesPath_.startsWith(home) ? "~/" + rulesPath_.mid(home.size()) : rulesPath_),
+        this);
     fileText->setObjectName("rulesFileText");
     fileText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problemsText_ = new QLabel(this);

@@ -41,6 +41,7 @@ public:
             out_ << "rule " << index + 1 << " (line " << rule.line << "): " << RuleMatchText(rule)
                  << " -> " << profile << "\n";
             good = ProfileIsGood(profile, name_ + ":" + std::to_string(rule.line)) && good;
+            NoteShadowed(rules, index);
         }
         if (rules.empty()) {
             out_ << "no rules\n";
@@ -60,6 +61,23 @@ public:
     }
 
 private:
+    // A rule after one that matches the same never applies: likely a slip,
+    // but no error, since the file means the same without it.
+    void NoteShadowed(const std::vector<AutomaticRule>& rules, size_t index) {
+        const AutomaticRule& rule = rules[index];
+        for (size_t earlier = 0; earlier < index; ++earlier) {
+            const AutomaticRule& before = rules[earlier];
+            if ((!rule.program.empty() && rule.program == before.program) ||
+                (!rule.windowClass.empty() && rule.windowClass == before.windowClass)) {
+                err_ << name_ << ":" << rule.line << ": note: rule " << index + 1
+                     << " never applies: rule " << earlier + 1 << " (line " << before.line
+                     << ") matches the same " << (rule.program.empty() ? "window class" : "program")
+                     << " first\n";
+                return;
+            }
+        }
+    }
+
     // A profile the rules name must be there and be one import would take;
     // each file is read once, however many rules name it.
     bool ProfileIsGood(const std::string& profile, const std::string& where) {

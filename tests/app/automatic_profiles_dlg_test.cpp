@@ -121,6 +121,16 @@ TEST_F(AutomaticProfilesTest, TheRulesFileIsShownAsATable) {
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 
+TEST_F(AutomaticProfilesTest, TheRulesFileIsNamedWithTheHomeFolderAsTilde) {
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(folder.path()));
+    Open();
+    qputenv("HOME", savedHome);
+    EXPECT_EQ(Find<QLabel>("rulesFileText")->text(), "Rules file: ~/kestrine-config/rules.toml");
+    Open();
+    EXPECT_EQ(Find<QLabel>("rulesFileText")->text(), "Rules file: " + RulesPath());
+}
+
 TEST_F(AutomaticProfilesTest, AddEditMoveRemoveThenSaveWritesTheRules) {
     WriteRules(kRules);
     Open();

@@ -166,6 +166,21 @@ TEST_F(RulesCheckTest, AMissingRulesFileIsNamed) {
     EXPECT_EQ(out.str(), "");
 }
 
+// A rule after one that matches the same is noted, but the file is good.
+TEST_F(RulesCheckTest, ARuleThatNeverAppliesIsNoted) {
+    Write(Config("good.toml"), kGoodProfile);
+    Write(Config("rules.toml"),
+          "format = 1\n"
+          "[[rule]]\nwindow_class = \"a\"\nprofile = \"good.toml\"\n"
+          "[[rule]]\nprogram = \"a\"\nprofile = \"good.toml\"\n"
+          "[[rule]]\nwindow_class = \"a\"\nprofile = \"good.toml\"\n");
+    EXPECT_EQ(Run({"rules", "check"}), kExitDone);
+    EXPECT_EQ(err.str(), Config("rules.toml") +
+                             ":8: note: rule 3 never applies: rule 1 (line 2) matches the same "
+                             "window class first\n");
+    EXPECT_NE(out.str().find("a good rules file"), std::string::npos);
+}
+
 // From stdin, relative profiles are taken from the working folder.
 TEST_F(RulesCheckTest, RulesFromStdin) {
     const fs::path before = fs::current_path();
