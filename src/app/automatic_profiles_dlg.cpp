@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "cli/profile_file.h"
+#include "platform/x11_windows.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 #include "ui/tab_order.h"
@@ -100,10 +101,18 @@ AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, Windo
 
 void AutomaticProfilesDialog::BuildLayout() {
     setWindowTitle("Automatic Profiles");
+    // The agent applies the rules; on Wayland it sees only XWayland's windows.
     auto* intro = new QLabel(
-        "While a program's window is in front, the mouse gets the profile of the first rule "
-        "that matches it; otherwise the default profile, if one is chosen.",
+        QString("While a program's window is in front, the mouse gets the profile of the first "
+                "rule that matches it; otherwise the default profile, if one is chosen. The "
+                "background agent applies them: it runs while \"Show a notice when the mouse's "
+                "buttons change CPI or report rate\" is on.") +
+            (OnlyXWaylandWindowsVisible()
+                 ? " On this Wayland session only the windows of X11 programs (XWayland) can be "
+                   "seen; most games are such programs."
+                 : ""),
         this);
+    intro->setObjectName("rulesIntroText");
     intro->setWordWrap(true);
     // The home folder as ~, as a user writes it.
     const QString home = QDir::homePath() + "/";

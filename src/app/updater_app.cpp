@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/agent_check_box.h"
+#include "app/automatic_profiles_dlg.h"
 #include "app/hotplug_watcher.h"
 #include "app/simulated_mouse_window.h"
 #include "app/updater_dlg.h"
@@ -21,6 +22,7 @@
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 #include "platform/raise_channel.h"
+#include "platform/x11_windows.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -134,6 +136,17 @@ int CUpdaterApp::Run(int argc, char** argv) {
         // Its unplug and plug reach the window as the real mouse's do.
         SetSimulatedHotplugSource(&simulation->Mouse());
         simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
+    }
+    if (std::getenv("DISPLAY") != nullptr) {
+        // The rules dialog's "Pick a window": the next window clicked on the X display.
+        SetWindowPicker([]() -> std::optional<WindowIdentity> {
+            std::string error;
+            const std::optional<X11WindowIdentity> picked = PickWindow(error);
+            if (!picked) {
+                return std::nullopt;
+            }
+            return WindowIdentity{picked->program, picked->instance, picked->windowClass};
+        });
     }
     MouseSession session;
     CUpdaterDlg dialog(session);
