@@ -97,6 +97,9 @@ private:
         if (setup_.simulation) {
             setup_.simulation->CatchUp();
             notices_.SetBeforeRead([this] { setup_.simulation->CatchUp(); });
+            if (profiles_) {
+                profiles_->SetBeforeApply([this] { setup_.simulation->CatchUp(); });
+            }
             std::string problem;
             plugFd_ = setup_.simulation->FollowOtherProcesses(problem);
             if (plugFd_ < 0) {

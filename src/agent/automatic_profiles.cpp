@@ -202,6 +202,9 @@ void AutomaticProfiles::Apply(const std::string& profile) {
         status_.Set("profile", ProfileName(profile) + ": waits for the window to close");
         return;
     }
+    if (beforeApply_) {
+        beforeApply_();
+    }
     const ProfileApplyResult result = ApplyProfileFile(profile);
     ReleaseDevice();
     const std::string name = ProfileName(profile);

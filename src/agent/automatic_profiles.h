@@ -27,6 +27,12 @@ public:
     AutomaticProfiles(const AutomaticProfiles&) = delete;
     AutomaticProfiles& operator=(const AutomaticProfiles&) = delete;
 
+    // Called before each profile is put on the mouse (the simulated mouse
+    // catches up with the other processes there).
+    void SetBeforeApply(std::function<void()> beforeApply) {
+        beforeApply_ = std::move(beforeApply);
+    }
+
     // Reads the rules and starts following the active window; what cannot
     // be followed is said in the status and once on `err`.
     void Start(std::ostream& err, int64_t nowMs);
@@ -51,6 +57,7 @@ private:
     std::string lockFolder_;
     AgentStatus& status_;
     std::function<void(const std::string&)> notify_;
+    std::function<void()> beforeApply_;
     std::ostream* err_ = nullptr;
     std::unique_ptr<ActiveWindowWatcher> windows_;
     AutomaticRules rules_;
