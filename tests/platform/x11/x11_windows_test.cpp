@@ -91,7 +91,7 @@ std::string Hostname() {
     return name;
 }
 
-struct WindowSpec {
+struct WindowShape {
     std::optional<std::string> wmClass = {};  // raw bytes
     uint8_t classFormat = 8;
     std::optional<uint32_t> pid = {};
@@ -132,25 +132,25 @@ protected:
         return atom;
     }
 
-    xcb_window_t CreateWindow(const WindowSpec& spec, xcb_window_t parent = 0, int16_t x = 0,
+    xcb_window_t CreateWindow(const WindowShape& shape, xcb_window_t parent = 0, int16_t x = 0,
                               int16_t y = 0, uint16_t size = 100) {
         const xcb_window_t window = xcb_generate_id(connection_);
         xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window,
                           parent != 0 ? parent : screen_->root, x, y, size, size, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, 0, nullptr);
-        if (spec.wmClass) {
-            const uint32_t units = spec.wmClass->size() / (spec.classFormat / 8);
+        if (shape.wmClass) {
+            const uint32_t units = shape.wmClass->size() / (shape.classFormat / 8);
             xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
-                                XCB_ATOM_STRING, spec.classFormat, units, spec.wmClass->data());
+                                XCB_ATOM_STRING, shape.classFormat, units, shape.wmClass->data());
         }
-        if (spec.pid) {
+        if (shape.pid) {
             xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_PID"),
-                                XCB_ATOM_CARDINAL, 32, 1, &*spec.pid);
+                                XCB_ATOM_CARDINAL, 32, 1, &*shape.pid);
         }
-        if (spec.machine) {
+        if (shape.machine) {
             xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
                                 XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
-                                spec.machine->size(), spec.machine->data());
+                                shape.machine->size(), shape.machine->data());
         }
         xcb_map_window(connection_, window);
         Sync();
@@ -192,7 +192,7 @@ TEST_F(X11WindowsTest, ReportsTheIdentityOfEachActiveWindow) {
     const std::string huge = std::string(8192, 'x') + '\0' + "Huge" + '\0';
     struct Case {
         const char* name;
-        WindowSpec spec;
+        WindowShape shape;
         X11WindowIdentity expected;
     };
     const Case cases[] = {
@@ -221,7 +221,7 @@ TEST_F(X11WindowsTest, ReportsTheIdentityOfEachActiveWindow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NE(c.expected, previous) << "the table must change the identity each time";
-        SetActive(CreateWindow(c.spec));
+        SetActive(CreateWindow(c.shape));
         ASSERT_TRUE(WaitReadable(watcher.Fd(), 5000));
         EXPECT_EQ(watcher.ReadChanges(), c.expected);
         EXPECT_EQ(watcher.Current(), c.expected);
@@ -267,7 +267,7 @@ TEST_F(X11WindowsTest, NoWindowIsAnEmptyIdentity) {
 // program and class, another root property: the events come and are read,
 // and nothing is reported.
 TEST_F(X11WindowsTest, NothingWhenTheIdentityStaysTheSame) {
-    const WindowSpec alphaSpec{std::string("alpha\0Alpha\0", 12), 8, kOwnPid, {}};
+    const WindowShape alphaSpec{std::string("alpha\0Alpha\0", 12), 8, kOwnPid, {}};
     const xcb_window_t alpha = CreateWindow(alphaSpec);
     const xcb_window_t alphaTwin = CreateWindow(alphaSpec);
     SetActive(alpha);
