@@ -23,10 +23,11 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ReportAsStatusBar(text_);
 
-    hint_ = new QLabel(QString::fromStdString(UdevRuleInstallHint()), this);
+    // Filled when they are shown: most starts never show them.
+    hint_ = new QLabel(this);
     hint_->setObjectName("udevRuleHint");
     hint_->setWordWrap(true);
-    commands_ = new QLabel(QString::fromStdString(UdevRuleInstallCommands()), this);
+    commands_ = new QLabel(this);
     commands_->setObjectName("udevRuleCommands");
     commands_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     commands_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -1,6 +1,8 @@
 #include "app/updater_app.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QRegularExpression>
 #include <algorithm>
 #include <chrono>
@@ -23,6 +25,7 @@
 #include "platform/instance_lock.h"
 #include "platform/raise_channel.h"
 #include "platform/x11_windows.h"
+#include "ui/first_expose.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -45,6 +48,17 @@ void RefuseToStart(int& argc, char** argv, const std::string& text) {
         sentence[0] = sentence[0].toUpper();
         ShowMessage(nullptr, sentence);
     }
+}
+
+// Drawn at build time in the sizes a desktop asks for, each named by its
+// size ("kestrine-config-32.png"), so that none is read before it is needed.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const QString& file : QDir(":/icons").entryList(QDir::Files)) {
+        const int size = file.section('-', -1).section('.', 0, 0).toInt();
+        icon.addFile(":/icons/" + file, QSize(size, size));
+    }
+    return icon;
 }
 
 // The background agent holds the lock only while it writes a profile: a
@@ -135,7 +149,6 @@ int CUpdaterApp::Run(int argc, char** argv) {
     if (simulation) {
         // Its unplug and plug reach the window as the real mouse's do.
         SetSimulatedHotplugSource(&simulation->Mouse());
-        simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
     }
     if (std::getenv("DISPLAY") != nullptr) {
         // The rules dialog's "Pick a window": the next window clicked on the X display.
@@ -159,11 +172,16 @@ int CUpdaterApp::Run(int argc, char** argv) {
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
     dialog.show();
-    if (simulatedMouseWindow) {
-        // Beside the main window, not over it.
-        simulatedMouseWindow->move(dialog.frameGeometry().topRight() + QPoint(16, 0));
-        simulatedMouseWindow->show();
-    }
+    // What nobody looks at before the window is on screen comes after it.
+    RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
+        QApplication::setWindowIcon(ProgramIcon());
+        if (simulation) {
+            simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
+            // Beside the main window, not over it.
+            simulatedMouseWindow->move(dialog.frameGeometry().topRight() + QPoint(16, 0));
+            simulatedMouseWindow->show();
+        }
+    });
     QApplication::exec();
     // Both connections close before the mouse or the HID library behind them ends.
     StopDeviceEventListener();

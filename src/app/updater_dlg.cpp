@@ -31,12 +31,6 @@
 #include "ui/message_box.h"
 #include "ui/tab_switching.h"
 
-// The icon lives in this static library's resources, which the linker keeps
-// only when something refers to them.
-static void InitialiseResources() {
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace {
 
 const QString kFactoryResetQuestion =
@@ -75,8 +69,6 @@ bool IsMousePath(const std::string& path) {
 
 CUpdaterDlg::CUpdaterDlg(MouseSession& session, QWidget* parent)
     : QDialog(parent), session_(session) {
-    InitialiseResources();
-    setWindowIcon(QIcon(":/kestrine-config.svg"));
     arrivalTimer_ = new QTimer(this);
     arrivalTimer_->setSingleShot(true);
     arrivalTimer_->setInterval(0);

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QLocalSocket>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
@@ -21,7 +20,7 @@ namespace {
 
 constexpr char kSocketName[] = "kestrine-config.socket";
 constexpr char kRequest[] = "raise";
-constexpr qint64 kMaxRequestLength = 512;
+constexpr qsizetype kMaxRequestLength = 512;
 constexpr int kRequestTimeoutMs = 2000;
 constexpr int kMaxTokenLength = 256;
 constexpr char kTokenVariable[] = "XDG_ACTIVATION_TOKEN";
@@ -55,6 +54,57 @@ int OpenSpare() {
 }
 
 }  // namespace
+
+// One accepted connection: reads up to its first line, then goes. A peer that
+// never finishes its line, sends too much or hangs up is dropped, and the
+// notifier and the timer go with it: a flood of short connections leaves
+// nothing behind.
+RaiseRequest::RaiseRequest(int fd, QObject* parent)
+    : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read, this) {
+    connect(&notifier_, &QSocketNotifier::activated, this, &RaiseRequest::ReadWhatArrived);
+    // A member, not a single-shot timer: that would outlive this request until it fired.
+    limit_.setSingleShot(true);
+    connect(&limit_, &QTimer::timeout, this, &RaiseRequest::Drop);
+    limit_.start(kRequestTimeoutMs);
+}
+
+RaiseRequest::~RaiseRequest() {
+    ::close(fd_);
+}
+
+void RaiseRequest::ReadWhatArrived() {
+    char chunk[kMaxRequestLength];
+    for (;;) {
+        const ssize_t count = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;  // more may come
+        }
+        if (count <= 0) {
+            Drop();  // hung up, or failed
+            return;
+        }
+        received_.append(chunk, count);
+        if (const qsizetype end = received_.indexOf('\n'); end >= 0) {
+            const QByteArray line = received_.left(end);
+            Drop();
+            emit LineRead(line);
+            return;
+        }
+        if (received_.size() > kMaxRequestLength) {
+            Drop();
+            return;
+        }
+    }
+}
+
+void RaiseRequest::Drop() {
+    notifier_.setEnabled(false);
+    limit_.stop();
+    deleteLater();
+}
 
 void RaiseOpenFileLimit() {
     rlimit limit{};
@@ -157,21 +207,9 @@ void RaiseListener::OnConnection() {
             }
             continue;
         }
-        auto* socket = new QLocalSocket(this);
-        if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadOnly)) {
-            ::close(fd);
-            delete socket;
-            continue;
-        }
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // A peer that never finishes its line is dropped. The timer goes with
-        // its socket: a flood of short connections leaves none behind.
-        auto* limit = new QTimer(socket);
-        limit->setSingleShot(true);
-        connect(limit, &QTimer::timeout, socket, &QObject::deleteLater);
-        limit->start(kRequestTimeoutMs);
-        OnRequest(socket);  // the request may be here already
+        auto* request = new RaiseRequest(fd, this);
+        connect(request, &RaiseRequest::LineRead, this, &RaiseListener::OnRequest);
+        request->ReadWhatArrived();  // the request may be here already
     }
 }
 
@@ -206,17 +244,8 @@ void RaiseListener::DropWaitingConnection() {
     errno = error;
 }
 
-void RaiseListener::OnRequest(QLocalSocket* socket) {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxRequestLength) {
-            socket->deleteLater();
-        }
-        return;
-    }
-    const QByteArray line = socket->readLine(kMaxRequestLength).trimmed();
-    socket->disconnect(this);
-    socket->deleteLater();
-    const QList<QByteArray> words = line.split(' ');
+void RaiseListener::OnRequest(const QByteArray& line) {
+    const QList<QByteArray> words = line.trimmed().split(' ');
     if (words.value(0) != kRequest || words.size() > 2) {
         return;
     }
