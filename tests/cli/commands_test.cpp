@@ -25,6 +25,7 @@
 #include "profile/profile.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
+#include "support/command_run.h"
 #include "support/file_conditions.h"
 #include "support/sleep_recorder.h"
 #include "support/unbindable_keys.h"
@@ -50,17 +51,7 @@ protected:
     }
 
     int Run(std::vector<std::string> arguments, const std::string& input = {}) {
-        const ParseResult parsed = ParseCommandLine(arguments);
-        EXPECT_TRUE(parsed.commandLine) << parsed.error;
-        if (!parsed.commandLine) {
-            return -1;
-        }
-        std::istringstream in(input);
-        out.str({});
-        err.str({});
-        CommandStreams streams{in, out, err, folder_.string()};
-        streams.terminal = atTerminal;
-        const int status = RunCommand(*parsed.commandLine, streams);
+        const int status = RunCommandLine(arguments, input, out, err, folder_.string(), atTerminal);
         ReleaseDevice();
         return status;
     }

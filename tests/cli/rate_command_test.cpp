@@ -10,6 +10,7 @@
 #include "device/device_link.h"
 #include "device/simulated_mouse.h"
 #include "device/sleep.h"
+#include "support/command_run.h"
 
 namespace {
 
@@ -45,13 +46,7 @@ protected:
     }
 
     int Run(const std::vector<std::string>& arguments) {
-        const ParseResult parsed = ParseCommandLine(arguments);
-        EXPECT_TRUE(parsed.commandLine) << parsed.error;
-        if (!parsed.commandLine)
-            return -1;
-        std::istringstream in;
-        CommandStreams streams{in, out, err, folder_.string()};
-        const int status = RunCommand(*parsed.commandLine, streams);
+        const int status = RunCommandLine(arguments, {}, out, err, folder_.string());
         ReleaseDevice();
         return status;
     }

@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "device/device_link.h"
 #include "device/simulated_mouse.h"
+#include "support/command_run.h"
 
 namespace {
 
@@ -44,16 +45,7 @@ protected:
     }
 
     int Run(std::vector<std::string> arguments, const std::string& input = {}) {
-        const ParseResult parsed = ParseCommandLine(arguments);
-        EXPECT_TRUE(parsed.commandLine) << parsed.error;
-        if (!parsed.commandLine) {
-            return -1;
-        }
-        std::istringstream in(input);
-        out.str({});
-        err.str({});
-        CommandStreams streams{in, out, err, folder_.string()};
-        return RunCommand(*parsed.commandLine, streams);
+        return RunCommandLine(arguments, input, out, err, folder_.string());
     }
 
     std::string Config(const std::string& name) const { return (config_ / name).string(); }
