@@ -134,23 +134,14 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, const std::string
     }
     // One byte more than allowed tells a file that is too large.
     std::string buffer(maxBytes + 1, '\0');
-    size_t total = 0;
-    while (total < buffer.size()) {
-        const ssize_t got = ::read(fd, buffer.data() + total, buffer.size() - total);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = ReadReason(path);
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<size_t>(got);
+    const ssize_t read = ReadUntilFullOrEnd(fd, buffer.data(), buffer.size());
+    if (read < 0) {
+        error = ReadReason(path);
+        ::close(fd);
+        return false;
     }
     ::close(fd);
+    const auto total = static_cast<size_t>(read);
     if (total > maxBytes) {
         error = path + ": too large for " + kind + " (more than " + SizeText(maxBytes) + ")";
         return false;
@@ -158,6 +149,25 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, const std::string
     buffer.resize(total);
     text = std::move(buffer);
     return true;
+}
+
+ssize_t ReadUntilFullOrEnd(int fd, void* buffer, size_t size) {
+    auto* bytes = static_cast<char*>(buffer);
+    size_t total = 0;
+    while (total < size) {
+        const ssize_t got = ::read(fd, bytes + total, size - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += static_cast<size_t>(got);
+    }
+    return static_cast<ssize_t>(total);
 }
 
 void SetReadOpenHook(std::function<void(const std::string& path)> hook) {

@@ -37,6 +37,10 @@ std::string FolderOfPath(const std::string& path);
 bool ReadRegularFile(const std::string& path, size_t maxBytes, const std::string& kind,
                      std::string& text, std::string& error);
 
+// Reads from `fd` until `size` bytes are in or the file ends, through
+// interruptions: the count read, or -1 with errno set.
+ssize_t ReadUntilFullOrEnd(int fd, void* buffer, size_t size);
+
 // For tests: runs after a file to read was checked and before it is opened,
 // where another process could swap it. {} = nothing.
 void SetReadOpenHook(std::function<void(const std::string& path)> hook);

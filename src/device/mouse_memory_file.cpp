@@ -154,24 +154,14 @@ bool ReadExisting(const std::string& target, const std::string& path, SettingsIm
     }
     // One byte more than expected tells a longer file from an exact one.
     std::vector<uint8_t> contents(kSettingsImageSize + 1);
-    size_t total = 0;
-    while (total < contents.size()) {
-        const ssize_t got = ::read(fd, contents.data() + total, contents.size() - total);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = Describe("cannot read", path, errno);
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<size_t>(got);
+    const ssize_t total = ReadUntilFullOrEnd(fd, contents.data(), contents.size());
+    if (total < 0) {
+        error = Describe("cannot read", path, errno);
+        ::close(fd);
+        return false;
     }
     ::close(fd);
-    if (total != kSettingsImageSize) {
+    if (total != static_cast<ssize_t>(kSettingsImageSize)) {
         error = path + ": not a mouse memory file (expected exactly " +
                 std::to_string(kSettingsImageSize) + " bytes)";
         return false;
