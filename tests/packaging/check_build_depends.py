@@ -3,7 +3,8 @@
 debian/control's Build-Depends names.
 
 Reads the pkg_check_modules, pkg_search_module, pkg_get_variable and
-find_package calls of the CMake files the package build reads (the top level,
+find_package calls, and the find_program calls of programs the build requires,
+of the CMake files the package build reads (the top level,
 src, tools and packaging; not the tests, benchmarks or fuzzer, which the
 package does not build), finds the .pc or CMake config file each one loads on
 this system, and asks dpkg which package ships it. That package must be in
@@ -34,7 +35,8 @@ MODULE_MODE = {
     "Threads": [],  # the C library's threads: build-essential
 }
 
-CALL = re.compile(r"\b(pkg_check_modules|pkg_search_module|pkg_get_variable|find_package)\s*\(([^)]*)\)",
+CALL = re.compile(r"\b(pkg_check_modules|pkg_search_module|pkg_get_variable|find_package|find_program)"
+                  r"\s*\(([^)]*)\)",
                   re.IGNORECASE)
 PKG_OPTIONS = {"REQUIRED", "QUIET", "NO_CMAKE_PATH", "NO_CMAKE_ENVIRONMENT_PATH", "IMPORTED_TARGET", "GLOBAL"}
 FIND_KEYWORDS = {"EXACT", "QUIET", "REQUIRED", "CONFIG", "NO_MODULE", "MODULE", "GLOBAL", "NO_POLICY_SCOPE",
@@ -91,6 +93,12 @@ def wanted_files(function, arguments):
         return [(m, [f"*/pkgconfig/{re.split(r'[<>=]', m)[0]}.pc"]) for m in modules]
     if function == "pkg_get_variable":
         return [(arguments[1], [f"*/pkgconfig/{arguments[1]}.pc"])]
+    if function == "find_program":
+        # A program the build may do without (ccache) is not a build dependency.
+        if "REQUIRED" not in arguments:
+            return []
+        names = [a for a in arguments[1:] if a not in ("NAMES", "REQUIRED")][:1]
+        return [(n, [f"/usr/bin/{n}", f"/bin/{n}"]) for n in names]
     name = arguments[0]
     if name in MODULE_MODE:
         return [(name, [path]) for path in MODULE_MODE[name]]
