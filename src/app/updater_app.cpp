@@ -174,7 +174,9 @@ int CUpdaterApp::Run(int argc, char** argv) {
     dialog.show();
     // What nobody looks at before the window is on screen comes after it.
     RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
-        QApplication::setWindowIcon(ProgramIcon());
+        if (QApplication::windowIcon().isNull()) {  // else the user chose one (-qwindowicon)
+            QApplication::setWindowIcon(ProgramIcon());
+        }
         if (simulation) {
             simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
             // Beside the main window, not over it.
