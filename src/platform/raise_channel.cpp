@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -53,58 +55,68 @@ int OpenSpare() {
     return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 
-}  // namespace
-
 // One accepted connection: reads up to its first line, then goes. A peer that
 // never finishes its line, sends too much or hangs up is dropped, and the
 // notifier and the timer go with it: a flood of short connections leaves
 // nothing behind.
-RaiseRequest::RaiseRequest(int fd, QObject* parent)
-    : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read, this) {
-    connect(&notifier_, &QSocketNotifier::activated, this, &RaiseRequest::ReadWhatArrived);
-    // A member, not a single-shot timer: that would outlive this request until it fired.
-    limit_.setSingleShot(true);
-    connect(&limit_, &QTimer::timeout, this, &RaiseRequest::Drop);
-    limit_.start(kRequestTimeoutMs);
-}
+class RaiseRequest : public QObject {
+public:
+    // Takes `fd`, a connected non-blocking socket, and closes it when it goes.
+    RaiseRequest(int fd, std::function<void(const QByteArray&)> onLine, QObject* parent)
+        : QObject(parent),
+          fd_(fd),
+          onLine_(std::move(onLine)),
+          notifier_(fd, QSocketNotifier::Read, this) {
+        connect(&notifier_, &QSocketNotifier::activated, this, &RaiseRequest::ReadWhatArrived);
+        // A member, not a single-shot timer: that would outlive this request until it fired.
+        limit_.setSingleShot(true);
+        connect(&limit_, &QTimer::timeout, this, &RaiseRequest::Drop);
+        limit_.start(kRequestTimeoutMs);
+    }
+    ~RaiseRequest() override { ::close(fd_); }
 
-RaiseRequest::~RaiseRequest() {
-    ::close(fd_);
-}
-
-void RaiseRequest::ReadWhatArrived() {
-    char chunk[kMaxRequestLength];
-    for (;;) {
-        const ssize_t count = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return;  // more may come
-        }
-        if (count <= 0) {
-            Drop();  // hung up, or failed
-            return;
-        }
-        received_.append(chunk, count);
-        if (const qsizetype end = received_.indexOf('\n'); end >= 0) {
-            const QByteArray line = received_.left(end);
-            Drop();
-            emit LineRead(line);
-            return;
-        }
-        if (received_.size() > kMaxRequestLength) {
-            Drop();
-            return;
+    void ReadWhatArrived() {
+        char chunk[kMaxRequestLength];
+        for (;;) {
+            const ssize_t count = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return;  // more may come
+            }
+            if (count <= 0) {
+                Drop();  // hung up, or failed
+                return;
+            }
+            received_.append(chunk, count);
+            if (const qsizetype end = received_.indexOf('\n'); end >= 0) {
+                Drop();
+                onLine_(received_.left(end));
+                return;
+            }
+            if (received_.size() > kMaxRequestLength) {
+                Drop();
+                return;
+            }
         }
     }
-}
 
-void RaiseRequest::Drop() {
-    notifier_.setEnabled(false);
-    limit_.stop();
-    deleteLater();
-}
+private:
+    void Drop() {
+        notifier_.setEnabled(false);
+        limit_.stop();
+        deleteLater();
+    }
+
+    int fd_;
+    std::function<void(const QByteArray&)> onLine_;
+    QSocketNotifier notifier_;
+    QTimer limit_;
+    QByteArray received_;
+};
+
+}  // namespace
 
 void RaiseOpenFileLimit() {
     rlimit limit{};
@@ -207,8 +219,8 @@ void RaiseListener::OnConnection() {
             }
             continue;
         }
-        auto* request = new RaiseRequest(fd, this);
-        connect(request, &RaiseRequest::LineRead, this, &RaiseListener::OnRequest);
+        auto* request = new RaiseRequest(
+            fd, [this](const QByteArray& line) { OnRequest(line); }, this);
         request->ReadWhatArrived();  // the request may be here already
     }
 }

@@ -2,10 +2,9 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <string>
 
+class QSocketNotifier;
 class QWidget;
 
 // A second start of the tool shows the running window instead of a second
@@ -58,26 +57,4 @@ private:
     std::string path_;
     QSocketNotifier* notifier_ = nullptr;
     bool toldExhausted_ = false;
-};
-
-// One connection to the listener, until its request line is read.
-class RaiseRequest : public QObject {
-    Q_OBJECT
-public:
-    // Takes `fd`, a connected non-blocking socket, and closes it when it goes.
-    RaiseRequest(int fd, QObject* parent);
-    ~RaiseRequest() override;
-
-    void ReadWhatArrived();
-
-signals:
-    void LineRead(const QByteArray& line);
-
-private:
-    void Drop();
-
-    int fd_;
-    QSocketNotifier notifier_;
-    QTimer limit_;
-    QByteArray received_;
 };
