@@ -81,11 +81,18 @@ std::optional<ReportRateMeter::Figures> ReportRateMeter::FiguresOf(
     return figures;
 }
 
+// Built by appending: inserting the commas made GCC 12 warn of an overlap that cannot happen.
 std::string RateText(double hz) {
-    std::string digits = std::to_string(static_cast<long long>(hz + 0.5));
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<size_t>(at), ",");
-    return digits + " Hz";
+    const std::string digits = std::to_string(static_cast<long long>(hz + 0.5));
+    std::string text;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            text += ',';  // before each group of three from the right
+        }
+        text += digits[i];
+    }
+    text += " Hz";
+    return text;
 }
 
 double SetRateHz(uint8_t pollingRateCode) {
