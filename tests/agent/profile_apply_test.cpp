@@ -16,6 +16,7 @@
 #include "device/simulated_mouse.h"
 #include "profile/profile.h"
 #include "support/sleep_recorder.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -24,9 +25,7 @@ namespace fs = std::filesystem;
 class ProfileApplyTest : public ::testing::Test {
 protected:
     ProfileApplyTest() {
-        folder_ = fs::temp_directory_path() /
-                  ("kestrine-apply-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = TestFolderPath("kestrine-apply-test");
         fs::create_directories(folder_);
         SetHidTransport(&mouse);
     }

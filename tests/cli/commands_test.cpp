@@ -28,6 +28,7 @@
 #include "support/command_run.h"
 #include "support/file_conditions.h"
 #include "support/sleep_recorder.h"
+#include "support/test_folder.h"
 #include "support/unbindable_keys.h"
 
 namespace {
@@ -37,9 +38,7 @@ namespace fs = std::filesystem;
 class CommandsTest : public ::testing::Test {
 protected:
     CommandsTest() {
-        folder_ = fs::temp_directory_path() /
-                  ("kestrine-cli-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = TestFolderPath("kestrine-cli-test");
         fs::create_directories(folder_);
         fs::permissions(folder_, fs::perms::owner_all);
         SetHidTransport(&mouse);

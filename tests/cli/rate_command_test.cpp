@@ -11,6 +11,7 @@
 #include "device/simulated_mouse.h"
 #include "device/sleep.h"
 #include "support/command_run.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ namespace fs = std::filesystem;
 class RateCommandTest : public ::testing::Test {
 protected:
     RateCommandTest() {
-        folder_ = fs::temp_directory_path() /
-                  ("kestrine-rate-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = TestFolderPath("kestrine-rate-test");
         fs::create_directories(folder_);
         fs::permissions(folder_, fs::perms::owner_all);
         SetHidTransport(&mouse);

@@ -14,6 +14,7 @@
 #include "device/device_link.h"
 #include "device/simulated_mouse.h"
 #include "support/command_run.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -22,9 +23,7 @@ namespace fs = std::filesystem;
 class RulesCheckTest : public ::testing::Test {
 protected:
     RulesCheckTest() {
-        folder_ = fs::temp_directory_path() /
-                  ("kestrine-rules-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = TestFolderPath("kestrine-rules-test");
         config_ = folder_ / "config" / "kestrine-config";
         fs::create_directories(config_ / "profiles");
         if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) {
