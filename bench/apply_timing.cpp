@@ -19,11 +19,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/updater_dlg.h"
+#include "app/main_window.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/mouse_session.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "device/sleep.h"
 
 namespace {

@@ -18,8 +18,8 @@
 
 #include "device/pointer_reader.h"
 #include "device/report_rate_meter.h"
-#include "device/simulated_motion.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_motion.h"
+#include "device/simulated/simulated_mouse.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "agent/change_notices.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
-#include "device/simulated_session.h"
+#include "device/simulated/simulated_session.h"
 #include "device/udev_monitor.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/updater_app.h"
+#include "app/window_program.h"
 #include "platform/raise_channel.h"
 
 // The window program that kestrine-config starts when it is given no command.

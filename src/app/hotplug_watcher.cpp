@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "device/udev_monitor.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/automatic_profiles_dlg.h"
-#include "app/updater_dlg.h"
+#include "app/automatic_profiles_dialog.h"
+#include "device/mouse_session.h"
 #include "cli/profile_file.h"
 #include "profile/profile.h"
 #include "ui/message_box.h"
@@ -21,7 +21,7 @@ std::function<QString(ProfileDialog)> fileChooser;
 
 const char kFilter[] = "Profiles (*.toml);;All files (*)";
 
-QString ChooseFile(CUpdaterDlg* window, ProfileDialog dialog) {
+QString ChooseFile(QWidget* window, ProfileDialog dialog) {
     if (fileChooser) {
         return fileChooser(dialog);
     }
@@ -77,16 +77,18 @@ QString ProblemLines(const std::vector<ProfileProblem>& problems) {
 
 }  // namespace
 
-void AddProfileButtons(CUpdaterDlg* window, QGroupBox* info, QGridLayout* infoLayout) {
+void AddProfileButtons(ProfileHost* host, QWidget* enabledLike, QGroupBox* info,
+                       QGridLayout* infoLayout) {
+    QWidget* window = host->HostWindow();
     QPushButton* exportButton = NewButton("&Export…", "exportButton", info);
     QPushButton* importButton = NewButton("&Import…", "importButton", info);
     infoLayout->addWidget(exportButton, 0, 4, 2, 1, Qt::AlignVCenter);
     infoLayout->addWidget(importButton, 0, 5, 2, 1, Qt::AlignVCenter);
     QObject::connect(exportButton, &QPushButton::clicked, window,
-                     [window] { ExportProfile(window); });
+                     [host] { ExportProfile(host); });
     QObject::connect(importButton, &QPushButton::clicked, window,
-                     [window] { ImportProfile(window); });
-    new FollowEnabled(window->FactoryResetButton(), {exportButton, importButton});
+                     [host] { ImportProfile(host); });
+    new FollowEnabled(enabledLike, {exportButton, importButton});
     // The rules are files of their own: no mouse is needed to edit them.
     QPushButton* automaticButton =
         NewButton("Automatic &profiles…", "automaticProfilesButton", info);
@@ -95,14 +97,15 @@ void AddProfileButtons(CUpdaterDlg* window, QGroupBox* info, QGridLayout* infoLa
                      [window] { OpenAutomaticProfiles(window); });
 }
 
-void ExportProfile(CUpdaterDlg* window) {
+void ExportProfile(ProfileHost* host) {
+    QWidget* window = host->HostWindow();
     const QString path = ChooseFile(window, ProfileDialog::Export);
     if (path.isEmpty()) {
         return;
     }
     // What the pages show, applied or not: the profile is the window's picture.
     std::vector<std::string> leftOut;
-    const std::string text = FormatProfile(window->Session().pendingSettings, &leftOut);
+    const std::string text = FormatProfile(host->Session().pendingSettings, &leftOut);
     std::ostringstream unused;
     std::string error;
     if (!WriteProfileDestination(path.toStdString(), unused, text, error)) {
@@ -119,7 +122,8 @@ void ExportProfile(CUpdaterDlg* window) {
     }
 }
 
-void ImportProfile(CUpdaterDlg* window) {
+void ImportProfile(ProfileHost* host) {
+    QWidget* window = host->HostWindow();
     const QString path = ChooseFile(window, ProfileDialog::Import);
     if (path.isEmpty()) {
         return;
@@ -132,15 +136,15 @@ void ImportProfile(CUpdaterDlg* window) {
         ShowMessage(window, "The profile could not be read:\n" + QString::fromStdString(error));
         return;
     }
-    SettingsRecord record = window->Session().pendingSettings;
+    SettingsRecord record = host->Session().pendingSettings;
     const std::vector<ProfileProblem> problems = ApplyProfile(ParseProfileText(text), record);
     if (!problems.empty()) {
         ShowMessage(window, "The profile " + name + " was not loaded; nothing changed:\n" +
                                 ProblemLines(problems));
         return;
     }
-    window->Session().pendingSettings = record;
-    window->ShowPendingSettings();
+    host->Session().pendingSettings = record;
+    host->ShowPendingSettings();
 }
 
 void SetProfileFileChooser(std::function<QString(ProfileDialog)> chooser) {

@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "device/simulated_motion.h"
-#include "device/simulated_mouse.h"
-#include "device/simulated_session.h"
+#include "device/simulated/simulated_motion.h"
+#include "device/simulated/simulated_mouse.h"
+#include "device/simulated/simulated_session.h"
 #include "settings/sensor_choices.h"
 #include "settings/settings_image.h"
 

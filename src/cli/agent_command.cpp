@@ -12,7 +12,7 @@
 #include "agent/agent_control.h"
 #include "agent/agent_loop.h"
 #include "agent/desktop_notifier.h"
-#include "device/simulated_session.h"
+#include "device/simulated/simulated_session.h"
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 #include "profile/automatic_rules.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "profile/profile_rules.h"
+#include "profile/profile_fields.h"
 
 namespace {
 

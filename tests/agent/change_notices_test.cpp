@@ -13,7 +13,7 @@
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/hid_transport.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "device/user_command_lock.h"
 #include "device/write_retries.h"
 #include "support/sleep_recorder.h"

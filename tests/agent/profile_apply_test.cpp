@@ -13,7 +13,7 @@
 
 #include "device/device_link.h"
 #include "device/find_result_text.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "profile/profile.h"
 #include "support/sleep_recorder.h"
 #include "support/test_folder.h"

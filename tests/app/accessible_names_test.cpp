@@ -11,12 +11,12 @@
 #include <QTabBar>
 #include <QTest>
 
-#include "app/automatic_profiles_dlg.h"
+#include "app/automatic_profiles_dialog.h"
 #include "app_fixture.h"
-#include "pages/buttons/fixed_cpi_dlg.h"
-#include "pages/buttons/keyboard_dlg.h"
-#include "pages/sensor/level_controls.h"
-#include "ui/qyx_static.h"
+#include "pages/button_mapping/fixed_cpi_dialog.h"
+#include "pages/button_mapping/key_capture_dialog.h"
+#include "pages/basic/level_controls.h"
+#include "ui/colour_swatch.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "app/hotplug_watcher.h"
-#include "app/updater_dlg.h"
+#include "app/main_window.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/find_result_text.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"
 #include "support/test_session.h"

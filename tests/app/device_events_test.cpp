@@ -7,7 +7,7 @@
 
 #include "app/simulated_mouse_window.h"
 #include "app_fixture.h"
-#include "pages/sensor/sensor_dlg.h"
+#include "pages/basic/basic_page.h"
 
 namespace {
 

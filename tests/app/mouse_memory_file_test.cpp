@@ -1,4 +1,4 @@
-#include "device/mouse_memory_file.h"
+#include "device/simulated/mouse_memory_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

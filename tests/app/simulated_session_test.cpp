@@ -1,4 +1,4 @@
-#include "device/simulated_session.h"
+#include "device/simulated/simulated_session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <stdexcept>
 
 #include "app/simulated_mouse_window.h"
-#include "app/updater_dlg.h"
+#include "app/main_window.h"
 #include "device/event_listener.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "support/file_conditions.h"
 #include "support/message_recorder.h"
 #include "support/sleep_recorder.h"

@@ -20,7 +20,7 @@
 #include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "platform/instance_lock.h"
 #include "profile/profile.h"
 #include "settings/button_actions.h"

@@ -8,7 +8,7 @@
 
 #include "cli/commands.h"
 #include "device/device_link.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "device/sleep.h"
 #include "support/command_run.h"
 #include "support/test_folder.h"

@@ -12,7 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "device/device_link.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "support/command_run.h"
 #include "support/test_folder.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "device/sleep.h"
 
 namespace {

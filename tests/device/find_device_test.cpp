@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/device_link.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "link_test_support.h"
 #include "support/sleep_recorder.h"
 

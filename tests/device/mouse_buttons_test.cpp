@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/mouse_firmware.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 
 namespace {
 

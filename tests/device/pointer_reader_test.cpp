@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/report_rate_meter.h"
-#include "device/simulated_mouse.h"
+#include "device/simulated/simulated_mouse.h"
 #include "support/sleep_recorder.h"
 
 namespace {

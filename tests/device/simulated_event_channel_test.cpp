@@ -1,4 +1,4 @@
-#include "device/simulated_event_channel.h"
+#include "device/simulated/simulated_event_channel.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "device/simulated_mouse.h"
-#include "device/simulated_session.h"
+#include "device/simulated/simulated_mouse.h"
+#include "device/simulated/simulated_session.h"
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 

@@ -19,11 +19,11 @@
 #include <string>
 
 #include "app/hotplug_watcher.h"
-#include "app/updater_dlg.h"
+#include "app/main_window.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/udev_monitor.h"
-#include "pages/sensor/sensor_dlg.h"
+#include "pages/basic/basic_page.h"
 #include "settings/settings_image.h"
 #include "support/message_recorder.h"
 #include "support/test_session.h"

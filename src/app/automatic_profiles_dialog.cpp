@@ -1,0 +1,571 @@
+#include "app/automatic_profiles_dialog.h"
+
+#include <sys/stat.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
+#include "cli/profile_file.h"
+#include "platform/x11_windows.h"
+#include "ui/dialog_keys.h"
+#include "ui/message_box.h"
+#include "ui/tab_order.h"
+
+namespace {
+
+WindowPicker& GlobalPicker() {
+    static WindowPicker picker;
+    return picker;
+}
+
+std::function<QString(const QString&)>& ProfileChooser() {
+    static std::function<QString(const QString&)> chooser;
+    return chooser;
+}
+
+constexpr int kMatchColumn = 0;
+constexpr int kProfileColumn = 1;
+constexpr int kByProgram = 0;
+constexpr int kByClass = 1;
+
+const char kNoPicker[] = "Picking a window needs an X11 session.";
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QPushButton* NewButton(const QString& text, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // Enter never presses a button here: the dialog ends only through them.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* NewLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// The rules file's folder, made as the XDG rules ask (0700) where it is missing.
+bool MakeFolder(const QString& folder, std::string& error) {
+    QString path;
+    for (const QString& part : folder.split('/', Qt::SkipEmptyParts)) {
+        path += "/" + part;
+        const QByteArray native = QFile::encodeName(path);
+        struct stat info {};
+        if (::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            continue;
+        }
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+            error = path.toStdString() + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString PickedText(const WindowIdentity& window) {
+    return QString("Picked: program \"%1\", window class \"%2\" (instance \"%3\")")
+        .arg(Text(window.program), Text(window.windowClass), Text(window.instance));
+}
+
+}  // namespace
+
+AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, WindowPicker picker,
+                                                 QWidget* parent)
+    : QDialog(parent), rulesPath_(rulesPath), picker_(std::move(picker)) {
+    BuildLayout();
+    NameControls();
+    ConnectSignals();
+    Load();
+    ShowRows(rows_.empty() ? -1 : 0);
+}
+
+void AutomaticProfilesDialog::BuildLayout() {
+    setWindowTitle("Automatic Profiles");
+    // The agent applies the rules; on Wayland it sees only XWayland's windows.
+    auto* intro = new QLabel(
+        QString("While a program's window is in front, the mouse gets the profile of the first "
+                "rule that matches it; otherwise the default profile, if one is chosen. The "
+                "background agent applies them: it runs while \"Show a notice when the mouse's "
+                "buttons change CPI or report rate\" is on.") +
+            (OnlyXWaylandWindowsVisible()
+                 ? " On this Wayland session only the windows of X11 programs (XWayland) can be "
+                   "seen; most games are such programs."
+                 : ""),
+        this);
+    intro->setObjectName("rulesIntroText");
+    intro->setWordWrap(true);
+    // The home folder as ~, as a user writes it.
+    const QString home = QDir::homePath() + "/";
+    auto* fileText = new QLabel(
+        "Rules file: " +
+            (rulesPath_.startsWith(home) ? "~/" + rulesPath_.mid(home.size()) : rulesPath_),
+        this);
+    fileText->setObjectName("rulesFileText");
+    fileText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemsText_ = new QLabel(this);
+    problemsText_->setObjectName("rulesProblemsText");
+    problemsText_->setWordWrap(true);
+    problemsText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemsText_->setFrameShape(QFrame::StyledPanel);
+    problemsText_->hide();
+
+    table_ = new QTableWidget(0, 2, this);
+    table_->setObjectName("rulesTable");
+    table_->setHorizontalHeaderLabels({"Matches", "Profile file"});
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // One line a rule: a long name or path is shortened in its middle, where
+    // the folder is, and shown whole in the editor below.
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideMiddle);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control instead of walking its cells.
+    table_->setTabKeyNavigation(false);
+    table_->setMinimumHeight(table_->fontMetrics().height() * 10);
+    addButton_ = NewButton("&Add", "addRuleButton", this);
+    removeButton_ = NewButton("Re&move", "removeRuleButton", this);
+    upButton_ = NewButton("&Up", "moveRuleUpButton", this);
+    downButton_ = NewButton("&Down", "moveRuleDownButton", this);
+    auto* tableButtons = new QVBoxLayout;
+    for (QPushButton* button : {addButton_, removeButton_, upButton_, downButton_}) {
+        tableButtons->addWidget(button);
+    }
+    tableButtons->addStretch();
+    auto* tableRow = new QHBoxLayout;
+    tableRow->addWidget(table_, 1);
+    tableRow->addLayout(tableButtons);
+
+    auto* ruleBox = new QGroupBox("Selected rule", this);
+    ruleBox->setObjectName("selectedRuleBox");
+    kindList_ = new QComboBox(ruleBox);
+    kindList_->setObjectName("matchKindList");
+    kindList_->addItems({"Program", "Window class"});
+    nameField_ = new QLineEdit(ruleBox);
+    nameField_->setObjectName("matchNameField");
+    pickButton_ = NewButton("Pick a &window", "pickWindowButton", ruleBox);
+    pickedText_ = new QLabel(ruleBox);
+    pickedText_->setObjectName("pickedWindowText");
+    pickedText_->setWordWrap(true);
+    pickedText_->hide();
+    profileField_ = new QLineEdit(ruleBox);
+    profileField_->setObjectName("ruleProfileField");
+    profileBrowseButton_ = NewButton("Br&owse…", "ruleProfileBrowseButton", ruleBox);
+    auto* ruleGrid = new QGridLayout(ruleBox);
+    ruleGrid->addWidget(NewLabel("Match &by:", kindList_, ruleBox), 0, 0);
+    ruleGrid->addWidget(kindList_, 0, 1, 1, 2, Qt::AlignLeft);
+    ruleGrid->addWidget(NewLabel("&Name:", nameField_, ruleBox), 1, 0);
+    ruleGrid->addWidget(nameField_, 1, 1);
+    ruleGrid->addWidget(pickButton_, 1, 2);
+    ruleGrid->addWidget(pickedText_, 2, 1, 1, 2);
+    ruleGrid->addWidget(NewLabel("&Profile file:", profileField_, ruleBox), 3, 0);
+    ruleGrid->addWidget(profileField_, 3, 1);
+    ruleGrid->addWidget(profileBrowseButton_, 3, 2);
+    ruleGrid->setColumnStretch(1, 1);
+
+    defaultField_ = new QLineEdit(this);
+    defaultField_->setObjectName("defaultProfileField");
+    defaultField_->setPlaceholderText("none: the mouse keeps its settings");
+    defaultBrowseButton_ = NewButton("B&rowse…", "defaultProfileBrowseButton", this);
+    auto* defaultRow = new QHBoxLayout;
+    defaultRow->addWidget(NewLabel("D&efault profile:", defaultField_, this));
+    defaultRow->addWidget(defaultField_, 1);
+    defaultRow->addWidget(defaultBrowseButton_);
+
+    saveButton_ = NewButton("&Save", "saveRulesButton", this);
+    cancelButton_ = NewButton("&Cancel", "cancelRulesButton", this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(saveButton_);
+    bottom->addWidget(cancelButton_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(fileText);
+    layout->addWidget(problemsText_);
+    layout->addLayout(tableRow, 1);
+    layout->addWidget(ruleBox);
+    layout->addLayout(defaultRow);
+    layout->addLayout(bottom);
+    resize(sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 110, 0)));
+
+    SetTabOrderChain({table_, addButton_, removeButton_, upButton_, downButton_, kindList_,
+                      nameField_, pickButton_, profileField_, profileBrowseButton_, defaultField_,
+                      defaultBrowseButton_, saveButton_, cancelButton_});
+}
+
+// The two Browse… buttons and the table say what they are about.
+void AutomaticProfilesDialog::NameControls() {
+    table_->setAccessibleName("Rules");
+    table_->setAccessibleDescription("The first rule that matches the window in front wins");
+    // The corner above the rule numbers; one rule is chosen at a time, so it selects nothing.
+    table_->setCornerButtonEnabled(false);
+    if (auto* corner = table_->findChild<QAbstractButton*>()) {
+        corner->setAccessibleName("Rule number");
+    }
+    profileBrowseButton_->setAccessibleName("Browse for the rule's profile file");
+    defaultBrowseButton_->setAccessibleName("Browse for the default profile file");
+    upButton_->setAccessibleName("Move the rule up");
+    downButton_->setAccessibleName("Move the rule down");
+    if (!picker_) {
+        pickButton_->setEnabled(false);
+        pickButton_->setToolTip(kNoPicker);
+        pickButton_->setAccessibleDescription(kNoPicker);
+    }
+}
+
+void AutomaticProfilesDialog::ConnectSignals() {
+    connect(table_, &QTableWidget::itemSelectionChanged, this,
+            &AutomaticProfilesDialog::ShowSelected);
+    connect(addButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnAdd);
+    connect(removeButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnRemove);
+    connect(upButton_, &QPushButton::clicked, this, [this] { OnMove(-1); });
+    connect(downButton_, &QPushButton::clicked, this, [this] { OnMove(1); });
+    connect(kindList_, &QComboBox::activated, this, &AutomaticProfilesDialog::OnKindActivated);
+    connect(nameField_, &QLineEdit::textEdited, this, &AutomaticProfilesDialog::OnNameEdited);
+    connect(profileField_, &QLineEdit::textEdited, this, &AutomaticProfilesDialog::OnProfileEdited);
+    connect(pickButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnPick);
+    connect(profileBrowseButton_, &QPushButton::clicked, this,
+            &AutomaticProfilesDialog::OnBrowseProfile);
+    connect(defaultBrowseButton_, &QPushButton::clicked, this,
+            &AutomaticProfilesDialog::OnBrowseDefault);
+    connect(saveButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnSave);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void AutomaticProfilesDialog::Load() {
+    const std::string path = rulesPath_.toStdString();
+    if (!QFileInfo::exists(rulesPath_)) {
+        return;  // no rules yet: Save makes the file
+    }
+    std::istringstream noInput;
+    std::string text;
+    std::string error;
+    ParsedRules parsed;
+    if (!ReadProfileSource(path, noInput, text, error)) {
+        parsed.problems.push_back(error);
+    } else {
+        parsed = ParseAutomaticRules(text, path);
+    }
+    loadProblems_ = parsed.problems;
+    for (const AutomaticRule& rule : parsed.rules.rules) {
+        const bool byClass = rule.program.empty();
+        rows_.push_back({byClass, byClass ? rule.windowClass : rule.program, rule.profile, {}});
+    }
+    defaultField_->setText(Text(parsed.rules.defaultProfile));
+    if (!loadProblems_.empty()) {
+        QStringList lines;
+        for (const std::string& problem : loadProblems_) {
+            lines << Text(problem);
+        }
+        problemsText_->setText(
+            "This rules file has problems; only the rules that could be read are shown, and "
+            "saving replaces the file:\n" +
+            lines.join('\n'));
+        problemsText_->show();
+    }
+}
+
+AutomaticRules AutomaticProfilesDialog::Rules() const {
+    AutomaticRules rules;
+    rules.defaultProfile = defaultField_->text().toStdString();
+    for (const Row& row : rows_) {
+        AutomaticRule rule;
+        (row.byClass ? rule.windowClass : rule.program) = row.name;
+        rule.profile = row.profile;
+        rules.rules.push_back(rule);
+    }
+    return rules;
+}
+
+void AutomaticProfilesDialog::ShowRows(int select) {
+    table_->setRowCount(static_cast<int>(rows_.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        ShowRow(row);
+    }
+    if (select >= 0) {
+        table_->selectRow(select);
+    } else {
+        table_->clearSelection();
+    }
+    ShowSelected();
+}
+
+void AutomaticProfilesDialog::ShowRow(int row) {
+    const Row& rule = rows_[static_cast<size_t>(row)];
+    const QString kind = rule.byClass ? "window class" : "program";
+    const QString match =
+        rule.name.empty() ? kind + " (not named yet)" : kind + " \"" + Text(rule.name) + "\"";
+    const QString profile = rule.profile.empty() ? "(none chosen yet)" : Text(rule.profile);
+    for (const auto& [column, text] : {std::pair{kMatchColumn, match}, {kProfileColumn, profile}}) {
+        QTableWidgetItem* item = table_->item(row, column);
+        if (item == nullptr) {
+            item = new QTableWidgetItem;
+            table_->setItem(row, column, item);
+        }
+        item->setText(text);
+    }
+}
+
+// Shown only while it says something, so it leaves no gap in the editor.
+void AutomaticProfilesDialog::ShowPicked(const QString& text) {
+    pickedText_->setText(text);
+    pickedText_->setVisible(!text.isEmpty());
+}
+
+int AutomaticProfilesDialog::Selected() const {
+    const QList<QTableWidgetItem*> items = table_->selectedItems();
+    return items.isEmpty() ? -1 : items.front()->row();
+}
+
+// The editor shows the selected rule; with none, it is off.
+void AutomaticProfilesDialog::ShowSelected() {
+    const int row = Selected();
+    const bool any = row >= 0;
+    for (QWidget* control :
+         {static_cast<QWidget*>(removeButton_), static_cast<QWidget*>(kindList_),
+          static_cast<QWidget*>(nameField_), static_cast<QWidget*>(profileField_),
+          static_cast<QWidget*>(profileBrowseButton_)}) {
+        control->setEnabled(any);
+    }
+    upButton_->setEnabled(any && row > 0);
+    downButton_->setEnabled(any && row + 1 < static_cast<int>(rows_.size()));
+    if (!any) {
+        kindList_->setCurrentIndex(kByProgram);
+        nameField_->clear();
+        profileField_->clear();
+        ShowPicked({});
+        return;
+    }
+    const Row& rule = rows_[static_cast<size_t>(row)];
+    kindList_->setCurrentIndex(rule.byClass ? kByClass : kByProgram);
+    nameField_->setText(Text(rule.name));
+    profileField_->setText(Text(rule.profile));
+    ShowPicked(rule.picked ? PickedText(*rule.picked) : QString());
+}
+
+void AutomaticProfilesDialog::OnAdd() {
+    rows_.push_back({});
+    ShowRows(static_cast<int>(rows_.size()) - 1);
+    nameField_->setFocus(Qt::OtherFocusReason);
+}
+
+void AutomaticProfilesDialog::OnRemove() {
+    const int row = Selected();
+    if (row < 0) {
+        return;
+    }
+    rows_.erase(rows_.begin() + row);
+    ShowRows(rows_.empty() ? -1 : std::min(row, static_cast<int>(rows_.size()) - 1));
+    // The button may have gone off under the focus.
+    if (!removeButton_->isEnabled()) {
+        addButton_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AutomaticProfilesDialog::OnMove(int by) {
+    const int row = Selected();
+    const int to = row + by;
+    if (row < 0 || to < 0 || to >= static_cast<int>(rows_.size())) {
+        return;
+    }
+    std::swap(rows_[static_cast<size_t>(row)], rows_[static_cast<size_t>(to)]);
+    ShowRows(to);
+    // At either end the pressed button goes off: the other one keeps the focus.
+    QPushButton* pressed = by < 0 ? upButton_ : downButton_;
+    if (!pressed->isEnabled()) {
+        (by < 0 ? downButton_ : upButton_)->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void AutomaticProfilesDialog::OnKindActivated(int index) {
+    const int row = Selected();
+    if (row < 0) {
+        return;
+    }
+    Row& rule = rows_[static_cast<size_t>(row)];
+    rule.byClass = index == kByClass;
+    // A picked window names itself both ways.
+    if (rule.picked) {
+        rule.name = rule.byClass ? (rule.picked->windowClass.empty() ? rule.picked->instance
+                                                                     : rule.picked->windowClass)
+                                 : rule.picked->program;
+        nameField_->setText(Text(rule.name));
+    }
+    ShowRow(row);
+}
+
+void AutomaticProfilesDialog::OnNameEdited(const QString& text) {
+    if (const int row = Selected(); row >= 0) {
+        rows_[static_cast<size_t>(row)].name = text.toStdString();
+        ShowRow(row);
+    }
+}
+
+void AutomaticProfilesDialog::OnProfileEdited(const QString& text) {
+    if (const int row = Selected(); row >= 0) {
+        rows_[static_cast<size_t>(row)].profile = text.toStdString();
+        ShowRow(row);
+    }
+}
+
+QString AutomaticProfilesDialog::ProfileAsWritten(const QString& chosen) const {
+    const QDir folder = QFileInfo(rulesPath_).absoluteDir();
+    const QString relative = folder.relativeFilePath(QFileInfo(chosen).absoluteFilePath());
+    return relative.startsWith("../") ? QFileInfo(chosen).absoluteFilePath() : relative;
+}
+
+QString AutomaticProfilesDialog::ChooseProfile(const QString& title, const QString& current) {
+    if (ProfileChooser()) {
+        return ProfileChooser()(title);
+    }
+    const QString start =
+        current.isEmpty()
+            ? QFileInfo(rulesPath_).absolutePath()
+            : Text(ResolveProfilePath(rulesPath_.toStdString(), current.toStdString()));
+    return QFileDialog::getOpenFileName(this, title, start, "Profiles (*.toml);;All files (*)");
+}
+
+void AutomaticProfilesDialog::OnBrowseProfile() {
+    const int row = Selected();
+    if (row < 0) {
+        return;
+    }
+    const QString chosen = ChooseProfile("Profile for the Rule", profileField_->text());
+    if (chosen.isEmpty()) {
+        return;
+    }
+    rows_[static_cast<size_t>(row)].profile = ProfileAsWritten(chosen).toStdString();
+    profileField_->setText(Text(rows_[static_cast<size_t>(row)].profile));
+    ShowRow(row);
+}
+
+void AutomaticProfilesDialog::OnBrowseDefault() {
+    const QString chosen = ChooseProfile("Default Profile", defaultField_->text());
+    if (!chosen.isEmpty()) {
+        defaultField_->setText(ProfileAsWritten(chosen));
+    }
+}
+
+// The picked window fills in the selected rule, or a new one.
+void AutomaticProfilesDialog::OnPick() {
+    if (!picker_) {
+        return;
+    }
+    const std::optional<WindowIdentity> window = picker_();
+    if (!window) {
+        ShowPicked("No window was picked.");
+        return;
+    }
+    if (Selected() < 0) {
+        rows_.push_back({});
+        ShowRows(static_cast<int>(rows_.size()) - 1);
+    }
+    const int row = Selected();
+    Row& rule = rows_[static_cast<size_t>(row)];
+    rule.picked = *window;
+    // A window whose process is unknown is still known by its class.
+    if (window->program.empty()) {
+        rule.byClass = true;
+    }
+    ShowSelected();
+    OnKindActivated(rule.byClass ? kByClass : kByProgram);
+}
+
+QStringList AutomaticProfilesDialog::RowProblems() const {
+    QStringList problems;
+    for (size_t index = 0; index < rows_.size(); ++index) {
+        const Row& rule = rows_[index];
+        const QString which = QString("Rule %1: ").arg(index + 1);
+        if (rule.name.empty()) {
+            problems << which + "say which " + (rule.byClass ? "window class" : "program") +
+                            " it matches.";
+        }
+        if (rule.profile.empty()) {
+            problems << which + "choose its profile file.";
+        } else if (rule.profile.starts_with("~")) {
+            problems << which + "write the profile's whole path; ~ is not expanded.";
+        }
+    }
+    if (defaultField_->text().startsWith("~")) {
+        problems << "Default profile: write its whole path; ~ is not expanded.";
+    }
+    return problems;
+}
+
+void AutomaticProfilesDialog::OnSave() {
+    if (const QStringList problems = RowProblems(); !problems.isEmpty()) {
+        ShowMessage(this, "The rules were not saved:\n" + problems.join('\n'));
+        return;
+    }
+    if (!loadProblems_.empty() && !replaceConfirmed_) {
+        const Answer answer = AskQuestion(
+            this,
+            "The rules file " + rulesPath_ +
+                " has problems (shown above the rules). Saving replaces it with the rules shown "
+                "here; what could not be read is lost. Replace it?",
+            {Answer::Yes, Answer::No}, Answer::No, Answer::No);
+        if (answer != Answer::Yes) {
+            return;
+        }
+        replaceConfirmed_ = true;
+    }
+    std::string error;
+    std::ostringstream unused;
+    if (!MakeFolder(QFileInfo(rulesPath_).absolutePath(), error) ||
+        !WriteProfileDestination(rulesPath_.toStdString(), unused, AutomaticRulesText(Rules()),
+                                 error)) {
+        ShowMessage(this, "The rules could not be saved:\n" + Text(error));
+        return;
+    }
+    accept();
+}
+
+void AutomaticProfilesDialog::keyPressEvent(QKeyEvent* event) {
+    if (!SwallowEnterAndEscape(event)) {
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void OpenAutomaticProfiles(QWidget* parent) {
+    AutomaticProfilesDialog dialog(Text(DefaultRulesPath()), GlobalPicker(), parent);
+    if (!dialog.LoadProblems().empty()) {
+        QStringList lines;
+        for (const std::string& problem : dialog.LoadProblems()) {
+            lines << Text(problem);
+        }
+        ShowMessage(parent,
+                    "The rules file has problems; only the rules that could be read are "
+                    "shown, and it is replaced only if you agree when saving:\n" +
+                        lines.join('\n'));
+    }
+    dialog.exec();
+}
+
+void SetWindowPicker(WindowPicker picker) {
+    GlobalPicker() = std::move(picker);
+}
+
+void SetRulesProfileChooser(std::function<QString(const QString& title)> chooser) {
+    ProfileChooser() = std::move(chooser);
+}

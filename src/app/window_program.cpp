@@ -1,0 +1,193 @@
+#include "app/window_program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QRegularExpression>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "app/agent_check_box.h"
+#include "app/automatic_profiles_dialog.h"
+#include "app/hotplug_watcher.h"
+#include "app/simulated_mouse_window.h"
+#include "app/main_window.h"
+#include "cli/command_line.h"
+#include "device/device_link.h"
+#include "device/event_listener.h"
+#include "device/mouse_session.h"
+#include "device/simulated/simulated_session.h"
+#include "device/user_command_lock.h"
+#include "platform/instance_lock.h"
+#include "platform/raise_channel.h"
+#include "platform/x11_windows.h"
+#include "ui/first_expose.h"
+#include "ui/message_box.h"
+
+namespace {
+
+// Bad usage exits as the command line does (kExitUsage); so does a refusal to run unlocked.
+constexpr int kExitNoLock = 1;
+
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
+}
+
+// A refusal to start, also in a message box when there is a desktop to show
+// it on: started from a menu, the user never sees stderr.
+void RefuseToStart(int& argc, char** argv, const std::string& text) {
+    PrintError(text);
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        QApplication application(argc, argv);
+        QString sentence = QString::fromStdString(text);
+        sentence[0] = sentence[0].toUpper();
+        ShowMessage(nullptr, sentence);
+    }
+}
+
+// Drawn at build time in the sizes a desktop asks for, each named by its
+// size ("kestrine-config-32.png"), so that none is read before it is needed.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const QString& file : QDir(":/icons").entryList(QDir::Files)) {
+        const int size = file.section('-', -1).section('.', 0, 0).toInt();
+        icon.addFile(":/icons/" + file, QSize(size, size));
+    }
+    return icon;
+}
+
+// The background agent holds the lock only while it writes a profile: a
+// moment, after which the window reads what the agent wrote.
+InstanceLock::Result AcquireWaitingForTheAgent(InstanceLock& lock) {
+    constexpr auto kAgentWriteLimit = std::chrono::seconds(10);
+    constexpr auto kRetryAfter = std::chrono::milliseconds(20);
+    const auto giveUp = std::chrono::steady_clock::now() + kAgentWriteLimit;
+    InstanceLock::Result result = lock.Acquire();
+    while (result == InstanceLock::Result::HeldElsewhere &&
+           lock.HeldBy().holder == InstanceLock::Holder::Agent &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(kRetryAfter);
+        result = lock.Acquire();
+    }
+    return result;
+}
+
+}  // namespace
+
+int CUpdaterApp::Run(int argc, char** argv) {
+    std::string error;
+    const ParseResult parsed =
+        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    if (!parsed.commandLine) {
+        std::fputs(parsed.output.c_str(), stdout);
+        std::fputs(parsed.error.c_str(), stderr);
+        return parsed.exitCode;
+    }
+    const CommandLine* options = &*parsed.commandLine;
+    if (options->command != Command::None) {
+        PrintError("commands are run by kestrine-config itself, not by the window program");
+        return kExitUsage;
+    }
+
+    InstanceLock lock;
+    switch (AcquireWaitingForTheAgent(lock)) {
+        case InstanceLock::Result::HeldElsewhere:
+            if (lock.HeldBy().holder == InstanceLock::Holder::Agent) {
+                PrintError(
+                    "the background agent is still writing a profile to the mouse; start "
+                    "the window again in a moment");
+                return kExitNoLock;
+            }
+            AskRunningInstanceToRaise(lock.Folder());
+            return 0;  // the running instance shows its window, if it can
+        case InstanceLock::Result::Unavailable:
+            RefuseToStart(argc, argv,
+                          "cannot make sure that only one copy runs: " + lock.Problem());
+            return kExitNoLock;
+        case InstanceLock::Result::Acquired:
+            break;
+    }
+    // The background agent may be reading the mouse: the two take turns at each command.
+    UseUserCommandLock(lock.Folder());
+
+    std::unique_ptr<SimulatedSession> simulation;
+    if (options->simulate) {
+        simulation = SimulatedSession::Start(options->simulateFile, error);
+        if (!simulation) {
+            PrintError(error);
+            return kExitUsage;
+        }
+        if (!simulation->Notice().empty()) {
+            PrintError(simulation->Notice());
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("kestrine-config");
+    QApplication::setApplicationVersion(KESTRINE_VERSION);
+    QApplication::setDesktopFileName("io.github.kestrine.config");
+    const QStringList leftOver =
+        QApplication::arguments().mid(1).filter(QRegularExpression("^-[^-]"));
+    if (!leftOver.isEmpty()) {
+        PrintError("unknown argument " + leftOver.first().toStdString() + " (see --help)");
+        return kExitUsage;
+    }
+
+    std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
+    if (simulation && !simulation->MemoryFile().empty()) {
+        // The agent the window turns on follows the same simulated mouse.
+        char* absolute = ::realpath(simulation->MemoryFile().c_str(), nullptr);
+        SetAgentProgram({}, {"--simulate=" +
+                             std::string(absolute ? absolute : simulation->MemoryFile().c_str())});
+        std::free(absolute);
+    }
+    if (simulation) {
+        // Its unplug and plug reach the window as the real mouse's do.
+        SetSimulatedHotplugSource(&simulation->Mouse());
+    }
+    if (std::getenv("DISPLAY") != nullptr) {
+        // The rules dialog's "Pick a window": the next window clicked on the X display.
+        SetWindowPicker([]() -> std::optional<WindowIdentity> {
+            std::string error;
+            const std::optional<X11WindowIdentity> picked = PickWindow(error);
+            if (!picked) {
+                return std::nullopt;
+            }
+            return WindowIdentity{picked->program, picked->instance, picked->windowClass};
+        });
+    }
+    MouseSession session;
+    CUpdaterDlg dialog(session);
+    // Listening before the mouse is read, so a second start meanwhile is not lost.
+    RaiseListener raiseListener(&dialog);
+    if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
+        PrintError("a second start cannot show this window: " + raiseError);
+    }
+    dialog.Initialise();
+    // Shown, not run with exec(): a modal run would block the simulated mouse's window.
+    QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
+    dialog.show();
+    // What nobody looks at before the window is on screen comes after it.
+    RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
+        if (QApplication::windowIcon().isNull()) {  // else the user chose one (-qwindowicon)
+            QApplication::setWindowIcon(ProgramIcon());
+        }
+        if (simulation) {
+            simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
+            // Beside the main window, not over it.
+            simulatedMouseWindow->move(dialog.frameGeometry().topRight() + QPoint(16, 0));
+            simulatedMouseWindow->show();
+        }
+    });
+    QApplication::exec();
+    // Both connections close before the mouse or the HID library behind them ends.
+    StopDeviceEventListener();
+    ReleaseDevice();
+    SetSimulatedHotplugSource(nullptr);
+    return 0;
+}
