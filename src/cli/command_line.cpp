@@ -110,102 +110,107 @@ std::string SettingNames() {
     return text;
 }
 
+// What a command's --help says below its options: notes, whether it takes
+// --simulate, and examples.
+struct CommandHelp {
+    Command command;
+    bool listsSettings;  // the setting names and what each takes come first
+    bool simulated;
+    const char* notes;
+    const char* examples;
+};
+
+const CommandHelp kCommandHelp[] = {
+    {Command::Info, false, true, "", "Example:\n  kestrine-config info\n"},
+    {Command::Show, false, true,
+     "\nThe profile's settings are described in kestrine-config set --help.\n",
+     "Examples:\n  kestrine-config show\n"
+     "  kestrine-config show --json | jq .polling_rate_hz\n"},
+    {Command::Export, false, true,
+     "\nThe profile is TOML, one line per setting the window edits, with\n"
+     "comments saying what each takes (see kestrine-config set --help).\n",
+     "Examples:\n  kestrine-config export ~/mouse.toml\n"
+     "  kestrine-config export - > backup.toml\n"},
+    {Command::Import, false, true,
+     "\nEvery setting is checked as the window would before anything reaches the\n"
+     "mouse: a bad one is reported as FILE:LINE: and nothing is written. A\n"
+     "setting left out keeps what the mouse holds; the profile must say\n"
+     "format = 1. The write is one, confirmed by the mouse, retried like APPLY.\n",
+     "Examples:\n  kestrine-config import ~/mouse.toml\n"
+     "  kestrine-config show | sed 's/^sensor_angle = .*/sensor_angle = 5/' | "
+     "kestrine-config import -\n"},
+    {Command::Set, true, true,
+     "\nVALUE is written as in a profile; quotes around text may be left out.\n"
+     "A VALUE with spaces needs the shell's quotes around the whole NAME=VALUE,\n"
+     "as in 'smoothing=Ripple Control On'; unquoted, the shell splits it into\n"
+     "several words. kestrine-config keys lists the key names.\n"
+     "All settings are checked first and written in one write.\n",
+     "Examples:\n  kestrine-config set polling_rate_hz=1000\n"
+     "  kestrine-config set cpi_level.2.x=1600 cpi_level.2.y=1600\n"
+     "  kestrine-config set forward=key:Ctrl+Shift+F13 back=media:PLAY/PAUSE\n"
+     "  kestrine-config set 'smoothing=Ripple Control On' "
+     "multiclick_filter.left='HV Safe Mode'\n"},
+    {Command::Reset, false, true,
+     "\nThe mouse restores its factory settings and confirms it. On a terminal\n"
+     "reset asks first; --yes, or a run without a terminal, does not ask.\n",
+     "Example:\n  kestrine-config reset --yes\n"},
+    {Command::Rate, false, true,
+     "\nWhile it measures, move the mouse steadily: the rate is read from the\n"
+     "mouse's own motion reports, as they reach the computer. The figure is\n"
+     "the inverse of the median interval over the last second of movement;\n"
+     "pauses do not lower it. No movement seen: exit status 1.\n",
+     "Examples:\n  kestrine-config rate\n"
+     "  kestrine-config rate --seconds 10 --json\n"
+     "  kestrine-config --simulate rate --simulated-motion=8\n"},
+    {Command::Get, false, true,
+     "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
+     "level's value). The value is printed alone, as a script wants it: digits,\n"
+     "true or false, or text without quotes.\n",
+     "Examples:\n  kestrine-config get polling_rate_hz\n"
+     "  kestrine-config get cpi_level.2.x\n"},
+    {Command::Keys, false, false,
+     "\nEach name is taken by a button action as key:NAME, with any of the\n"
+     "modifiers Ctrl, Shift, Alt and Win before it: key:Ctrl+Shift+F13.\n",
+     "Example:\n  kestrine-config keys | grep -i page\n"},
+    {Command::List, false, true,
+     "\nEvery command takes --device PATH|N to choose one of them; without it, it\n"
+     "uses the first, and says so when there are more.\n",
+     "Examples:\n  kestrine-config list\n"
+     "  kestrine-config --device 2 show\n"
+     "  kestrine-config --simulate --simulated-mice 2 list\n"},
+    {Command::Check, false, false,
+     "\nThe profile is checked as import checks it, without the mouse: what it\n"
+     "leaves out is taken from the factory settings. Exits 0 when it is good,\n"
+     "2 with each problem as FILE:LINE: when it is not.\n",
+     "Example:\n  kestrine-config check ~/mouse.toml\n"},
+    {Command::Agent, false, true,
+     "\nThe agent runs in the background from login, at no cost while the mouse\n"
+     "is untouched: a press of the mouse's CPI button or its report-rate switch\n"
+     "brings a short notice on the desktop (\"CPI 1600 — level 2 of 4\"). Changes\n"
+     "made by the tool itself bring none. --enable writes the user's autostart\n"
+     "entry and starts the agent; --disable removes it and stops the agent.\n"
+     "Without an option the agent runs in the foreground until it is stopped.\n",
+     "Examples:\n  kestrine-config agent --enable\n"
+     "  kestrine-config agent --status\n"},
+    {Command::RulesCheck, false, false,
+     "\nThe rules file picks a profile file for the window in front (see\n"
+     "kestrine-config(1), AUTOMATIC PROFILES). Each rule and the default are\n"
+     "printed with the profile file they name; that file must be there and be a\n"
+     "good profile. Exits 0 when all is good, 2 with each problem as FILE:LINE:\n"
+     "when not.\n",
+     "Examples:\n  kestrine-config rules check\n"
+     "  kestrine-config rules check ~/shared/rules.toml\n"},
+};
+
 std::string CommandFooter(Command command) {
-    const std::string simulate =
-        "\nWith --simulate[=FILE] before or after the command it runs against a simulated "
-        "mouse.\n\n";
-    switch (command) {
-        case Command::Info:
-            return simulate + "Example:\n  kestrine-config info\n";
-        case Command::Show:
-            return "\nThe profile's settings are described in kestrine-config set --help.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config show\n"
-                   "  kestrine-config show --json | jq .polling_rate_hz\n";
-        case Command::Export:
-            return "\nThe profile is TOML, one line per setting the window edits, with\n"
-                   "comments saying what each takes (see kestrine-config set --help).\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config export ~/mouse.toml\n"
-                   "  kestrine-config export - > backup.toml\n";
-        case Command::Import:
-            return "\nEvery setting is checked as the window would before anything reaches the\n"
-                   "mouse: a bad one is reported as FILE:LINE: and nothing is written. A\n"
-                   "setting left out keeps what the mouse holds; the profile must say\n"
-                   "format = 1. The write is one, confirmed by the mouse, retried like APPLY.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config import ~/mouse.toml\n"
-                   "  kestrine-config show | sed 's/^sensor_angle = .*/sensor_angle = 5/' | "
-                   "kestrine-config import -\n";
-        case Command::Set:
-            return SettingNames() +
-                   "\nVALUE is written as in a profile; quotes around text may be left out.\n"
-                   "A VALUE with spaces needs the shell's quotes around the whole NAME=VALUE,\n"
-                   "as in 'smoothing=Ripple Control On'; unquoted, the shell splits it into\n"
-                   "several words. kestrine-config keys lists the key names.\n"
-                   "All settings are checked first and written in one write.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config set polling_rate_hz=1000\n"
-                   "  kestrine-config set cpi_level.2.x=1600 cpi_level.2.y=1600\n"
-                   "  kestrine-config set forward=key:Ctrl+Shift+F13 back=media:PLAY/PAUSE\n"
-                   "  kestrine-config set 'smoothing=Ripple Control On' "
-                   "multiclick_filter.left='HV Safe Mode'\n";
-        case Command::Reset:
-            return "\nThe mouse restores its factory settings and confirms it. On a terminal\n"
-                   "reset asks first; --yes, or a run without a terminal, does not ask.\n" +
-                   simulate + "Example:\n  kestrine-config reset --yes\n";
-        case Command::Rate:
-            return "\nWhile it measures, move the mouse steadily: the rate is read from the\n"
-                   "mouse's own motion reports, as they reach the computer. The figure is\n"
-                   "the inverse of the median interval over the last second of movement;\n"
-                   "pauses do not lower it. No movement seen: exit status 1.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config rate\n"
-                   "  kestrine-config rate --seconds 10 --json\n"
-                   "  kestrine-config --simulate rate --simulated-motion=8\n";
-        case Command::Get:
-            return "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
-                   "level's value). The value is printed alone, as a script wants it: digits,\n"
-                   "true or false, or text without quotes.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config get polling_rate_hz\n"
-                   "  kestrine-config get cpi_level.2.x\n";
-        case Command::Keys:
-            return "\nEach name is taken by a button action as key:NAME, with any of the\n"
-                   "modifiers Ctrl, Shift, Alt and Win before it: key:Ctrl+Shift+F13.\n\n"
-                   "Example:\n  kestrine-config keys | grep -i page\n";
-        case Command::List:
-            return "\nEvery command takes --device PATH|N to choose one of them; without it, it\n"
-                   "uses the first, and says so when there are more.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config list\n"
-                   "  kestrine-config --device 2 show\n"
-                   "  kestrine-config --simulate --simulated-mice 2 list\n";
-        case Command::Check:
-            return "\nThe profile is checked as import checks it, without the mouse: what it\n"
-                   "leaves out is taken from the factory settings. Exits 0 when it is good,\n"
-                   "2 with each problem as FILE:LINE: when it is not.\n\n"
-                   "Example:\n  kestrine-config check ~/mouse.toml\n";
-        case Command::Agent:
-            return "\nThe agent runs in the background from login, at no cost while the mouse\n"
-                   "is untouched: a press of the mouse's CPI button or its report-rate switch\n"
-                   "brings a short notice on the desktop (\"CPI 1600 — level 2 of 4\"). Changes\n"
-                   "made by the tool itself bring none. --enable writes the user's autostart\n"
-                   "entry and starts the agent; --disable removes it and stops the agent.\n"
-                   "Without an option the agent runs in the foreground until it is stopped.\n" +
-                   simulate +
-                   "Examples:\n  kestrine-config agent --enable\n"
-                   "  kestrine-config agent --status\n";
-        case Command::RulesCheck:
-            return "\nThe rules file picks a profile file for the window in front (see\n"
-                   "kestrine-config(1), AUTOMATIC PROFILES). Each rule and the default are\n"
-                   "printed with the profile file they name; that file must be there and be a\n"
-                   "good profile. Exits 0 when all is good, 2 with each problem as FILE:LINE:\n"
-                   "when not.\n\n"
-                   "Examples:\n  kestrine-config rules check\n"
-                   "  kestrine-config rules check ~/shared/rules.toml\n";
-        case Command::None:
-            break;
+    for (const CommandHelp& help : kCommandHelp) {
+        if (help.command == command) {
+            return (help.listsSettings ? SettingNames() : std::string()) + help.notes +
+                   (help.simulated ? "\nWith --simulate[=FILE] before or after the command it "
+                                     "runs against a simulated mouse.\n\n"
+                                   : "\n") +
+                   help.examples;
+        }
     }
     return {};
 }
@@ -308,23 +313,45 @@ std::optional<std::string> RepeatedOption(const std::vector<std::string>& argume
     return std::nullopt;
 }
 
-}  // namespace
+// The parser and the options whose values are read after parsing. CLI11
+// binds each option to a variable, so they live together for one parse.
+struct Parser {
+    struct Entry {
+        Command command;
+        CLI::App* app;
+    };
 
-ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
-    std::vector<std::string> ours = arguments;
-    CommandLine line;
-    line.toolkitArguments = TakeToolkitArguments(ours);
-    if (const auto repeated = RepeatedOption(ours)) {
-        return Usage(*repeated + " is given more than once");
+    CLI::App app{kDescription, "kestrine-config"};
+    std::vector<Entry> commands;
+    CLI::Option* simulate = nullptr;
+    CLI::Option* completion = nullptr;
+    CLI::Option* mice = nullptr;
+    CLI::Option* motionOption = nullptr;
+    CLI::App* rules = nullptr;
+    CLI::App* rulesCheck = nullptr;
+    std::string completionShell;
+    std::string motion;
+    bool enableAgent = false;
+    bool disableAgent = false;
+    bool agentStatus = false;
+
+    CLI::App* AddCommand(Command command, const char* name, const char* what) {
+        CLI::App* sub = app.add_subcommand(name, what);
+        sub->fallthrough();  // the global options may follow the command
+        sub->footer(CommandFooter(command));
+        commands.push_back({command, sub});
+        return sub;
     }
+};
 
-    CLI::App app(kDescription, "kestrine-config");
+void AddGlobalOptions(Parser& parser, CommandLine& line) {
+    CLI::App& app = parser.app;
     app.footer(kFooter);
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", "kestrine-config " KESTRINE_VERSION,
                          "show the version and exit");
     app.require_subcommand(0, 1);
-    CLI::Option* simulate =
+    parser.simulate =
         app.add_option("--simulate", line.simulateFile,
                        "use a simulated mouse instead of the real one; with =FILE its memory "
                        "is kept in FILE (created with factory settings when missing)")
@@ -339,174 +366,168 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
                    "the mouse to use when more than one is connected: its device path or its "
                    "number N as kestrine-config list shows them (default: the first)")
         ->type_name("PATH|N");
-    std::string completionShell;
-    CLI::Option* completion =
-        app.add_option("--completion", completionShell,
+    parser.completion =
+        app.add_option("--completion", parser.completionShell,
                        "print the completion script for the shell and exit (the package "
                        "installs them)")
             ->type_name("bash|zsh|fish")
             ->check(CLI::IsMember({"bash", "zsh", "fish"}));
-    CLI::Option* mice =
+    parser.mice =
         app.add_option("--simulated-mice", line.simulatedMice,
                        "with --simulate, how many simulated mice are connected (1 to 4; the "
                        "further ones keep their memory for this run only)")
             ->type_name("N")
             ->check(CLI::Range(1u, 4u));
+}
 
-    struct Entry {
-        Command command;
-        CLI::App* app;
-    };
-    std::vector<Entry> commands;
-    auto add = [&](Command command, const char* name, const char* what) {
-        CLI::App* sub = app.add_subcommand(name, what);
-        sub->fallthrough();  // the global options may follow the command
-        sub->footer(CommandFooter(command));
-        commands.push_back({command, sub});
-        return sub;
-    };
-    add(Command::Info, "info", "show the firmware version, the device path and the access state");
-    CLI::App* show = add(Command::Show, "show", "print the mouse's settings as a profile");
-    show->add_flag("--json", line.json, "print them as JSON instead");
-    add(Command::Export, "export", "write the mouse's settings into a profile file")
+// The commands that read or write the mouse, or need none.
+void AddMouseCommands(Parser& parser, CommandLine& line) {
+    parser.AddCommand(Command::Info, "info",
+                      "show the firmware version, the device path and the access state");
+    parser.AddCommand(Command::Show, "show", "print the mouse's settings as a profile")
+        ->add_flag("--json", line.json, "print them as JSON instead");
+    parser.AddCommand(Command::Export, "export", "write the mouse's settings into a profile file")
         ->add_option("FILE", line.file, "the profile file to write; - for stdout")
         ->required();
-    add(Command::Import, "import", "write a profile's settings onto the mouse")
+    parser.AddCommand(Command::Import, "import", "write a profile's settings onto the mouse")
         ->add_option("FILE", line.file, "the profile file to read; - for stdin")
         ->required();
-    add(Command::Set, "set",
-        "change single settings on the mouse, in one write; NAME is a profile setting's "
-        "name (cpi_level.N.x for a level's value), VALUE as in a profile")
+    parser
+        .AddCommand(Command::Set, "set",
+                    "change single settings on the mouse, in one write; NAME is a profile "
+                    "setting's name (cpi_level.N.x for a level's value), VALUE as in a profile")
         ->add_option("NAME=VALUE", line.assignments, "the settings to change")
         ->required();
-    add(Command::Reset, "reset", "restore the mouse's factory settings")
+    parser.AddCommand(Command::Reset, "reset", "restore the mouse's factory settings")
         ->add_flag("--yes,-y", line.yes, "do not ask first (on a terminal reset asks)");
-    CLI::App* rate = add(Command::Rate, "rate",
-                         "measure the report rate that reaches the computer while the mouse "
-                         "is moved");
+    CLI::App* rate = parser.AddCommand(Command::Rate, "rate",
+                                       "measure the report rate that reaches the computer while "
+                                       "the mouse is moved");
     rate->add_option("--seconds", line.seconds, "how long to measure (default 5)")
         ->check(CLI::Range(1, 600));
     rate->add_flag("--json", line.json, "print the figures as JSON");
-    std::string motion;
-    CLI::Option* motionOption =
-        rate->add_option("--simulated-motion", motion,
+    parser.motionOption =
+        rate->add_option("--simulated-motion", parser.motion,
                          "with --simulate: keep the simulated mouse moving at its set rate, "
                          "delivering one report in N (default 1: every one)")
             ->expected(0, 1)
             ->check(CLI::Range(1u, 1000u))
             ->type_name("[=N]");
-    add(Command::Get, "get", "print the value of one setting the mouse holds")
+    parser.AddCommand(Command::Get, "get", "print the value of one setting the mouse holds")
         ->add_option("NAME", line.name, "the setting's name, as in a profile")
         ->required();
-    add(Command::Keys, "keys", "list every key name a button can be bound to (no mouse needed)");
-    add(Command::List, "list",
-        "list the connected mice: number, device path, serial number and firmware version");
-    add(Command::Check, "check", "check a profile file without the mouse")
+    parser.AddCommand(Command::Keys, "keys",
+                      "list every key name a button can be bound to (no mouse needed)");
+    parser.AddCommand(Command::List, "list",
+                      "list the connected mice: number, device path, serial number and firmware "
+                      "version");
+    parser.AddCommand(Command::Check, "check", "check a profile file without the mouse")
         ->add_option("FILE", line.file, "the profile file to check; - for stdin")
         ->required();
+}
 
-    CLI::App* agent = add(Command::Agent, "agent",
-                          "show a notice when the mouse's own buttons change its CPI or "
-                          "report rate (runs in the background)");
-    bool enableAgent = false;
-    bool disableAgent = false;
-    bool agentStatus = false;
-    CLI::Option* enable = agent->add_flag("--enable", enableAgent,
+void AddAgentCommand(Parser& parser) {
+    CLI::App* agent = parser.AddCommand(Command::Agent, "agent",
+                                        "show a notice when the mouse's own buttons change its "
+                                        "CPI or report rate (runs in the background)");
+    CLI::Option* enable = agent->add_flag("--enable", parser.enableAgent,
                                           "start the agent now and at every login (for this user)");
     CLI::Option* disable =
-        agent->add_flag("--disable", disableAgent, "stop the agent and no longer start it");
-    CLI::Option* status = agent->add_flag("--status", agentStatus,
+        agent->add_flag("--disable", parser.disableAgent, "stop the agent and no longer start it");
+    CLI::Option* status = agent->add_flag("--status", parser.agentStatus,
                                           "say whether the agent is on, runs, and what it sees");
     enable->excludes(disable)->excludes(status);
     disable->excludes(status);
+}
 
-    // rules holds its own commands; a word of it alone is not one.
-    CLI::App* rules =
-        app.add_subcommand("rules",
-                           "automatic profiles: the rules that pick a profile for the "
-                           "window in front (rules check)");
-    rules->fallthrough();
-    rules->require_subcommand(1, 1);
-    rules->footer(
+// rules holds its own commands; a word of it alone is not one.
+void AddRulesCommands(Parser& parser, CommandLine& line) {
+    parser.rules = parser.app.add_subcommand(
+        "rules",
+        "automatic profiles: the rules that pick a profile for the window in front (rules "
+        "check)");
+    parser.rules->fallthrough();
+    parser.rules->require_subcommand(1, 1);
+    parser.rules->footer(
         "\nThe rules file is $XDG_CONFIG_HOME/kestrine-config/rules.toml\n"
         "(~/.config/kestrine-config/rules.toml); the window's Automatic profiles…\n"
         "button edits it. kestrine-config rules check --help says more.\n");
-    commands.push_back({Command::None, rules});
-    CLI::App* rulesCheck =
-        rules->add_subcommand("check",
-                              "check the rules file and the profiles it names, and "
-                              "print what each rule matches");
-    rulesCheck->fallthrough();
-    rulesCheck->footer(CommandFooter(Command::RulesCheck));
-    rulesCheck->add_option("FILE", line.file,
-                           "the rules file to check (default: the user's own); - for stdin");
-    commands.push_back({Command::RulesCheck, rulesCheck});
+    parser.commands.push_back({Command::None, parser.rules});
+    parser.rulesCheck = parser.rules->add_subcommand(
+        "check",
+        "check the rules file and the profiles it names, and print what each rule matches");
+    parser.rulesCheck->fallthrough();
+    parser.rulesCheck->footer(CommandFooter(Command::RulesCheck));
+    parser.rulesCheck->add_option("FILE", line.file,
+                                  "the rules file to check (default: the user's own); - for stdin");
+    parser.commands.push_back({Command::RulesCheck, parser.rulesCheck});
+}
 
-    std::vector<std::string> reversed(ours.rbegin(), ours.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp& help) {
-        ParseResult result;
-        result.output = app.help();
-        for (const Entry& entry : commands) {
-            if (entry.app->parsed()) {
-                // A command under another (rules check) is used with both words.
-                const CLI::App* parent = entry.app->get_parent();
-                result.output = entry.app->help(
-                    parent == &app ? "kestrine-config" : "kestrine-config " + parent->get_name());
-            }
+// --help: the help of the command given, or the program's.
+ParseResult HelpOf(const Parser& parser) {
+    ParseResult result;
+    result.output = parser.app.help();
+    for (const Parser::Entry& entry : parser.commands) {
+        if (entry.app->parsed()) {
+            // A command under another (rules check) is used with both words.
+            const CLI::App* parent = entry.app->get_parent();
+            result.output =
+                entry.app->help(parent == &parser.app ? "kestrine-config"
+                                                      : "kestrine-config " + parent->get_name());
         }
-        return result;
-    } catch (const CLI::CallForVersion&) {
-        ParseResult result;
-        result.output = "kestrine-config " KESTRINE_VERSION "\n";
-        return result;
-    } catch (const CLI::ExtrasError& error) {
-        return Usage(UnexpectedText(error, app));
-    } catch (const CLI::ParseError& error) {
-        if (rules->parsed() && !rulesCheck->parsed()) {
-            return Usage("rules needs a command: rules check [FILE]");
-        }
-        return Usage(error.what());
     }
+    return result;
+}
 
-    if (completion->count() > 0) {
+// Only --simulate=FILE names a file: a word after a bare --simulate is more
+// likely a mistyped command than a memory file to create.
+std::optional<std::string> SimulateProblem(const std::vector<std::string>& ours,
+                                           const std::string& simulateFile) {
+    const bool spaced = std::ranges::find(ours, "--simulate") != ours.end();
+    if (spaced && !simulateFile.empty()) {
+        return "--simulate takes a file only as --simulate=FILE, not \"--simulate " + simulateFile +
+               "\"";
+    }
+    if (!spaced && simulateFile.empty()) {
+        return "--simulate= needs a file name";
+    }
+    return std::nullopt;
+}
+
+// What the parsed options mean together, once CLI11 took them apart.
+ParseResult Interpret(const Parser& parser, CommandLine line,
+                      const std::vector<std::string>& ours) {
+    if (parser.completion->count() > 0) {
         ParseResult result;
-        result.output = CompletionScript(completionShell, CompletionTableOf(app));
+        result.output = CompletionScript(parser.completionShell, CompletionTableOf(parser.app));
         return result;
     }
-    if (simulate->count() == 1) {
+    if (parser.simulate->count() == 1) {
         line.simulate = true;
-        // Only --simulate=FILE names a file: a word after a bare --simulate is
-        // more likely a mistyped command than a memory file to create.
-        const bool spaced = std::ranges::find(ours, "--simulate") != ours.end();
-        if (spaced && !line.simulateFile.empty()) {
-            return Usage("--simulate takes a file only as --simulate=FILE, not \"--simulate " +
-                         line.simulateFile + "\"");
-        }
-        if (!spaced && line.simulateFile.empty()) {
-            return Usage("--simulate= needs a file name");
+        if (const auto problem = SimulateProblem(ours, line.simulateFile)) {
+            return Usage(*problem);
         }
     }
-    for (const Entry& entry : commands) {
+    for (const Parser::Entry& entry : parser.commands) {
         if (entry.app->parsed() && entry.command != Command::None) {
             line.command = entry.command;
         }
     }
     if (line.command == Command::Agent) {
-        line.agentAction = enableAgent    ? AgentAction::Enable
-                           : disableAgent ? AgentAction::Disable
-                           : agentStatus  ? AgentAction::Status
-                                          : AgentAction::Run;
+        line.agentAction = parser.enableAgent    ? AgentAction::Enable
+                           : parser.disableAgent ? AgentAction::Disable
+                           : parser.agentStatus  ? AgentAction::Status
+                                                 : AgentAction::Run;
     }
-    if (mice->count() > 0 && !line.simulate) {
+    if (parser.mice->count() > 0 && !line.simulate) {
         return Usage("--simulated-mice needs --simulate");
     }
-    if (motionOption->count() > 0) {
+    if (parser.motionOption->count() > 0) {
         if (!line.simulate) {
             return Usage("--simulated-motion moves only a simulated mouse: add --simulate");
         }
-        line.simulatedMotion = motion.empty() ? 1 : static_cast<unsigned>(std::stoul(motion));
+        line.simulatedMotion =
+            parser.motion.empty() ? 1 : static_cast<unsigned>(std::stoul(parser.motion));
     }
     if (line.command != Command::None && !line.toolkitArguments.empty()) {
         return Usage(line.toolkitArguments.front() +
@@ -515,4 +536,40 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
     ParseResult result;
     result.commandLine = std::move(line);
     return result;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+    std::vector<std::string> ours = arguments;
+    CommandLine line;
+    line.toolkitArguments = TakeToolkitArguments(ours);
+    if (const auto repeated = RepeatedOption(ours)) {
+        return Usage(*repeated + " is given more than once");
+    }
+
+    Parser parser;
+    AddGlobalOptions(parser, line);
+    AddMouseCommands(parser, line);
+    AddAgentCommand(parser);
+    AddRulesCommands(parser, line);
+
+    std::vector<std::string> reversed(ours.rbegin(), ours.rend());
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return HelpOf(parser);
+    } catch (const CLI::CallForVersion&) {
+        ParseResult result;
+        result.output = "kestrine-config " KESTRINE_VERSION "\n";
+        return result;
+    } catch (const CLI::ExtrasError& error) {
+        return Usage(UnexpectedText(error, parser.app));
+    } catch (const CLI::ParseError& error) {
+        if (parser.rules->parsed() && !parser.rulesCheck->parsed()) {
+            return Usage("rules needs a command: rules check [FILE]");
+        }
+        return Usage(error.what());
+    }
+    return Interpret(parser, std::move(line), ours);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QKeyEvent>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
 
 #include "device/mouse_session.h"
 #include "pages/page_host.h"
+#include "ui/dialog_keys.h"
 
 // One page of the main window. The window keeps a list of them and treats
 // them all alike; a new page implements this and is added where the pages
@@ -30,6 +32,13 @@ public:
     virtual void OnSettingsWritten() {}
 
 protected:
+    // Enter and Escape neither close the window nor reset the page.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!SwallowEnterAndEscape(event)) {
+            QWidget::keyPressEvent(event);
+        }
+    }
+
     MouseSession& Session() { return host_.Session(); }
     void RefreshApplyState() { host_.RefreshApplyState(); }
 

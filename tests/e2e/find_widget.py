@@ -19,36 +19,12 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-
-def showing(node):
-    return node.get_state_set().contains(Atspi.StateType.SHOWING)
+from atspi_tree import walk as widgets, window  # noqa: E402
 
 
 def rect(node):
     e = node.get_extents(Atspi.CoordType.SCREEN)
     return e.x, e.y, e.width, e.height
-
-
-def widgets(node):
-    """Every showing widget under node; the item lists of drop-downs are skipped."""
-    for i in range(node.get_child_count()):
-        child = node.get_child_at_index(i)
-        if child is None or not showing(child):
-            continue
-        yield child
-        if child.get_role_name() != "combo box":
-            yield from widgets(child)
-
-
-def window(title):
-    desktop = Atspi.get_desktop(0)
-    for a in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(a)
-        for w in range(app.get_child_count() if app else 0):
-            top = app.get_child_at_index(w)
-            if top is not None and (top.get_name() or "").strip() == title and showing(top):
-                return top
-    return None
 
 
 def find(top, role, name):

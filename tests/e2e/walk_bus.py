@@ -16,6 +16,8 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
+from atspi_tree import walk as walk_tree, window  # noqa: E402
+
 TITLE = sys.argv[1]
 warnings.simplefilter("ignore", DeprecationWarning)  # get_action_name: the only way in 2.46
 EVENTS = []
@@ -69,24 +71,7 @@ def name(node):
 
 
 def walk(node):
-    for i in range(node.get_child_count()):
-        child = node.get_child_at_index(i)
-        if child is None or not has(child, Atspi.StateType.SHOWING):
-            continue
-        yield child
-        if child.get_role_name() not in ("combo box", "page tab list"):
-            yield from walk(child)
-
-
-def window(title):
-    desktop = Atspi.get_desktop(0)
-    for a in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(a)
-        for w in range(app.get_child_count() if app else 0):
-            top = app.get_child_at_index(w)
-            if top is not None and name(top).strip() == title and has(top, Atspi.StateType.SHOWING):
-                return top
-    return None
+    return walk_tree(node, ("combo box", "page tab list"))
 
 
 def find(top, role, wanted=None):

@@ -15,7 +15,6 @@
 #include "pages/settings_bits.h"
 #include "settings/sensor_choices.h"
 #include "ui/accessible_slider.h"
-#include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -254,9 +253,3 @@ void CSupportDlg::OnTuningChanged() {
     RefreshApplyState();
 }
 
-void CSupportDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape neither close nor reset the page.
-    if (!SwallowEnterAndEscape(event)) {
-        QWidget::keyPressEvent(event);
-    }
-}

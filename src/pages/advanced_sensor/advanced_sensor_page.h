@@ -28,9 +28,6 @@ public:
     static constexpr int kAngleMin = -127;
     static constexpr int kAngleMax = 127;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void BuildControls();
     void BuildLayout();

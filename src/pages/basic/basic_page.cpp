@@ -15,7 +15,6 @@
 #include "pages/basic/report_rate_view.h"
 #include "pages/settings_bits.h"
 #include "settings/sensor_choices.h"
-#include "ui/dialog_keys.h"
 #include "ui/colour_swatch.h"
 
 namespace {
@@ -122,13 +121,6 @@ void CSensorDlg::InitialiseState() {
     pollingRateList_->setCurrentIndex(static_cast<int>(PollingRateChoices().size()) - 1);
     FillLiftOffList(false);
     liftOffList_->setCurrentIndex(LiftOffIndexToShow(false, 3));
-}
-
-void CSensorDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape never close or reset the page.
-    if (!SwallowEnterAndEscape(event)) {
-        QWidget::keyPressEvent(event);
-    }
 }
 
 void CSensorDlg::mousePressEvent(QMouseEvent* event) {

@@ -30,7 +30,6 @@ public:
     void OnDeviceEvent(uint8_t code, uint8_t value) override;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:

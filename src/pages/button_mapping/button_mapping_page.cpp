@@ -16,7 +16,6 @@
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "settings/settings_image.h"
-#include "ui/dialog_keys.h"
 #include "ui/menu_button.h"
 
 namespace {
@@ -316,9 +315,3 @@ void CMouseSet::SetDeviceAvailable(bool connected) {
     }
 }
 
-void CMouseSet::keyPressEvent(QKeyEvent* event) {
-    // The keyboard never closes the window through this page.
-    if (!SwallowEnterAndEscape(event)) {
-        QWidget::keyPressEvent(event);
-    }
-}

@@ -30,9 +30,6 @@ public:
     // Carries out a menu command as if its item had been chosen.
     void OnMenuCommand(int commandId);
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     static constexpr int kRowCount = 6;
 

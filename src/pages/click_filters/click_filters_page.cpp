@@ -13,7 +13,6 @@
 #include "pages/click_filters/wrap_check_box.h"
 #include "pages/settings_bits.h"
 #include "ui/accessible_slider.h"
-#include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 #include "ui/tab_order.h"
 
@@ -288,9 +287,3 @@ void CDlgDeb::OnFilterSliderAction(int slot) {
     RefreshApplyState();
 }
 
-void CDlgDeb::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape neither close nor reset the page.
-    if (!SwallowEnterAndEscape(event)) {
-        QWidget::keyPressEvent(event);
-    }
-}

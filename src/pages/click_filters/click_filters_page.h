@@ -36,9 +36,6 @@ public:
     static constexpr int kFilterLevelMax = kClickFilterLevelMax;
     static constexpr int kFilterLevelDefault = kClickFilterLevelDefault;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void BuildControls();
     void BuildLayout();
