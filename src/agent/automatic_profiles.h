@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/profile_apply.h"
 #include "agent/profile_switcher.h"
 #include "platform/x11_windows.h"
 #include "profile/automatic_rules.h"
@@ -65,4 +66,6 @@ private:
     ProfileSwitcher switcher_;
     int inotifyFd_ = -1;
     bool waitingForTheLock_ = false;
+    std::string statusBeforeWait_;
+    ProfileBase base_;
 };
