@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kDeviceTimeoutMs = 10000;
 
 struct ProgramRun {
     int status = -1;
