@@ -92,6 +92,7 @@ void AutomaticProfiles::Start(std::ostream& err, int64_t nowMs) {
         ::inotify_add_watch(inotifyFd_, lockFolder_.c_str(), IN_CLOSE_WRITE);
     }
     ReadRules(nowMs, false);
+    ShowBase();
     windows_ = std::make_unique<ActiveWindowWatcher>();
     std::string problem;
     if (!windows_->Start(problem)) {
@@ -210,6 +211,11 @@ void AutomaticProfiles::OnTime(int64_t nowMs) {
     }
 }
 
+void AutomaticProfiles::ShowBase() {
+    base_.defaultProfile = ResolveProfilePath(rulesFile_, rules_.defaultProfile);
+    status_.Set(kBaseKey, BaseText(base_));
+}
+
 void AutomaticProfiles::Apply(const std::string& profile) {
     // The window's lock, for the moment of the write: the window and commands
     // never read the mouse halfway through it, and it is never written while
@@ -230,7 +236,7 @@ void AutomaticProfiles::Apply(const std::string& profile) {
     base_.defaultProfile = ResolveProfilePath(rulesFile_, rules_.defaultProfile);
     const ProfileApplyResult result = ApplyProfileFile(profile, base_);
     ReleaseDevice();
-    status_.Set(kBaseKey, BaseText(base_));
+    ShowBase();
     const std::string name = ProfileName(profile);
     switch (result.outcome) {
         case ProfileApplyOutcome::Applied:

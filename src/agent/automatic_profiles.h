@@ -53,6 +53,8 @@ private:
     void ReadRules(int64_t nowMs, bool changed);
     std::string ProfileFor(const X11WindowIdentity& window) const;
     void Apply(const std::string& profile);
+    // Says in the status what every profile is laid over.
+    void ShowBase();
 
     std::string rulesFile_;
     std::string lockFolder_;
