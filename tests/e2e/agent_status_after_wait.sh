@@ -5,36 +5,14 @@
 # front wants the profile the mouse holds), it no longer names a wait. It
 # also says what every profile is laid over.
 source "$(dirname "$0")/e2e_lib.bash"
-TEST_WINDOW=${X11_TEST_WINDOW:?the X11 test window program (set by ctest)}
+source "$(dirname "$0")/two_game_windows.bash"
 MEMORY="$WORK/mouse.bin"
 export XDG_CONFIG_HOME="$WORK/config"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"  # notices on the agent's output
-RULES="$XDG_CONFIG_HOME/kestrine-config"
-mkdir -p "$RULES"
-printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/one.toml"
-printf 'format = 1\npolling_rate_hz = 500\n' >"$RULES/two.toml"
-cat >"$RULES/rules.toml" <<'TOML'
-format = 1
-[[rule]]
-window_class = "GameOne"
-profile = "one.toml"
-[[rule]]
-window_class = "GameTwo"
-profile = "two.toml"
-TOML
+write_game_rules
 
 start_x
-"$TEST_WINDOW" manager >"$WORK/manager.out" 2>"$WORK/manager.log" &
-PIDS+=($!)
-wait_until 10 "the stand-in window manager did not start" grep -q ready "$WORK/manager.out"
-"$TEST_WINDOW" window gameone GameOne 0 0 >"$WORK/one.out" 2>&1 &
-PIDS+=($!)
-"$TEST_WINDOW" window gametwo GameTwo 200 0 >"$WORK/two.out" 2>&1 &
-PIDS+=($!)
-wait_until 10 "the first test window did not open" grep -q . "$WORK/one.out"
-wait_until 10 "the second test window did not open" grep -q . "$WORK/two.out"
-one=$(head -n 1 "$WORK/one.out")
-two=$(head -n 1 "$WORK/two.out")
+open_game_windows
 
 "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
 PIDS+=($!)
@@ -44,7 +22,6 @@ wait_until 10 "the agent does not follow the windows" says "windows: followed on
 says "profile base: what the mouse holds at the first switch" ||
     fail "the base before the first switch: $(status)"
 
-rate_is() { [ "$(od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' ')" = "$1" ]; }
 xdotool windowactivate "$one"
 wait_until 10 "GameOne's profile did not reach the mouse" rate_is 8
 wait_until 10 "the status does not name GameOne's profile" says "profile: one applied"

@@ -6,24 +6,12 @@
 # stuck service is left alone); SIGTERM ends the agent at once during each
 # of its waits: a settle, the mouse held by another process, a notice.
 source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/two_game_windows.bash"
 PEER=${SIMULATED_PEER:?the simulated peer program (set by ctest)}
-TEST_WINDOW=${X11_TEST_WINDOW:?the X11 test window program (set by ctest)}
 MEMORY="$WORK/mouse.bin"
 NOTICES="$WORK/notices.jsonl"
 export XDG_CONFIG_HOME="$WORK/config"
-RULES="$XDG_CONFIG_HOME/kestrine-config"
-mkdir -p "$RULES"
-printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/one.toml"
-printf 'format = 1\npolling_rate_hz = 500\n' >"$RULES/two.toml"
-cat >"$RULES/rules.toml" <<'TOML'
-format = 1
-[[rule]]
-window_class = "GameOne"
-profile = "one.toml"
-[[rule]]
-window_class = "GameTwo"
-profile = "two.toml"
-TOML
+write_game_rules
 : >"$NOTICES"
 
 dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$WORK/bus" ||
@@ -36,21 +24,9 @@ PIDS+=($!)
 wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
 
 start_x
-"$TEST_WINDOW" manager >"$WORK/manager.out" 2>"$WORK/manager.log" &
-PIDS+=($!)
-wait_until 10 "the stand-in window manager did not start" grep -q ready "$WORK/manager.out"
-"$TEST_WINDOW" window gameone GameOne 0 0 >"$WORK/one.out" 2>&1 &
-PIDS+=($!)
-"$TEST_WINDOW" window gametwo GameTwo 200 0 >"$WORK/two.out" 2>&1 &
-PIDS+=($!)
-wait_until 10 "the first test window did not open" grep -q . "$WORK/one.out"
-wait_until 10 "the second test window did not open" grep -q . "$WORK/two.out"
-one=$(head -n 1 "$WORK/one.out")
-two=$(head -n 1 "$WORK/two.out")
+open_game_windows
 
 now_ms() { date +%s%3N; }
-rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
-rate_is() { [ "$(rate)" = "$1" ]; }
 calls() { wc -l <"$NOTICES"; }
 calls_are() { [ "$(calls)" -eq "$1" ]; }
 ready() {
