@@ -136,8 +136,7 @@ private:
         // A listener that still reads the mouse is kept: the interfaces of one
         // mouse arrive one by one, and a restart for a late one would drop the
         // reports it had not read yet. A removal stops it (TakePlugChanges).
-        const bool listening =
-            DeviceEventListenerRunning() || StartDeviceEventListener() == 5;
+        const bool listening = DeviceEventListenerRunning() || StartDeviceEventListener() == 5;
         status_.Set(AgentStatus::kMouse, !read && !listening ? "not connected"
                                          : listening         ? "connected, listening"
                                                              : "connected, not answering");
@@ -188,9 +187,9 @@ private:
         std::optional<int64_t> due = setup_.notifier.DeadlineMs();
         const auto sooner = [&due](int64_t other) { due = due ? std::min(*due, other) : other; };
         if (settleUntil_) {
-            sooner(NowMs() + std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ -
-                                                                          Clock::now())
-                                 .count());
+            sooner(
+                NowMs() +
+                std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ - Clock::now()).count());
         }
         if (profiles_) {
             if (const auto profileDue = profiles_->NextDeadlineMs()) {

@@ -156,8 +156,9 @@ int DesktopNotifier::OnReply(sd_bus_message* reply, void* self, sd_bus_error*) {
     const sd_bus_error* error = sd_bus_message_get_error(reply);
     uint32_t id = 0;
     if (error != nullptr || sd_bus_message_read(reply, "u", &id) < 0) {
-        const std::string why =
-            error != nullptr && error->message != nullptr ? error->message : "a reply without an id";
+        const std::string why = error != nullptr && error->message != nullptr
+                                    ? error->message
+                                    : "a reply without an id";
         notifier.Fail("no notification service answered on the session bus: " + why);
         return 0;
     }

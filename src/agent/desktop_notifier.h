@@ -41,11 +41,11 @@ private:
 
     Unshown unshown_;
     sd_bus* bus_ = nullptr;
-    sd_bus_slot* call_ = nullptr;   // the call waiting for its answer
-    sd_bus_slot* owners_ = nullptr; // the watch of the service's owner
-    std::string sending_;           // the text of that call
+    sd_bus_slot* call_ = nullptr;    // the call waiting for its answer
+    sd_bus_slot* owners_ = nullptr;  // the watch of the service's owner
+    std::string sending_;            // the text of that call
     std::optional<std::string> waiting_;
-    uint32_t shownId_ = 0;          // the service's id of the notice on screen
+    uint32_t shownId_ = 0;  // the service's id of the notice on screen
     std::optional<int64_t> silentUntilMs_;
     bool lost_ = false;
 };

@@ -45,7 +45,7 @@ struct ProfileBase {
     uint64_t writesSeen = 0;             // the user's write count that `held` includes
     bool afterOtherWrite = false;        // taken after a write by the window or a command
     std::time_t takenAt = 0;
-    std::string defaultProfile;          // its path; "" = none
+    std::string defaultProfile;  // its path; "" = none
 };
 // The base in a few words, for `agent --status`.
 std::string BaseText(const ProfileBase& base);

@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
-#include <csignal>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <mutex>
 #include <thread>
 

@@ -88,8 +88,8 @@ TEST_F(AgentCheckBoxTest, AnAgentThatCannotStartLeavesNothingOnAndSaysWhy) {
 // the window open.
 TEST_F(AgentCheckBoxTest, IsTickedWhileAnAgentStartedElsewhereRuns) {
     const std::string folder = home.path().toStdString();
-    auto agent = std::make_unique<InstanceLock>(InstanceLock::Holder::Agent,
-                                                InstanceLock::kAgentLockName);
+    auto agent =
+        std::make_unique<InstanceLock>(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
     ASSERT_EQ(agent->Acquire(folder), InstanceLock::Result::Acquired);
     auto status = std::make_unique<AgentStatus>(AgentStatus::PathIn(folder));
     status->Set(AgentStatus::kMouse, "connected, listening");
@@ -102,8 +102,8 @@ TEST_F(AgentCheckBoxTest, IsTickedWhileAnAgentStartedElsewhereRuns) {
     status.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Box()->isChecked(); }));
 
-    agent = std::make_unique<InstanceLock>(InstanceLock::Holder::Agent,
-                                           InstanceLock::kAgentLockName);
+    agent =
+        std::make_unique<InstanceLock>(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
     ASSERT_EQ(agent->Acquire(folder), InstanceLock::Result::Acquired);
     status = std::make_unique<AgentStatus>(AgentStatus::PathIn(folder));
     status->Set(AgentStatus::kMouse, "not connected");

@@ -53,8 +53,7 @@ public:
     bool Running() const {
         siginfo_t ended{};
         return pid_ > 0 &&
-               ::waitid(P_PID, static_cast<id_t>(pid_), &ended, WEXITED | WNOHANG | WNOWAIT) ==
-                   0 &&
+               ::waitid(P_PID, static_cast<id_t>(pid_), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                ended.si_pid == 0;
     }
 

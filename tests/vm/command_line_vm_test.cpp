@@ -20,7 +20,6 @@
 
 namespace {
 
-
 struct ProgramRun {
     int status = -1;
     std::string output;  // stdout and stderr

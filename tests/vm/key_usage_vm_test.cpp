@@ -115,7 +115,8 @@ protected:
         do {
             pollfd ready{events_, POLLIN, 0};
             if (poll(&ready, 1, kDeviceTimeoutMs) <= 0) {
-                ADD_FAILURE() << "no key event from the kernel within " << kDeviceTimeoutMs << " ms";
+                ADD_FAILURE() << "no key event from the kernel within " << kDeviceTimeoutMs
+                              << " ms";
                 break;
             }
             input_event event{};

@@ -35,7 +35,6 @@
 
 namespace {
 
-
 // A user and group without an account in the VM: the device code needs none.
 constexpr uid_t kTestUser = 4242;
 constexpr gid_t kTestGroup = 4242;
