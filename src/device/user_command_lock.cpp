@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-
 #include <unistd.h>
 
 #include <chrono>
