@@ -67,15 +67,18 @@ start=$(now_ms)
 xdotool windowactivate "$two"
 wait_until 10 "GameTwo's profile did not reach the mouse" rate_is 16
 took=$(($(now_ms) - start))
-# The settle (300 ms) and one write (300 ms) with room for a loaded machine;
-# a profile behind five unanswered notices came after 2 s each.
-[ "$took" -le 1500 ] || fail "GameTwo's profile reached the mouse after ${took} ms"
+# The settle (300 ms) and one write (300 ms), about 0.6 to 0.9 s measured,
+# with room for a loaded machine; behind five unanswered notices (2 s each)
+# it came 6 s and more after the switch.
+echo "GameTwo's profile reached the mouse ${took} ms after the switch"
+[ "$took" -le 3000 ] || fail "GameTwo's profile reached the mouse after ${took} ms"
 # The presses' and the profile's notices waited behind the unanswered call:
 # not one call each.
 calls_are 1 || fail "$(calls) calls to a service that never answered one"
-# The newest of them is printed once the service is taken as stuck.
-wait_until 10 "the newest notice was not printed" grep -q "^Profile 'two' applied$" "$WORK/agent.out"
-! grep -q "^CPI" "$WORK/agent.out" || fail "an older notice was kept: $(cat "$WORK/agent.out")"
+# Once the service is taken as stuck the newest notice is printed, and the
+# ones after it while the service is left alone.
+newest_printed() { [ "$(tail -n 1 "$WORK/agent.out")" = "Profile 'two' applied" ]; }
+wait_until 10 "the newest notice was not printed" newest_printed
 
 # SIGTERM during a settle.
 xdotool windowactivate "$one"
