@@ -3,8 +3,9 @@
 # never answers (a hung desktop): five presses of the CPI button and then a
 # window switch put the window's profile on the mouse within the settle and
 # one write, with one call sent in all (the newest notice waits behind it, a
-# stuck service is left alone); SIGTERM ends the agent at once during each
-# of its waits: a settle, the mouse held by another process, a notice.
+# stuck service is left alone until another takes its place); SIGTERM ends
+# the agent at once during each of its waits: a settle, the mouse held by
+# another process, a notice.
 source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/two_game_windows.bash"
 PEER=${SIMULATED_PEER:?the simulated peer program (set by ctest)}
@@ -18,10 +19,16 @@ dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$WORK/bus" ||
     fail "cannot start a session bus"
 export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$WORK/bus")
 PIDS+=("$(sed -n 2p "$WORK/bus")")
-/usr/bin/python3 "$(dirname "$0")/fake_notifications.py" --never-answer "$NOTICES" \
-    >"$WORK/fake.log" 2>&1 &
-PIDS+=($!)
-wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
+# start_service [--never-answer] LOG: the stand-in notification service,
+# recording into LOG; its pid in $service.
+start_service() {
+    : >"$WORK/fake.log"
+    /usr/bin/python3 "$(dirname "$0")/fake_notifications.py" "$@" >"$WORK/fake.log" 2>&1 &
+    service=$!
+    PIDS+=($service)
+    wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
+}
+start_service --never-answer "$NOTICES"
 
 start_x
 open_game_windows
@@ -79,6 +86,17 @@ calls_are 1 || fail "$(calls) calls to a service that never answered one"
 # ones after it while the service is left alone.
 newest_printed() { [ "$(tail -n 1 "$WORK/agent.out")" = "Profile 'two' applied" ]; }
 wait_until 10 "the newest notice was not printed" newest_printed
+
+# A service that answers takes the stuck one's place: it is used at once, not
+# after the agent's pause, and is handed no old notice id.
+kill "$service"
+start_service "$WORK/answered.jsonl"
+"$PEER" "$MEMORY" cpi
+wait_until 10 "the new service got no notice" grep -q . "$WORK/answered.jsonl"
+grep -q '"replaces": 0' "$WORK/answered.jsonl" ||
+    fail "the new service was handed an old id: $(cat "$WORK/answered.jsonl")"
+kill "$service"
+start_service --never-answer "$NOTICES"
 
 # SIGTERM during a settle.
 xdotool windowactivate "$one"
