@@ -18,6 +18,7 @@
 #include "agent/agent_status.h"
 #include "agent/automatic_profiles.h"
 #include "agent/change_notices.h"
+#include "agent/notifier.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
 #include "device/simulated/simulated_session.h"
@@ -128,23 +129,27 @@ private:
     }
 
     void ConnectMouse() {
-        StopDeviceEventListener();
         const bool read = notices_.ReadMouse();
         if (profiles_ && read) {
             profiles_->OnMouseArrived(NowMs());
         }
-        const bool listening = StartDeviceEventListener() == 5;
+        // A listener that still reads the mouse is kept: the interfaces of one
+        // mouse arrive one by one, and a restart for a late one would drop the
+        // reports it had not read yet. A removal stops it (TakePlugChanges).
+        const bool listening = DeviceEventListenerRunning() || StartDeviceEventListener() == 5;
         status_.Set(AgentStatus::kMouse, !read && !listening ? "not connected"
                                          : listening         ? "connected, listening"
                                                              : "connected, not answering");
     }
 
     bool WaitOnce() {
-        std::array<pollfd, 5> fds{{{signalFd_, POLLIN, 0},
+        Notifier& notifier = setup_.notifier;
+        std::array<pollfd, 6> fds{{{signalFd_, POLLIN, 0},
                                    {eventPipe_[0], POLLIN, 0},
                                    {plugFd_, POLLIN, 0},
                                    {profiles_ ? profiles_->WindowFd() : -1, POLLIN, 0},
-                                   {profiles_ ? profiles_->FileFd() : -1, POLLIN, 0}}};
+                                   {profiles_ ? profiles_->FileFd() : -1, POLLIN, 0},
+                                   {notifier.Fd(), notifier.Events(), 0}}};
         if (::poll(fds.data(), fds.size(), TimeLimitMs()) < 0 && errno != EINTR) {
             return Fail(std::string("cannot wait for events: ") + std::strerror(errno));
         }
@@ -171,20 +176,24 @@ private:
             }
             profiles_->OnTime(NowMs());
         }
+        // Last: it sends what the steps above asked to show.
+        notifier.Process(NowMs());
         return true;
     }
 
-    // Until the next thing due: the mouse's settle or a profile's; none = no limit.
+    // Until the next thing due: the mouse's settle, a profile's or the
+    // notification service's answer; none = no limit.
     int TimeLimitMs() const {
-        std::optional<int64_t> due;
+        std::optional<int64_t> due = setup_.notifier.DeadlineMs();
+        const auto sooner = [&due](int64_t other) { due = due ? std::min(*due, other) : other; };
         if (settleUntil_) {
-            due =
+            sooner(
                 NowMs() +
-                std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ - Clock::now()).count();
+                std::chrono::ceil<std::chrono::milliseconds>(*settleUntil_ - Clock::now()).count());
         }
         if (profiles_) {
             if (const auto profileDue = profiles_->NextDeadlineMs()) {
-                due = due ? std::min(*due, *profileDue) : *profileDue;
+                sooner(*profileDue);
             }
         }
         return due ? static_cast<int>(std::max<int64_t>(0, *due - NowMs())) : -1;

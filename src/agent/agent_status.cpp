@@ -35,6 +35,11 @@ void AgentStatus::Set(const std::string& key, const std::string& value) {
     std::rename(temporary.c_str(), path_.c_str());
 }
 
+std::string AgentStatus::Get(const std::string& key) const {
+    const auto found = values_.find(key);
+    return found != values_.end() ? found->second : std::string();
+}
+
 std::string AgentStatus::Read(const std::string& path) {
     std::ifstream file(path);
     std::ostringstream text;

@@ -17,7 +17,9 @@ public:
     AgentStatus(const AgentStatus&) = delete;
     AgentStatus& operator=(const AgentStatus&) = delete;
 
+    // An empty value leaves the key out.
     void Set(const std::string& key, const std::string& value);
+    std::string Get(const std::string& key) const;
 
     static std::string PathIn(const std::string& lockFolder);
     // The file's lines, for --status; empty when there is none.

@@ -17,6 +17,9 @@
 
 namespace {
 
+constexpr char kProfileKey[] = "profile";
+constexpr char kBaseKey[] = "profile base";
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
@@ -34,6 +37,19 @@ std::string ProfileName(const std::string& path) {
         name.erase(dot);
     }
     return name;
+}
+
+// Who holds the mouse, so that the status names the right thing to end.
+std::string WaitText(const std::string& profile, InstanceLock::Holder holder) {
+    const std::string name = ProfileName(profile);
+    switch (holder) {
+        case InstanceLock::Holder::Window:
+            return name + " waits for the configuration window to close";
+        case InstanceLock::Holder::Command:
+            return name + " waits for a command to finish";
+        default:
+            return name + " waits for the mouse to be let go";
+    }
 }
 
 void MakeFolders(const std::string& folder) {
@@ -76,6 +92,7 @@ void AutomaticProfiles::Start(std::ostream& err, int64_t nowMs) {
         ::inotify_add_watch(inotifyFd_, lockFolder_.c_str(), IN_CLOSE_WRITE);
     }
     ReadRules(nowMs, false);
+    ShowBase();
     windows_ = std::make_unique<ActiveWindowWatcher>();
     std::string problem;
     if (!windows_->Start(problem)) {
@@ -174,6 +191,9 @@ void AutomaticProfiles::OnFileEvents(int64_t nowMs) {
     }
     if (lock && waitingForTheLock_ && !InstanceLock::HeldNow(lockFolder_)) {
         waitingForTheLock_ = false;
+        // Says what holds until the switch after the settle says more; that
+        // switch may find nothing to do.
+        status_.Set(kProfileKey, statusBeforeWait_);
         switcher_.OnConfigWindowOpen(false, nowMs);
     }
 }
@@ -191,39 +211,49 @@ void AutomaticProfiles::OnTime(int64_t nowMs) {
     }
 }
 
+void AutomaticProfiles::ShowBase() {
+    base_.defaultProfile = ResolveProfilePath(rulesFile_, rules_.defaultProfile);
+    status_.Set(kBaseKey, BaseText(base_));
+}
+
 void AutomaticProfiles::Apply(const std::string& profile) {
     // The window's lock, for the moment of the write: the window and commands
     // never read the mouse halfway through it, and it is never written while
     // they are open (their pages or reads would go stale).
     InstanceLock lock(InstanceLock::Holder::Agent);
     if (lock.Acquire(lockFolder_) != InstanceLock::Result::Acquired) {
+        if (!waitingForTheLock_) {
+            statusBeforeWait_ = status_.Get(kProfileKey);
+        }
         waitingForTheLock_ = true;
         switcher_.OnApplyPostponed();
-        status_.Set("profile", ProfileName(profile) + ": waits for the window to close");
+        status_.Set(kProfileKey, WaitText(profile, lock.HeldBy().holder));
         return;
     }
     if (beforeApply_) {
         beforeApply_();
     }
-    const ProfileApplyResult result = ApplyProfileFile(profile);
+    base_.defaultProfile = ResolveProfilePath(rulesFile_, rules_.defaultProfile);
+    const ProfileApplyResult result = ApplyProfileFile(profile, base_);
     ReleaseDevice();
+    ShowBase();
     const std::string name = ProfileName(profile);
     switch (result.outcome) {
         case ProfileApplyOutcome::Applied:
-            status_.Set("profile", name + " applied");
+            status_.Set(kProfileKey, name + " applied");
             notify_("Profile '" + name + "' applied");
             return;
         case ProfileApplyOutcome::Unchanged:
-            status_.Set("profile", name + " (the mouse held it already)");
+            status_.Set(kProfileKey, name + " (the mouse held it already)");
             return;
         case ProfileApplyOutcome::NoMouse:
             // Tried again when the mouse comes.
             switcher_.OnApplyFailed();
-            status_.Set("profile", name + " waits for the mouse");
+            status_.Set(kProfileKey, name + " waits for the mouse");
             return;
         default:
             switcher_.OnApplyFailed();
-            status_.Set("profile", name + " was not applied: " + result.reason);
+            status_.Set(kProfileKey, name + " was not applied: " + result.reason);
             notify_("Profile '" + name + "' was not applied: " + result.reason);
             return;
     }

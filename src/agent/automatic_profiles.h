@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/profile_apply.h"
 #include "agent/profile_switcher.h"
 #include "platform/x11_windows.h"
 #include "profile/automatic_rules.h"
@@ -52,6 +53,8 @@ private:
     void ReadRules(int64_t nowMs, bool changed);
     std::string ProfileFor(const X11WindowIdentity& window) const;
     void Apply(const std::string& profile);
+    // Says in the status what every profile is laid over.
+    void ShowBase();
 
     std::string rulesFile_;
     std::string lockFolder_;
@@ -65,4 +68,6 @@ private:
     ProfileSwitcher switcher_;
     int inotifyFd_ = -1;
     bool waitingForTheLock_ = false;
+    std::string statusBeforeWait_;
+    ProfileBase base_;
 };

@@ -35,7 +35,14 @@ std::string RateText(uint8_t code) {
 }  // namespace
 
 ChangeNotices::ChangeNotices(Notifier& notifier, std::ostream& out, std::ostream& err)
-    : notifier_(notifier), out_(out), err_(err) {}
+    : notifier_(notifier), out_(out), err_(err) {
+    notifier_.SetUnshown(
+        [this](const std::string& text, const std::string& problem) { Print(text, problem); });
+}
+
+ChangeNotices::~ChangeNotices() {
+    notifier_.SetUnshown({});
+}
 
 void ChangeNotices::SetBeforeRead(std::function<void()> beforeRead) {
     beforeRead_ = std::move(beforeRead);
@@ -93,12 +100,10 @@ void ChangeNotices::OnMouseEvent(uint8_t code, uint8_t value) {
 }
 
 void ChangeNotices::Notify(const std::string& text) {
-    std::string problem;
-    const uint32_t id = notifier_.Show(text, shownId_, problem);
-    if (id != 0) {
-        shownId_ = id;
-        return;
-    }
+    notifier_.Show(text);
+}
+
+void ChangeNotices::Print(const std::string& text, const std::string& problem) {
     if (!saidNoService_) {
         saidNoService_ = true;
         err_ << "kestrine-config agent: " << problem << "; notices are printed here instead"

@@ -1,5 +1,7 @@
 #include "agent/profile_apply.h"
 
+#include <array>
+
 #include "device/device_link.h"
 #include "device/file_target.h"
 #include "device/find_result_text.h"
@@ -23,17 +25,18 @@ std::string ProblemsText(const std::string& path, const std::vector<ProfileProbl
     return text;
 }
 
-}  // namespace
-
-ProfileApplyResult ApplyProfileFile(const std::string& path) {
+// The profile at `path`, read and checked whole; nullopt with `failed` set
+// when it cannot be used.
+std::optional<ParsedProfile> CheckedProfile(const std::string& path, ProfileApplyResult& failed) {
     std::string text;
     std::string error;
     if (!ReadRegularFile(path, kMaxProfileBytes, "a profile", text, error)) {
-        return Failed(ProfileApplyOutcome::FileProblem, error);
+        failed = Failed(ProfileApplyOutcome::FileProblem, error);
+        return std::nullopt;
     }
     // Checked on defaults first, as import does: a bad profile is reported the
     // same with or without a mouse, and never reaches it.
-    const ParsedProfile profile = ParseProfileText(text);
+    ParsedProfile profile = ParseProfileText(text);
     std::vector<ProfileProblem> problems = profile.problems;
     if (problems.empty()) {
         SettingsRecord trial{};
@@ -41,7 +44,64 @@ ProfileApplyResult ApplyProfileFile(const std::string& path) {
         problems = ApplyProfile(profile, trial);
     }
     if (!problems.empty()) {
-        return Failed(ProfileApplyOutcome::BadProfile, ProblemsText(path, problems));
+        failed = Failed(ProfileApplyOutcome::BadProfile, ProblemsText(path, problems));
+        return std::nullopt;
+    }
+    return profile;
+}
+
+// Takes what the mouse holds as the base when there is none, or when
+// another process wrote since the base was taken.
+void RefreshBase(ProfileBase& base, const SettingsRecord& held) {
+    const uint64_t writes = WritesByAnyProcess();
+    if (base.held && writes == base.writesSeen) {
+        return;
+    }
+    base.afterOtherWrite = base.held.has_value();
+    base.held = held;
+    base.writesSeen = writes;
+    base.takenAt = std::time(nullptr);
+}
+
+std::string TimeText(std::time_t when) {
+    std::tm local{};
+    std::array<char, 16> text{};
+    if (localtime_r(&when, &local) == nullptr ||
+        std::strftime(text.data(), text.size(), "%H:%M:%S", &local) == 0) {
+        return "?";
+    }
+    return text.data();
+}
+
+}  // namespace
+
+std::string BaseText(const ProfileBase& base) {
+    std::string text;
+    if (!base.defaultProfile.empty()) {
+        text = "the default profile " + base.defaultProfile + " over ";
+    }
+    if (!base.held) {
+        return text + "what the mouse holds at the first switch";
+    }
+    return text + "what the mouse held " +
+           (base.afterOtherWrite ? "after the last write by the window or a command"
+                                 : "at the agent's first switch") +
+           " (" + TimeText(base.takenAt) + ")";
+}
+
+ProfileApplyResult ApplyProfileFile(const std::string& path, ProfileBase& base) {
+    ProfileApplyResult failed;
+    const std::optional<ParsedProfile> profile = CheckedProfile(path, failed);
+    if (!profile) {
+        return failed;
+    }
+    std::optional<ParsedProfile> defaults;
+    if (!base.defaultProfile.empty() && base.defaultProfile != path) {
+        defaults = CheckedProfile(base.defaultProfile, failed);
+        if (!defaults) {
+            failed.reason = "the default profile: " + failed.reason;
+            return failed;
+        }
     }
     if (!FindDevice(kProductId)) {
         return Failed(ProfileApplyOutcome::NoMouse, FindResultText(LastFindResult()));
@@ -52,16 +112,26 @@ ProfileApplyResult ApplyProfileFile(const std::string& path) {
     }
     SettingsRecord held{};
     DecodeSettingsImage(lastReadImage, held);
-    SettingsRecord wanted = held;
-    // All or nothing: on any problem `wanted` is left as the mouse holds it.
-    problems = ApplyProfile(profile, wanted);
+    RefreshBase(base, held);
+    SettingsRecord wanted = *base.held;
+    // All or nothing: on any problem nothing is written.
+    std::vector<ProfileProblem> problems;
+    if (defaults) {
+        problems = ApplyProfile(*defaults, wanted);
+    }
+    if (problems.empty()) {
+        problems = ApplyProfile(*profile, wanted);
+    }
     if (!problems.empty()) {
         return Failed(ProfileApplyOutcome::BadProfile, ProblemsText(path, problems));
     }
     if (!SettingsDiffer(held, wanted)) {
         return {ProfileApplyOutcome::Unchanged, {}};
     }
-    if (!WriteSettingsWithRetries(wanted)) {
+    const bool confirmed = WriteSettingsWithRetries(wanted);
+    // The agent's own write does not move the base, confirmed or not.
+    base.writesSeen = WritesByAnyProcess();
+    if (!confirmed) {
         return Failed(ProfileApplyOutcome::NotConfirmed,
                       "the mouse did not confirm the new settings (three tries); it may hold "
                       "the old ones or the new ones");

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QSignalBlocker>
 #include <climits>
@@ -38,14 +39,36 @@ std::string DefaultAgentProgram() {
     return "kestrine-config";
 }
 
+// Ticked while the agent starts at login or runs now, started from a
+// terminal too: unticking stops it either way.
+bool AgentOn(const AgentState& state) {
+    return state.enabled || state.runningPid != 0;
+}
+
+void ShowAgentState(QCheckBox* box) {
+    const QSignalBlocker quiet(box);
+    box->setChecked(AgentOn(CurrentAgentState()));
+}
+
+// The agent's status file comes and goes with it, beside its lock: the box
+// follows an agent started or stopped elsewhere while the window is open.
+void FollowAgent(QCheckBox* box) {
+    const std::string folder = CurrentAgentState().lockFolder;
+    if (folder.empty()) {
+        return;
+    }
+    auto* watcher = new QFileSystemWatcher({QString::fromStdString(folder)}, box);
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, box,
+                     [box] { ShowAgentState(box); });
+}
+
 void Turn(QWidget* window, QCheckBox* box, bool on) {
     std::string error;
     const std::string program = agentProgram.empty() ? DefaultAgentProgram() : agentProgram;
     const bool done = on ? EnableAgent(program, agentArguments, error) : DisableAgent(error);
     if (!done) {
-        // The box keeps showing what holds: the agent's autostart entry.
-        const QSignalBlocker quiet(box);
-        box->setChecked(AgentEnabled());
+        // The box keeps showing what holds.
+        ShowAgentState(box);
         ShowMessage(window, QString(on ? "The notices could not be turned on:\n"
                                        : "The notices could not be turned off:\n") +
                                 QString::fromStdString(error));
@@ -66,7 +89,8 @@ void AddAgentCheckBox(QWidget* window, QGridLayout* infoLayout) {
     box->setToolTip(
         "A small agent runs in the background from login and shows the new CPI level or "
         "report rate when you press the mouse's own buttons.");
-    box->setChecked(AgentEnabled());
+    ShowAgentState(box);
+    FollowAgent(box);
     infoLayout->addWidget(box, 2, 0, 1, infoLayout->columnCount());
     QObject::connect(box, &QCheckBox::toggled, window,
                      [window, box](bool on) { Turn(window, box, on); });

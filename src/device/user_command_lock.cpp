@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <mutex>
 #include <thread>
 
@@ -20,6 +21,17 @@ constexpr auto kRetryAfter = std::chrono::milliseconds(5);
 
 std::mutex fileMutex;
 int lockFd = -1;
+
+// A process that holds its stop signals back to take them in its own loop
+// (the agent) must not spend up to kLongestWait here after being told to end.
+bool StopSignalPending() {
+    sigset_t pending;
+    if (::sigpending(&pending) != 0) {
+        return false;
+    }
+    return sigismember(&pending, SIGTERM) == 1 || sigismember(&pending, SIGINT) == 1 ||
+           sigismember(&pending, SIGHUP) == 1;
+}
 
 }  // namespace
 
@@ -49,7 +61,7 @@ UserCommandTurn::UserCommandTurn() {
     }
     const auto giveUp = std::chrono::steady_clock::now() + kLongestWait;
     while (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
-        if (std::chrono::steady_clock::now() >= giveUp) {
+        if (std::chrono::steady_clock::now() >= giveUp || StopSignalPending()) {
             return;
         }
         std::this_thread::sleep_for(kRetryAfter);

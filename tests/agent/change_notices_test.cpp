@@ -20,36 +20,29 @@
 
 namespace {
 
-// Records what would reach the desktop, and answers with ids as a notification
-// service does; `available` false answers as a missing service.
+// Records what would reach the desktop; `available` false answers as a
+// missing service does.
 class FakeNotifier : public Notifier {
 public:
-    struct Shown {
-        std::string text;
-        uint32_t replaces;
-    };
-
-    uint32_t Show(const std::string& text, uint32_t replaces, std::string& problem) override {
+    void SetUnshown(Unshown unshown) override { unshown_ = std::move(unshown); }
+    void Show(const std::string& text) override {
         if (!available) {
-            problem = "no notification service";
-            return 0;
+            unshown_(text, "no notification service");
+            return;
         }
-        shown.push_back({text, replaces});
-        return replaces != 0 ? replaces : nextId++;
+        shown.push_back(text);
     }
+    int Fd() const override { return -1; }
+    short Events() const override { return 0; }
+    std::optional<int64_t> DeadlineMs() const override { return std::nullopt; }
+    void Process(int64_t) override {}
 
     bool available = true;
-    std::vector<Shown> shown;
-    uint32_t nextId = 7;
-};
+    std::vector<std::string> shown;
 
-std::vector<std::string> Texts(const FakeNotifier& notifier) {
-    std::vector<std::string> texts;
-    for (const auto& shown : notifier.shown) {
-        texts.push_back(shown.text);
-    }
-    return texts;
-}
+private:
+    Unshown unshown_;
+};
 
 SettingsRecord Levels(std::vector<std::pair<uint16_t, uint16_t>> cpi, uint8_t count) {
     SettingsRecord record{};
@@ -116,7 +109,7 @@ uint8_t ActiveLevel(SimulatedMouse& mouse) {
     return record.activeCpiLevel;
 }
 
-TEST_F(ChangeNoticesTest, EachPressReplacesTheNoticeBeforeIt) {
+TEST_F(ChangeNoticesTest, EachPressGivesANotice) {
     ASSERT_TRUE(notices_.ReadMouse());
     mouse_.PressCpiButton();
     notices_.OnMouseEvent(kEventLevelChanged, ActiveLevel(mouse_));
@@ -125,13 +118,9 @@ TEST_F(ChangeNoticesTest, EachPressReplacesTheNoticeBeforeIt) {
     mouse_.SwitchReportRate(1);
     notices_.OnMouseEvent(kEventReportRateChanged, 1);
 
-    EXPECT_EQ(Texts(notifier_),
+    EXPECT_EQ(notifier_.shown,
               (std::vector<std::string>{"CPI 1600 — level 3 of 4", "CPI 3200 — level 4 of 4",
                                         "Report rate 8000 Hz"}));
-    ASSERT_EQ(notifier_.shown.size(), 3u);
-    EXPECT_EQ(notifier_.shown[0].replaces, 0u);
-    EXPECT_EQ(notifier_.shown[1].replaces, 7u);
-    EXPECT_EQ(notifier_.shown[2].replaces, 7u);
     EXPECT_TRUE(out_.str().empty());
 }
 
@@ -149,7 +138,7 @@ TEST_F(ChangeNoticesTest, AWriteByTheToolGivesNoNoticeAndIsShownAtTheNextPress) 
 
     mouse_.PressCpiButton();
     notices_.OnMouseEvent(kEventLevelChanged, ActiveLevel(mouse_));
-    EXPECT_EQ(Texts(notifier_), (std::vector<std::string>{"CPI 5000 — level 3 of 4"}));
+    EXPECT_EQ(notifier_.shown, (std::vector<std::string>{"CPI 5000 — level 3 of 4"}));
 }
 
 TEST_F(ChangeNoticesTest, WithoutANoticeServiceTheNoticesArePrintedAndTheReasonSaidOnce) {
@@ -170,7 +159,7 @@ TEST_F(ChangeNoticesTest, AMouseThatDoesNotAnswerStillGivesTheLevel) {
     mouse_.FailSends(HidResult::Error, 100);
     EXPECT_FALSE(notices_.ReadMouse());
     notices_.OnMouseEvent(kEventLevelChanged, 1);
-    EXPECT_EQ(Texts(notifier_), (std::vector<std::string>{"CPI level 2"}));
+    EXPECT_EQ(notifier_.shown, (std::vector<std::string>{"CPI level 2"}));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/simulated/simulated_mouse.h"
+#include "device/user_command_lock.h"
+#include "device/write_retries.h"
 #include "profile/profile.h"
 #include "support/sleep_recorder.h"
 #include "support/test_folder.h"
@@ -28,9 +30,12 @@ protected:
         folder_ = TestFolderPath("kestrine-apply-test");
         fs::create_directories(folder_);
         SetHidTransport(&mouse);
+        // Writes are counted, as between the user's processes.
+        UseUserCommandLock(folder_.string());
     }
     ~ProfileApplyTest() override {
         ReleaseDevice();
+        UseUserCommandLock({});
         SetHidTransport(nullptr);
         fs::remove_all(folder_);
     }
@@ -48,6 +53,14 @@ protected:
                       report[1] == kCommandWriteSettings;
         }
         return writes;
+    }
+
+    // Applies the profile at `path` over `base`, then gives the memory.
+    SettingsImage Switch(const std::string& path, ProfileBase& base) {
+        const ProfileApplyResult result = ApplyProfileFile(path, base);
+        ReleaseDevice();
+        EXPECT_TRUE(result.Succeeded()) << path << ": " << result.reason;
+        return mouse.Firmware().Memory();
     }
 
     SimulatedMouse mouse;
@@ -139,7 +152,8 @@ TEST_F(ProfileApplyTest, Cases) {
         SettingsRecord before{};
         DecodeSettingsImage(mouse.Firmware().Memory(), before);
 
-        const ProfileApplyResult result = ApplyProfileFile(path);
+        ProfileBase base;
+        const ProfileApplyResult result = ApplyProfileFile(path, base);
         ReleaseDevice();
 
         EXPECT_EQ(result.outcome, c.outcome) << result.reason;
@@ -162,7 +176,8 @@ TEST_F(ProfileApplyTest, ABadProfileNeverReachesTheMouse) {
     const std::string path = Write("bad.toml",
                                    "format = 1\nangle_snapping = true\n"
                                    "polling_rate_hz = 3\n");
-    const ProfileApplyResult result = ApplyProfileFile(path);
+    ProfileBase base;
+    const ProfileApplyResult result = ApplyProfileFile(path, base);
     EXPECT_EQ(result.outcome, ProfileApplyOutcome::BadProfile);
     EXPECT_NE(result.reason.find(path + ":3:"), std::string::npos) << result.reason;
     EXPECT_TRUE(mouse.SentReports().empty());
@@ -177,12 +192,58 @@ TEST_F(ProfileApplyTest, AWriteTheMouseNeverConfirmsIsReported) {
     // The read's status, then a failure for each write.
     mouse.Firmware().QueueStatuses({kStatusDone, 2, 2, 2});
 
-    const ProfileApplyResult result = ApplyProfileFile(path);
+    ProfileBase base;
+    const ProfileApplyResult result = ApplyProfileFile(path, base);
 
     EXPECT_EQ(result.outcome, ProfileApplyOutcome::NotConfirmed);
     EXPECT_FALSE(result.Succeeded());
     EXPECT_NE(result.reason.find("did not confirm"), std::string::npos) << result.reason;
     EXPECT_EQ(WritesReceived(), 3);
+}
+
+// Partial profiles never carry over: each is laid over the same base, so A
+// after B is the same bytes as A alone. The base moves only with a write by
+// the window or a command, and the default profile lies under every rule's.
+TEST_F(ProfileApplyTest, EachProfileIsLaidOverOneFixedBase) {
+    const std::string rate = Write("rate.toml", "format = 1\npolling_rate_hz = 1000\n");
+    const std::string angle =
+        Write("angle.toml", "format = 1\nsensor_angle = 5\nangle_snapping = true\n");
+    const SettingsImage factory = MouseFirmware::FactoryImage();
+    ProfileBase base;
+
+    const SettingsImage rateAlone = Switch(rate, base);
+    ASSERT_NE(rateAlone, factory);
+    const SettingsImage angleAfterRate = Switch(angle, base);
+    EXPECT_EQ(angleAfterRate[5], factory[5]) << "the rate of the profile before carried over";
+    EXPECT_EQ(Switch(rate, base), rateAlone);
+    EXPECT_EQ(Switch(angle, base), angleAfterRate);
+    EXPECT_FALSE(base.afterOtherWrite);
+
+    // The window writes a lift-off distance: it stays under every profile.
+    ASSERT_TRUE(FindDevice(kProductId));
+    SettingsRecord windowChoice{};
+    DecodeSettingsImage(factory, windowChoice);
+    windowChoice.liftOffDistance = windowChoice.liftOffDistance == 1 ? 2 : 1;
+    ASSERT_TRUE(WriteSettingsWithRetries(windowChoice));
+    ReleaseDevice();
+    SettingsRecord expected = windowChoice;
+    expected.pollingRateCode = rateAlone[5];
+    SettingsImage expectedImage{};
+    EncodeSettingsImage(expected, expectedImage);
+    EXPECT_EQ(Switch(rate, base), expectedImage);
+    EXPECT_TRUE(base.afterOtherWrite);
+    Switch(angle, base);
+    EXPECT_EQ(Switch(rate, base), expectedImage);
+
+    // A default profile lies under the others.
+    const bool sync = FactoryRecord().motionSync != 1;
+    base.defaultProfile = Write("default.toml", std::string("format = 1\nmotion_sync = ") +
+                                                    (sync ? "true" : "false") + "\n");
+    SettingsRecord held{};
+    DecodeSettingsImage(Switch(rate, base), held);
+    EXPECT_EQ(held.motionSync == 1, sync);
+    EXPECT_EQ(held.pollingRateCode, rateAlone[5]);
+    EXPECT_EQ(held.liftOffDistance, windowChoice.liftOffDistance);
 }
 
 }  // namespace

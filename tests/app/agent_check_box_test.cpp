@@ -7,8 +7,10 @@
 #include <QTest>
 
 #include "agent/agent_control.h"
+#include "agent/agent_status.h"
 #include "app/agent_check_box.h"
 #include "app/app_fixture.h"
+#include "platform/instance_lock.h"
 
 namespace {
 
@@ -79,6 +81,34 @@ TEST_F(AgentCheckBoxTest, AnAgentThatCannotStartLeavesNothingOnAndSaysWhy) {
                                         "the agent: /nonexistent/kestrine-config: No such "
                                         "file or directory"))
         << messages.messages[0].toStdString();
+}
+
+// An agent started from a terminal holds the agent lock, with no autostart
+// entry: the box is ticked while it runs, also when it starts or ends with
+// the window open.
+TEST_F(AgentCheckBoxTest, IsTickedWhileAnAgentStartedElsewhereRuns) {
+    const std::string folder = home.path().toStdString();
+    auto agent =
+        std::make_unique<InstanceLock>(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
+    ASSERT_EQ(agent->Acquire(folder), InstanceLock::Result::Acquired);
+    auto status = std::make_unique<AgentStatus>(AgentStatus::PathIn(folder));
+    status->Set(AgentStatus::kMouse, "connected, listening");
+    StartWindow();
+    EXPECT_TRUE(Box()->isChecked());
+    EXPECT_FALSE(AgentEnabled());
+
+    // It ends: its lock goes and its status file with it.
+    agent.reset();
+    status.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Box()->isChecked(); }));
+
+    agent =
+        std::make_unique<InstanceLock>(InstanceLock::Holder::Agent, InstanceLock::kAgentLockName);
+    ASSERT_EQ(agent->Acquire(folder), InstanceLock::Result::Acquired);
+    status = std::make_unique<AgentStatus>(AgentStatus::PathIn(folder));
+    status->Set(AgentStatus::kMouse, "not connected");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Box()->isChecked(); }));
+    EXPECT_TRUE(messages.messages.isEmpty());
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 # The background agent on a private session bus with a stand-in notification
 # service: two presses of the simulated mouse's CPI button and one switch of
 # its report rate become three notices, each replacing the one before, with
-# the configuration window closed and then with it open.
+# the configuration window closed and then with it open; a notification
+# service started anew is never handed the old one's notice id.
 source "$(dirname "$0")/e2e_lib.bash"
 PEER=${SIMULATED_PEER:?the simulated peer program (set by ctest)}
 MEMORY="$WORK/mouse.bin"
@@ -15,9 +16,15 @@ dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$WORK/bus" ||
     fail "cannot start a session bus"
 export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$WORK/bus")
 PIDS+=("$(sed -n 2p "$WORK/bus")")
-/usr/bin/python3 "$(dirname "$0")/fake_notifications.py" "$NOTICES" >"$WORK/fake.log" 2>&1 &
-PIDS+=($!)
-wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
+# start_service LOG: the stand-in notification service, recording into LOG.
+start_service() {
+    : >"$WORK/fake.log"
+    /usr/bin/python3 "$(dirname "$0")/fake_notifications.py" "$1" >"$WORK/fake.log" 2>&1 &
+    service=$!
+    PIDS+=($service)
+    wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
+}
+start_service "$NOTICES"
 
 "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
 PIDS+=($!)
@@ -43,8 +50,13 @@ first = notices[0]["id"]
 assert notices[0]["replaces"] == 0, notices[0]
 assert all(n["replaces"] == first for n in notices[1:]), [n["replaces"] for n in notices]
 for n in notices:
-    assert n["app"] == "kestrine-config" and n["icon"] == "kestrine-config", n
-    assert n["hints"]["urgency"] == 0 and 0 < n["timeout"] <= 5000, n
+    # What a desktop shows as the sender, and the entry it finds the icon and
+    # the user's notification settings by.
+    assert n["app"] == "Kestrine XQ3 Configuration" and n["icon"] == "kestrine-config", n
+    assert n["hints"]["desktop-entry"] == "io.github.kestrine.config", n
+    # Normal: every notice follows the player's own press; low ones are not
+    # shown as banners by some desktops at all.
+    assert n["hints"]["urgency"] == 1 and 0 < n["timeout"] <= 5000, n
 PY
 }
 
@@ -68,4 +80,19 @@ wait_until 10 "no notice for the window's second press" notices_at_least 5
 # Alt+R reaches the report-rate list; Home picks its first rate.
 xdotool key alt+r Home
 notices_are 6 "CPI 400 — level 1 of 4" "CPI 800 — level 2 of 4" "Report rate 125 Hz"
+
+# The service is restarted (a new owner of its name): the next notice is a new
+# one, not a replacement of an id the old service gave.
+kill "$service"
+: >"$WORK/notices2.jsonl"
+start_service "$WORK/notices2.jsonl"
+"$PEER" "$MEMORY" cpi
+wait_until 10 "no notice reached the restarted service" grep -q . "$WORK/notices2.jsonl"
+/usr/bin/python3 - "$NOTICES" "$WORK/notices2.jsonl" <<'PY' || fail "the restarted service was handed an old id"
+import json, sys
+old = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+new = [json.loads(line) for line in open(sys.argv[2], encoding="utf-8")]
+assert new[0]["service"] != old[-1]["service"], (old[-1], new[0])
+assert new[0]["replaces"] == 0, new[0]
+PY
 echo "PASS"

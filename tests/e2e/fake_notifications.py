@@ -2,9 +2,12 @@
 """A stand-in for the desktop's notification service on a private session bus.
 
 Owns org.freedesktop.Notifications (through GDBus) and appends one JSON line
-per Notify call to the file given as its argument: the app name, replaces_id,
-icon, summary, hints, timeout and the id it answered. Prints "ready" once the
-name is owned.
+per Notify call to the file given as its argument, as the call arrives: the
+app name, replaces_id, icon, summary, hints, timeout, the id it answers and
+its own unique name on the bus. Prints "ready" once the name is owned.
+
+With --never-answer it takes each Notify call and never answers it, as a hung
+desktop does.
 """
 import json
 import sys
@@ -33,9 +36,12 @@ INTERFACE = """
 
 
 class Server:
-    def __init__(self, log):
+    def __init__(self, log, answer):
         self.log = log
+        self.answer = answer
         self.next_id = 1
+        self.unanswered = []  # kept, so that nothing answers them on its own
+        self.unique_name = ""
 
     def call(self, connection, sender, path, interface, method, parameters, invocation):
         if method == "Notify":
@@ -44,10 +50,14 @@ class Server:
             if not replaces:
                 self.next_id += 1
             record = {"app": app, "replaces": replaces, "icon": icon, "summary": summary,
-                      "body": body, "hints": hints, "timeout": timeout, "id": answer}
+                      "body": body, "hints": hints, "timeout": timeout, "id": answer,
+                      "service": self.unique_name}
             with open(self.log, "a", encoding="utf-8") as out:
                 out.write(json.dumps(record, ensure_ascii=False) + "\n")
-            invocation.return_value(GLib.Variant("(u)", (answer,)))
+            if self.answer:
+                invocation.return_value(GLib.Variant("(u)", (answer,)))
+            else:
+                self.unanswered.append(invocation)
         elif method == "GetCapabilities":
             invocation.return_value(GLib.Variant("(as)", (["body"],)))
         else:
@@ -55,9 +65,13 @@ class Server:
 
 
 def main():
-    server = Server(sys.argv[1])
+    arguments = sys.argv[1:]
+    answer = "--never-answer" not in arguments
+    log = [a for a in arguments if not a.startswith("--")][0]
+    server = Server(log, answer)
     info = Gio.DBusNodeInfo.new_for_xml(INTERFACE).interfaces[0]
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    server.unique_name = bus.get_unique_name()
     bus.register_object("/org/freedesktop/Notifications", info, server.call, None, None)
     Gio.bus_own_name_on_connection(bus, NAME, Gio.BusNameOwnerFlags.NONE,
                                    lambda *_: print("ready", flush=True), None)

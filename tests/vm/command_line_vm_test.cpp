@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kDeviceTimeoutMs = 10000;
-
 struct ProgramRun {
     int status = -1;
     std::string output;  // stdout and stderr

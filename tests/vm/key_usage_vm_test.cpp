@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr int kDeviceTimeoutMs = 10000;
-constexpr int kEventTimeoutMs = 3000;
 constexpr char kKeyboardName[] = "kestrine key table keyboard";
 
 // A boot keyboard: the eight modifier bits, a reserved byte, and six keys as
@@ -116,8 +114,9 @@ protected:
         int held = 0;
         do {
             pollfd ready{events_, POLLIN, 0};
-            if (poll(&ready, 1, kEventTimeoutMs) <= 0) {
-                ADD_FAILURE() << "no key event from the kernel within " << kEventTimeoutMs << " ms";
+            if (poll(&ready, 1, kDeviceTimeoutMs) <= 0) {
+                ADD_FAILURE() << "no key event from the kernel within " << kDeviceTimeoutMs
+                              << " ms";
                 break;
             }
             input_event event{};

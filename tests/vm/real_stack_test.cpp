@@ -33,7 +33,6 @@
 namespace {
 
 // Generous: the kernel, udevd and the tests share two emulated CPUs.
-constexpr int kDeviceTimeoutMs = 10000;
 
 // An unrelated HID device beside the mouse.
 constexpr uint16_t kOtherVendorId = 0x1A2B;

@@ -16,6 +16,7 @@
 #include "device/hid_transport.h"
 #include "device/pointer_reader.h"
 #include "device/report_rate_meter.h"
+#include "vm/support/kernel_devices.h"
 #include "vm/support/uhid_mouse_process.h"
 
 namespace {
@@ -39,10 +40,8 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
     ASSERT_EQ(mouse.Command("plug"), "ok");
     ASSERT_EQ(mouse.Command("pointer plug"), "ok");
     // Listed once udev has made the node; bounded.
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!PointerListed() && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(PointerListed()) << "hidapi does not list the pointer interface";
+    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
+        << "hidapi does not list the pointer interface";
 
     PointerReader reader(OpenPointerInterface());
     ASSERT_FALSE(reader.Gone()) << "the pointer interface's hidraw node did not open";
@@ -54,9 +53,7 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
     double sentHz = 0;
     ASSERT_TRUE(reply >> sent >> sentHz) << moved;
     // The last reports reach the reader a moment after the mouse sent them.
-    const auto drained = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (reader.ReportCount() < sent && std::chrono::steady_clock::now() < drained)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([&] { return reader.ReportCount() >= sent; }, kDeviceTimeoutMs);
     reader.Stop();
 
     EXPECT_EQ(reader.ReportCount(), sent) << "every report sent reached the reader";

@@ -35,8 +35,6 @@
 
 namespace {
 
-constexpr int kDeviceTimeoutMs = 10000;
-
 // A user and group without an account in the VM: the device code needs none.
 constexpr uid_t kTestUser = 4242;
 constexpr gid_t kTestGroup = 4242;

@@ -34,7 +34,6 @@ namespace {
 
 // Generous: the kernel, udevd and the window share two emulated CPUs, and
 // every plug-in waits for the mouse to settle.
-constexpr int kDeviceTimeoutMs = 15000;
 
 // An unrelated HID device beside the mouse.
 constexpr uint16_t kOtherVendorId = 0x1A2B;

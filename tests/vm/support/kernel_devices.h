@@ -19,3 +19,9 @@ std::string HidDeviceNamePrefix(uint16_t vendorId, uint16_t productId);
 std::string CommandOutput(const std::string& command);
 // Calls done() every 10 ms until it holds or the timeout passes.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+// The limit of every wait for something the kernel, udev or a program does:
+// a wait ends as soon as what it waits for holds, and only a run where it
+// never would reaches this. Emulated on a loaded host, the VM can take many
+// seconds for what takes milliseconds on hardware; the VM's own watchdog
+// still ends the run as a whole.
+inline constexpr int kDeviceTimeoutMs = 60'000;
