@@ -103,8 +103,8 @@ wait_until 10 "the rules saved by rename did not reach the mouse" rate_is 8
 # A broken edit switches nothing, also at the next window change, and says why.
 { rules profiles/four.toml profiles/three.toml; echo 'profile = ['; } >"$RULES/rules.toml.new"
 mv "$RULES/rules.toml.new" "$RULES/rules.toml"
-wait_until 10 "the agent did not say the rules are broken" status_says "^rules: not used: .*line 11"
-grep -q "the rules are not used:" "$WORK/agent.log" || fail "the agent's log does not say the rules are broken"
+wait_until 10 "the agent did not say the rules are broken" status_says "^rules: not used: .*rules.toml:11: TOML syntax"
+grep -q "rules.toml:11: TOML syntax" "$WORK/agent.log" || fail "the agent's log does not say the rules are broken"
 xdotool windowactivate "$two"
 # Mended: gametwo, in front, gets its rule's profile; the one write since
 # the broken edit is this one.

@@ -3,17 +3,19 @@
 # exactly as --enable started it, whatever the program's path and the memory
 # file's name hold: spaces, quotes, backslashes, `$`, a backtick and `%`.
 # GLib's own desktop-entry launcher (gio launch) reads the entry back, and
-# desktop-file-validate checks it.
+# desktop-file-validate checks it. The `%` is in the memory file's name only:
+# GLib looks for the program before it turns %% into %, so it would not find
+# a program whose path holds one.
 source "$(dirname "$0")/e2e_lib.bash"
 command -v gio >/dev/null && command -v desktop-file-validate >/dev/null ||
     { echo "SKIP: gio or desktop-file-validate missing"; exit 77; }
 export XDG_CONFIG_HOME="$WORK/config"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"
-ODD="$WORK/a folder's \"odd\" name \$HOME \`x\` back\\slash 100%f %%"
+ODD="$WORK/a folder's \"odd\" name \$HOME \`x\` back\\slash"
 mkdir -p "$ODD"
 cp "$PROGRAM" "$ODD/kestrine config"
 AGENT_PROGRAM="$ODD/kestrine config"
-MEMORY="$ODD/mouse memory %u.bin"
+MEMORY="$ODD/mouse memory 100%f %%u.bin"
 ENTRY="$XDG_CONFIG_HOME/autostart/kestrine-config-agent.desktop"
 
 agent_pid() { "$AGENT_PROGRAM" agent --status | sed -n 's/^running: yes (pid \([0-9]*\))$/\1/p'; }
