@@ -72,6 +72,7 @@ xdotool windowactivate "$three"
 wait_until 10 "GameThree's profile did not reach the mouse" rate_is 32
 [ "$(writes)" = 3 ] || fail "a quick switch there and back wrote to the mouse ($(writes) writes)"
 notices() { grep "^Profile " "$WORK/agent.out" | tr '\n' ' '; }
+wait_until 10 "no notice for GameThree's profile" grep -q "^Profile 'three' applied$" "$WORK/agent.out"
 [ "$(notices)" = "Profile 'one' applied Profile 'two' applied Profile 'three' applied " ] ||
     fail "the profiles applied were: $(notices)"
 xdotool windowactivate "$two"
