@@ -32,19 +32,44 @@ std::string ConfigHome() {
     return std::string(home != nullptr ? home : "") + "/.config";
 }
 
-// Exec's own quoting: a path with spaces or quotes is given in double quotes.
-std::string ExecArgument(const std::string& program) {
-    if (program.find_first_of(" \t\"'\\$`") == std::string::npos) {
-        return program;
-    }
-    std::string quoted = "\"";
-    for (char c : program) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') {
-            quoted += '\\';
+// An argument of Exec=: quoted where it holds a reserved character, with the
+// quote's own escapes; then, as every value of a desktop entry, with its
+// backslashes doubled; a literal % is written %% so it is no field code.
+std::string ExecArgument(const std::string& argument) {
+    std::string quoted = argument;
+    if (argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos) {
+        quoted = "\"";
+        for (char c : argument) {
+            if (c == '"' || c == '`' || c == '$' || c == '\\') {
+                quoted += '\\';
+            }
+            quoted += c;
         }
-        quoted += c;
+        quoted += '"';
     }
-    return quoted + "\"";
+    std::string value;
+    for (char c : quoted) {
+        switch (c) {
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            case '%':
+                value += "%%";
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
 }
 
 bool MakeFolders(const std::string& path, std::string& error) {

@@ -1,8 +1,9 @@
 // While the window waits on the mouse, a click or key the user makes is
 // dropped, not delivered late; the status line says what the wait is for;
-// and a report the mouse sent before the tool's own confirmed write never
+// and a report the mouse sent before the tool's own confirmed command never
 // undoes it.
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -52,6 +53,26 @@ protected:
 
     QRadioButton* Radio(int level) {
         return window->findChild<QRadioButton*>(QString("cpiLevelRadio%1").arg(level));
+    }
+
+    void ChooseRate(int hertz) {
+        auto* list = window->findChild<QComboBox*>("pollingRateList");
+        const int index = list->findText(QString("%1Hz").arg(hertz));
+        ASSERT_GE(index, 0);
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    // Both records, the level buttons, the rate list and APPLY.
+    void ExpectTheWindowShowsTheMouse() {
+        const SettingsRecord held = MouseMemory();
+        EXPECT_FALSE(SettingsDiffer(deviceSettings, held)) << "the tool's picture of the mouse";
+        EXPECT_FALSE(SettingsDiffer(pendingSettings, held)) << "what the pages show";
+        EXPECT_TRUE(Radio(held.activeCpiLevel)->isChecked())
+            << "level " << int(held.activeCpiLevel);
+        EXPECT_EQ(window->findChild<QComboBox*>("pollingRateList")->currentText().toStdString(),
+                  std::to_string(8000 / held.pollingRateCode) + "Hz");
+        EXPECT_FALSE(ApplyEnabled());
     }
 
     std::function<void()> duringWait;
@@ -154,28 +175,64 @@ TEST_F(DeviceWaitTest, TheStatusLineSaysWhatEachWaitIsFor) {
     EXPECT_EQ(StatusText().toStdString(), "Kestrine XQ3 8k v2 connected, firmware V1.07.");
 }
 
-// The mouse's reports of level 3 were read before the window's write of
-// level 1 was confirmed, and reach the window after it.
-TEST_F(DeviceWaitTest, AReportOlderThanAConfirmedWriteDoesNotUndoIt) {
-    StartWindow();
-    window->show();
-    ASSERT_TRUE(DeviceEventListenerRunning());
-    mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
-    mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(mouse.WaitUntilInputTaken());
+// Each command that changes the mouse against a press of the mouse's own
+// buttons just before it (its report read before the command's confirmation,
+// handled after it) and just after it: either way the window ends up showing
+// what the mouse holds.
+struct ReportCase {
+    const char* command;
+    std::function<void()> prepare;  // the user's edit before the command
+    std::function<void()> run;
+    std::function<void(SimulatedMouse&)> press;  // changes what the command also sets
+};
 
-    QTest::mouseClick(Radio(1), Qt::LeftButton);
-    DeliverQueuedEvents();
-
-    EXPECT_TRUE(Radio(1)->isChecked());
-    EXPECT_EQ(pendingSettings.activeCpiLevel, 1);
-    EXPECT_EQ(deviceSettings.activeCpiLevel, 1);
-    EXPECT_EQ(MouseMemory().activeCpiLevel, 1);
-    EXPECT_FALSE(ApplyEnabled());
-
-    // A press after the write is news again.
-    mouse.SendInputReport({3, 2, 3, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(QTest::qWaitFor([this] { return pendingSettings.activeCpiLevel == 3; }, 10000));
+TEST_F(DeviceWaitTest, AReportBeforeACommandsConfirmationNeverUndoesItOneAfterItCounts) {
+    const ReportCase cases[] = {
+        {"APPLY", [this] { ChooseRate(500); },
+         [this] { QTest::mouseClick(window->ApplyButton(), Qt::LeftButton); },
+         [](SimulatedMouse& m) { m.SwitchReportRate(8); }},
+        {"a level click", [] {}, [this] { QTest::mouseClick(Radio(0), Qt::LeftButton); },
+         [](SimulatedMouse& m) { m.PressCpiButton(); }},
+        {"Factory Reset", [] {},
+         [this] { QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton); },
+         [](SimulatedMouse& m) { m.PressCpiButton(); }},
+    };
+    for (const ReportCase& c : cases) {
+        for (const bool pressedBefore : {true, false}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.command << (pressedBefore ? ", pressed before" : ", pressed after"));
+            SetMouseMemory(UsersOwnSettings());
+            StartWindow();
+            window->show();
+            ASSERT_TRUE(DeviceEventListenerRunning());
+            c.prepare();
+            const SettingsRecord shownBefore = pendingSettings;
+            if (pressedBefore) {
+                c.press(mouse);
+                ASSERT_TRUE(mouse.WaitUntilInputTaken());
+                ASSERT_FALSE(SettingsDiffer(pendingSettings, shownBefore))
+                    << "the report must still wait for the UI thread";
+            }
+            c.run();
+            ASSERT_TRUE(window->Status() == DeviceStatus::Saved ||
+                        window->Status() == DeviceStatus::Connected ||
+                        window->Status() == DeviceStatus::ResetDone)
+                << "the command failed: " << int(window->Status());
+            if (!pressedBefore) {
+                const SettingsRecord afterCommand = MouseMemory();
+                c.press(mouse);
+                ASSERT_TRUE(SettingsDiffer(MouseMemory(), afterCommand));
+                ASSERT_TRUE(mouse.WaitUntilInputTaken());
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return !SettingsDiffer(pendingSettings, MouseMemory()); }, 10000))
+                    << "the press after the command was not taken";
+            }
+            DeliverQueuedEvents();
+            ExpectTheWindowShowsTheMouse();
+            window.reset();
+            StopDeviceEventListener();
+        }
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "app/app_fixture.h"
 #include "app/profile_buttons.h"
 #include "profile/profile.h"
+#include "support/file_conditions.h"
 
 namespace {
 
@@ -97,6 +98,23 @@ TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.contains("\nangle_snapping = true\n")) << text.toStdString();
     EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ProfileButtonsTest, ANewExportsModeFollowsTheUmask) {
+    StartWindow();
+    chosen = folder.filePath("new.toml");
+    for (const NewFileMode& c : kNewFileModes) {
+        SCOPED_TRACE(testing::Message() << std::oct << "umask " << c.umask);
+        QFile::remove(chosen);
+        {
+            FileCreationMask mask(c.umask);
+            QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
+        }
+        ASSERT_TRUE(messages.messages.isEmpty()) << messages.messages.join('\n').toStdString();
+        struct stat created {};
+        ASSERT_EQ(::stat(QFile::encodeName(chosen).constData(), &created), 0);
+        EXPECT_EQ(created.st_mode & 07777, c.mode) << std::oct << (created.st_mode & 07777);
+    }
 }
 
 TEST_F(ProfileButtonsTest, CancelDoesNothingAndTheButtonsFollowTheMouse) {

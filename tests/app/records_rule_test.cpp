@@ -40,12 +40,13 @@ protected:
         return control;
     }
     QLineEdit* XField(int level) { return Find<QLineEdit>(QString("cpiLevelXField%1").arg(level)); }
+    QLineEdit* YField(int level) { return Find<QLineEdit>(QString("cpiLevelYField%1").arg(level)); }
     QRadioButton* Radio(int level) {
         return Find<QRadioButton>(QString("cpiLevelRadio%1").arg(level));
     }
 
-    void TypeCpi(int level, const QString& text) {
-        QLineEdit* field = XField(level);
+    void TypeCpi(int level, const QString& text, bool yAxis = false) {
+        QLineEdit* field = yAxis ? YField(level) : XField(level);
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, text);
@@ -88,6 +89,33 @@ TEST_F(RecordsRule, ALevelClickKeepsAnUnappliedCpiEditPending) {
     QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
     EXPECT_EQ(MouseMemory().cpiLevels[0].x, 900);
     EXPECT_FALSE(ApplyEnabled());
+}
+
+// The level count shown is part of the level choice: a click sends it,
+// whether it grew or shrank since the mouse was read.
+TEST_F(RecordsRule, ALevelClickSendsTheLevelCountShown) {
+    struct Case {
+        uint8_t mouseHolds;
+        int chosen;
+        int clicked;
+    };
+    for (const Case c : {Case{2, 4, 3}, Case{4, 2, 1}}) {
+        SCOPED_TRACE(testing::Message() << int(c.mouseHolds) << " levels -> " << c.chosen);
+        SettingsRecord own = UsersOwnSettings();
+        own.cpiLevelCount = c.mouseHolds;
+        own.activeCpiLevel = 0;
+        SetMouseMemory(own);
+        Start();
+        Choose("cpiLevelsList", c.chosen - 1);
+        ASSERT_TRUE(Radio(c.clicked)->isVisible());
+        QTest::mouseClick(Radio(c.clicked), Qt::LeftButton);
+
+        EXPECT_EQ(MouseMemory().cpiLevelCount, c.chosen);
+        EXPECT_EQ(MouseMemory().activeCpiLevel, c.clicked);
+        EXPECT_EQ(Find<QComboBox>("cpiLevelsList")->currentText().toInt(), c.chosen);
+        EXPECT_FALSE(ApplyEnabled()) << "the mouse holds what the window shows";
+        window.reset();
+    }
 }
 
 TEST_F(RecordsRule, ALevelClickAfterImportSendsNothingOfTheProfile) {
@@ -197,7 +225,7 @@ protected:
     }
 
     void Step(std::mt19937& random) {
-        const int action = std::uniform_int_distribution<int>(0, 11)(random);
+        const int action = std::uniform_int_distribution<int>(0, 13)(random);
         history.push_back(action);
         auto pick = [&random](int count) {
             return std::uniform_int_distribution<int>(0, count - 1)(random);
@@ -293,9 +321,21 @@ protected:
                     DeliverQueuedEvents();
                 }
                 break;
-            default:
+            case 11:
+                // Linking the axes copies X to Y; unlinking lets Y differ.
                 if (connected) {
                     QTest::mouseClick(Find<QCheckBox>("xySettingsCheck"), Qt::LeftButton);
+                }
+                break;
+            case 12:
+                if (connected) {
+                    Choose("cpiLevelsList", pick(4));
+                }
+                break;
+            default:
+                if (connected) {
+                    const int level = pick(std::clamp<int>(pendingSettings.cpiLevelCount, 1, 4));
+                    TypeCpi(level, QString::number(100 * (1 + pick(60))), true);
                 }
                 break;
         }
@@ -328,6 +368,12 @@ protected:
         for (int level = 0; level < 4; ++level) {
             EXPECT_EQ(XField(level)->text().toUInt(), pendingSettings.cpiLevels[level].x)
                 << "CPI " << level + 1;
+            EXPECT_EQ(YField(level)->text().toUInt(), pendingSettings.cpiLevels[level].y)
+                << "CPI " << level + 1 << " Y";
+        }
+        const int count = pendingSettings.cpiLevelCount;
+        if (count >= 1 && count <= 4) {
+            EXPECT_EQ(Find<QComboBox>("cpiLevelsList")->currentText().toInt(), count);
         }
         EXPECT_EQ(Find<QCheckBox>("angleSnappingCheck")->isChecked(),
                   pendingSettings.angleSnapping == 1);

@@ -518,6 +518,21 @@ TEST_F(CommandsTest, ExportKeepsTheReplacedFilesModeAndOwner) {
     }
 }
 
+TEST_F(CommandsTest, ANewExportsModeFollowsTheUmask) {
+    for (const NewFileMode& c : kNewFileModes) {
+        SCOPED_TRACE(testing::Message() << std::oct << "umask " << c.umask);
+        const std::string path = Path("new.toml");
+        fs::remove(path);
+        {
+            FileCreationMask mask(c.umask);
+            ASSERT_EQ(Run({"export", path}), kExitDone) << err.str();
+        }
+        struct stat created {};
+        ASSERT_EQ(::stat(path.c_str(), &created), 0);
+        EXPECT_EQ(created.st_mode & 07777, c.mode) << std::oct << (created.st_mode & 07777);
+    }
+}
+
 TEST_F(CommandsTest, ExportLeavesAReadOnlyFileAndSaysWhereAFolderIsMissing) {
     const std::string readOnly = Path("kept.toml");
     WriteFile(readOnly, "kept\n");
@@ -658,6 +673,20 @@ TEST_F(CommandsTest, TwoMiceAreListedAndChosenWithDevice) {
             << err.str();
         EXPECT_TRUE(mouse.SentReports().empty());
     }
+}
+
+// Each row of list is its own mouse's: one with other firmware, one the user
+// may not open.
+TEST_F(CommandsTest, ListSaysEachMousesOwnFirmwareAndAccess) {
+    const size_t second = mouse.AddMouse();
+    mouse.Firmware(0).firmwareVersion = 0x0203;
+    mouse.SetOpenFailure(second, OpenFailure::AccessDenied);
+
+    ASSERT_EQ(Run({"list"}), kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "1  " + mouse.InterfacePaths(0)[1] +
+                             "  serial SIMULATED-1  firmware V2.03\n" + "2  " +
+                             mouse.InterfacePaths(second)[1] + "  serial SIMULATED-2  " +
+                             FindResultText(FindResult::AccessDenied) + "\n");
 }
 
 TEST_F(CommandsTest, GetPrintsOneValueAsAScriptWantsIt) {

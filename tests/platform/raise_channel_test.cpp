@@ -1,5 +1,6 @@
 #include "platform/raise_channel.h"
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -54,6 +55,44 @@ public:
 
 private:
     rlimit saved_{};
+};
+
+// What the process writes to its standard error meanwhile, into a file that
+// stays open for reading, so it can be read with no descriptor left.
+class StderrCapture {
+public:
+    explicit StderrCapture(const QString& path) {
+        const QByteArray name = QFile::encodeName(path);
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int file = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(file, STDERR_FILENO);
+        ::close(file);
+        reader_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    }
+    ~StderrCapture() {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        ::close(reader_);
+    }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    QByteArray Text() const {
+        std::fflush(stderr);
+        QByteArray text;
+        char chunk[4096];
+        ssize_t length;
+        while ((length = ::pread(reader_, chunk, sizeof chunk, text.size())) > 0) {
+            text.append(chunk, length);
+        }
+        return text;
+    }
+
+private:
+    int saved_ = -1;
+    int reader_ = -1;
 };
 
 size_t OpenDescriptors() {
@@ -190,10 +229,14 @@ TEST_F(RaiseChannel, IdleConnectionsBeyondTheDescriptorLimitDoNotEndTheListener)
     int ending[2];
     ASSERT_EQ(::pipe(done), 0);
     ASSERT_EQ(::pipe(ending), 0);
+    const StderrCapture said(folder.filePath("stderr"));
     const DescriptorLimit limit(OpenDescriptors() + 40);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        // Its ends only: a test that fails early ends it by closing its own.
+        ::close(done[0]);
+        ::close(ending[1]);
         // Another process, as a flood would come; its own limit allows them all.
         rlimit own{};
         ::getrlimit(RLIMIT_NOFILE, &own);
@@ -218,7 +261,9 @@ TEST_F(RaiseChannel, IdleConnectionsBeyondTheDescriptorLimitDoNotEndTheListener)
         },
         20000));
     EXPECT_EQ(connected, 'y') << "the flood could not connect 1100 times";
-    QTest::qWait(200);                  // the listener meets the limit
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return said.Text().contains("too many open files to take a request"); }, 10000))
+        << "the listener never met the limit: " << said.Text().toStdString();
     (void)!::write(ending[1], "x", 1);  // the flood ends
     int status = 0;
     ::waitpid(child, &status, 0);

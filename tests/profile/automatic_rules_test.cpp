@@ -247,9 +247,4 @@ TEST(AutomaticRules, TheDefaultPathFollowsXdgConfigHome) {
     }
 }
 
-TEST(AutomaticRules, RuleMatchTextSaysWhatIsMatched) {
-    EXPECT_EQ(RuleMatchText({"cs2", "", "a.toml"}), "program \"cs2\"");
-    EXPECT_EQ(RuleMatchText({"", "steam_app_570", "a.toml"}), "window class \"steam_app_570\"");
-}
-
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -31,6 +32,25 @@ private:
     rlimit saved_{};
     void (*savedHandler_)(int) = SIG_DFL;
 };
+
+// New files of this process get `mask`'s bits cleared, as under a user's umask.
+class FileCreationMask {
+public:
+    explicit FileCreationMask(mode_t mask) : saved_(::umask(mask)) {}
+    ~FileCreationMask() { ::umask(saved_); }
+    FileCreationMask(const FileCreationMask&) = delete;
+    FileCreationMask& operator=(const FileCreationMask&) = delete;
+
+private:
+    mode_t saved_;
+};
+
+// What a new file's mode is under each umask: an editor's ordinary permissions.
+struct NewFileMode {
+    mode_t umask;
+    mode_t mode;
+};
+inline constexpr NewFileMode kNewFileModes[] = {{022, 0644}, {077, 0600}, {002, 0664}};
 
 // Root may write anywhere, so where the tests run as root they act as the
 // unprivileged user "nobody" meanwhile; otherwise nothing changes.
