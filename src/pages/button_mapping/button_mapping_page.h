@@ -32,6 +32,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     static constexpr int kRowCount = 6;
@@ -46,6 +47,8 @@ private:
     void RunKeyboardDialog();
     void RunFixedCpiDialog();
     void SetSlotText(int slot, const QString& text);
+    // Every row's button from the slot it shows; a key with the layout's legend.
+    void ShowActionTexts();
     void ShowRowOneLabel(bool leftHanded);
     int SlotOfRow(int row) const;
 
