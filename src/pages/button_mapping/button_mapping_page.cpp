@@ -275,6 +275,9 @@ void CMouseSet::RunFixedCpiDialog() {
 void CMouseSet::SetSlotText(int slot, const QString& text) {
     if (const int row = kRowOfSlot[slot]; row != kNoRow) {
         actionButtons_[row]->setText(EscapeMnemonic(text));
+        // A screen reader gets the text as shown: Qt's name from the
+        // button's text would drop the "&" of "1 (&)".
+        actionButtons_[row]->setAccessibleName(text);
     }
 }
 
