@@ -88,8 +88,11 @@ void SimulatedMouseWindow::ShowBeside(const QWidget& main) {
     const QRect screen = main.screen() ? main.screen()->availableGeometry() : mainFrame;
     // The frame adds a title bar and borders the window system draws.
     const QSize frame = size() + (frameGeometry().size() - geometry().size());
+    // Right of it, else left of it, else on the side with more room.
+    const int roomRight = screen.right() - mainFrame.right() - kGap;
+    const int roomLeft = mainFrame.left() - screen.left() - kGap;
     QPoint place(mainFrame.right() + 1 + kGap, mainFrame.top());
-    if (place.x() + frame.width() > screen.right() + 1) {
+    if (roomRight < frame.width() && roomLeft > roomRight) {
         place.setX(mainFrame.left() - kGap - frame.width());
     }
     place.setX(std::clamp(place.x(), screen.left(),

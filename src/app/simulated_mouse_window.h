@@ -27,7 +27,7 @@ public:
     ~SimulatedMouseWindow() override;
 
     // Shows the window beside `main` (right of it where the screen has room,
-    // else left, else over its corner), wholly on `main`'s screen, and leaves
+    // else on the side with more room), wholly on `main`'s screen, and leaves
     // the keyboard focus where it is: with the main window.
     void ShowBeside(const QWidget& main);
 

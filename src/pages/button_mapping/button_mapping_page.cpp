@@ -141,6 +141,7 @@ CMouseSet::CMouseSet(PageHost& host, QWidget* parent) : SettingsPage(host, paren
     SetUpKeyboardAndNames();
     BuildMenu();
     ConnectSignals();
+    CallOnLayoutChange(this, [this] { ShowActionTexts(); });
 }
 
 void CMouseSet::BuildLayout() {

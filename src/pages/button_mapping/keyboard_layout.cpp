@@ -6,6 +6,11 @@
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <vector>
+
 #if KESTRINE_HAVE_XI
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -33,11 +38,68 @@ constexpr Legend kLegends[] = {
     {XKB_KEY_Hangul_Hanja, "Hanja"},
 };
 
+struct LayoutListener {
+    QPointer<QObject> context;
+    std::function<void()> callback;
+};
+
+std::vector<LayoutListener>& Listeners() {
+    static std::vector<LayoutListener> listeners;
+    return listeners;
+}
+
+[[maybe_unused]] void TellListeners() {
+    auto& listeners = Listeners();
+    std::erase_if(listeners, [](const LayoutListener& l) { return l.context.isNull(); });
+    for (const LayoutListener& listener : std::vector<LayoutListener>(listeners)) {
+        if (listener.context) {
+            listener.callback();
+        }
+    }
+}
+
 #if KESTRINE_HAVE_XI
+// The server's notices of a new keymap or another group, read on the UI
+// thread from the same connection; a modifier's press is no change.
+void WatchLayout(Display* display) {
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &event, &error, &major, &minor)) {
+        return;
+    }
+    XkbSelectEvents(display, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                          XkbGroupStateMask);
+    XFlush(display);
+    auto* notifier = new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [display] {
+        // The listeners ask the server again, and a notice read meanwhile
+        // waits in the queue, where the socket no longer shows it.
+        while (XPending(display) > 0) {
+            while (XPending(display) > 0) {
+                XEvent notice;
+                XNextEvent(display, &notice);
+            }
+            TellListeners();
+        }
+    });
+}
+
 // One connection for the process; each question fetches the keymap and the
 // active group afresh, so a layout switched since is seen.
 Display* LayoutDisplay() {
-    static Display* display = XOpenDisplay(nullptr);
+    static Display* display = [] {
+        Display* opened = XOpenDisplay(nullptr);
+        if (opened && QCoreApplication::instance()) {
+            WatchLayout(opened);
+        }
+        return opened;
+    }();
     return display;
 }
 
@@ -72,6 +134,12 @@ uint32_t LiveKeysymAt(uint16_t) {
 }
 #endif
 
+void StartWatching() {
+#if KESTRINE_HAVE_XI
+    LayoutDisplay();
+#endif
+}
+
 // "Num +" is read against the legend as "+".
 QString WithoutKeypadPrefix(const QString& name) {
     return name.startsWith("Num ") ? name.mid(4) : name;
@@ -81,6 +149,11 @@ QString WithoutKeypadPrefix(const QString& name) {
 
 uint32_t LayoutKeysymAt(uint16_t evdevCode) {
     return Lookup() ? Lookup()(evdevCode) : LiveKeysymAt(evdevCode);
+}
+
+void CallOnLayoutChange(QObject* context, std::function<void()> callback) {
+    StartWatching();
+    Listeners().push_back({context, std::move(callback)});
 }
 
 void SetLayoutKeysymLookup(std::function<uint32_t(uint16_t evdevCode)> lookup) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+class QObject;
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +20,11 @@
 uint32_t LayoutKeysymAt(uint16_t evdevCode);
 // Tests give their own layout; {} = the live one.
 void SetLayoutKeysymLookup(std::function<uint32_t(uint16_t evdevCode)> lookup);
+
+// Calls `callback` whenever the keyboard layout changes (another layout or
+// group chosen, a new keymap loaded), for as long as `context` lives. On X11
+// (and XWayland) from the server's own notices; elsewhere never.
+void CallOnLayoutChange(QObject* context, std::function<void()> callback);
 
 // What a user reads on the key for that keysym: its character, or the local
 // legend of a key that types none (Zenkaku/Hankaku, Henkan, ...); "" = none.
