@@ -170,7 +170,8 @@ TEST_F(RuleCommands, WrapRatherThanWidenTheWindow) {
     for (const QString& line : commands->text().split('\n')) {
         longestLine = std::max(longestLine, commands->fontMetrics().horizontalAdvance(line));
     }
-    EXPECT_LT(window->minimumSizeHint().width(), longestLine);
+    // The window may be narrower than its longest command.
+    EXPECT_LT(commands->minimumSizeHint().width(), longestLine);
 }
 
 // --simulate can show the state too: the simulated mouse's window denies access.
