@@ -80,7 +80,7 @@ SimulatedMouseWindow::~SimulatedMouseWindow() {
     }
 }
 
-void SimulatedMouseWindow::ShowBeside(const QWidget& main) {
+void SimulatedMouseWindow::ShowBeside(QWidget& main) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     adjustSize();
     constexpr int kGap = 16;
@@ -101,6 +101,7 @@ void SimulatedMouseWindow::ShowBeside(const QWidget& main) {
                           std::max(screen.top(), screen.bottom() + 1 - frame.height())));
     move(place);
     show();
+    main.activateWindow();
 }
 
 void SimulatedMouseWindow::StartMoving() {

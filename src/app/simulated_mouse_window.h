@@ -29,7 +29,7 @@ public:
     // Shows the window beside `main` (right of it where the screen has room,
     // else on the side with more room), wholly on `main`'s screen, and leaves
     // the keyboard focus where it is: with the main window.
-    void ShowBeside(const QWidget& main);
+    void ShowBeside(QWidget& main);
 
 private:
     void ConnectSignals();
