@@ -80,6 +80,8 @@ void CKeyboard::BuildLayout() {
     keyLabel_->setFrameShape(QFrame::Box);
     keyLabel_->setAlignment(Qt::AlignCenter);
     keyLabel_->setMinimumSize(240, 32);
+    // A refusal names the key and where to find its work: two lines at most.
+    keyLabel_->setWordWrap(true);
     // The key field takes the focus and the keys pressed there; a frame that
     // moves with the focus shows where the keys go.
     keyLabel_->setFocusPolicy(Qt::StrongFocus);
