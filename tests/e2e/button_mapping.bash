@@ -122,3 +122,14 @@ grab_rows() {
     convert "$WORK/screen.png" -crop "${w}x$((y6 + h6 - y))+${x}+${y}" +repage "$WORK/$1-rows.png"
 }
 
+
+# start_with_another_window: the X server, the bus, the program on its Button
+# Mapping page, and another window for the keys to be typed into ($OTHER).
+start_with_another_window() {
+    start_x
+    start_accessibility
+    start_program
+    xmessage -name other "another window" >/dev/null 2>&1 &
+    PIDS+=($!)
+    OTHER=$(wait_for_window other)
+}

@@ -13,12 +13,7 @@ source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/accessibility.bash"
 source "$(dirname "$0")/button_mapping.bash"
 
-start_x
-start_accessibility
-start_program
-xmessage -name other "another window" >/dev/null 2>&1 &
-PIDS+=($!)
-OTHER=$(wait_for_window other)
+start_with_another_window
 
 # Row 1: KEYBOARD KEY; the keys go to the other window, Shift held with A
 # ticks SHIFT, and CTRL is ticked by hand.

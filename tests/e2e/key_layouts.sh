@@ -8,12 +8,7 @@ source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/accessibility.bash"
 source "$(dirname "$0")/button_mapping.bash"
 
-start_x
-start_accessibility
-start_program
-xmessage -name other "another window" >/dev/null 2>&1 &
-PIDS+=($!)
-OTHER=$(wait_for_window other)
+start_with_another_window
 
 setxkbmap fr || fail "setxkbmap fr failed"
 capture_key "Forward Button" a          # the Q key
