@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <utility>
@@ -170,6 +171,30 @@ TEST(KeyTable, EveryListedKeyHasANameAndAPositionAndIsListedOnce) {
         EXPECT_EQ(UsageToVirtualKey(key.usage), key.virtualKey);
         EXPECT_EQ(KeyName(key.virtualKey), key.name);
         EXPECT_TRUE(usages.insert(key.usage).second);
+    }
+}
+
+// A name or an older spelling stands for one key only.
+TEST(KeyTable, NamesAndAliasesNameOneKeyEach) {
+    const auto lowerCase = [](std::string_view text) {
+        std::string lower(text);
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return lower;
+    };
+    std::set<std::string> spellings;
+    for (const AssignableKey& key : AssignableKeys()) {
+        std::vector<std::string_view> all = KeyAliases(key);
+        all.push_back(key.name);
+        for (const std::string_view spelling : all) {
+            const std::string lower = lowerCase(spelling);
+            EXPECT_FALSE(lower.empty()) << key.name;
+            EXPECT_TRUE(spellings.insert(lower).second) << spelling << " of " << key.name;
+        }
+    }
+    for (const RefusedKey& key : RefusedKeys()) {
+        EXPECT_FALSE(spellings.contains(lowerCase(key.name))) << key.name;
     }
 }
 
