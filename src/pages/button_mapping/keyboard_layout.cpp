@@ -1,5 +1,6 @@
 #include "pages/button_mapping/keyboard_layout.h"
 
+#include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include "pages/button_mapping/key_source.h"
@@ -57,6 +58,17 @@ std::vector<LayoutListener>& Listeners() {
         }
     }
 }
+
+// A key whose keycap says other than its keysym: the Japanese layout types a
+// backslash on the Yen key, whose keycap (and a Japanese font) shows ¥.
+struct KeycapLegend {
+    uint16_t evdevCode;
+    uint32_t keysym;
+    const char* text;
+};
+constexpr KeycapLegend kKeycapLegends[] = {
+    {KEY_YEN, XKB_KEY_backslash, "\u00A5"},
+};
 
 #if KESTRINE_HAVE_XI
 // The server's notices of a new keymap or another group, read on the UI
@@ -184,7 +196,12 @@ QString KeyLabel(uint16_t virtualKey, uint32_t fallbackKeysym) {
     if (keysym == 0) {
         keysym = fallbackKeysym;
     }
-    const QString legend = KeysymLegend(keysym);
+    QString legend = KeysymLegend(keysym);
+    for (const KeycapLegend& keycap : kKeycapLegends) {
+        if (keycap.evdevCode == key->evdevCode && keycap.keysym == keysym) {
+            legend = QString::fromUtf8(keycap.text);
+        }
+    }
     if (legend.isEmpty() || legend.compare(name, Qt::CaseInsensitive) == 0 ||
         legend.compare(WithoutKeypadPrefix(name), Qt::CaseInsensitive) == 0) {
         return name;

@@ -385,6 +385,7 @@ TEST_F(KeyboardDialogTest, TheLabelAddsWhatTheLayoutTypesButNothingIsStored) {
         {0x31, '&', "1 (&)"},                    // French layout's 1 key
         {0xC0, 0xFE52, "` (^)"},                 // German dead circumflex
         {0xC0, 0xFF2A, "` (Zenkaku/Hankaku)"},   // the Japanese layout's key there
+        {0x189, '\\', "Yen (\u00A5)"},            // its backslash, under a ¥ keycap
         {0x41, 'a', "A"},                        // the same letter
         {0xBD, '-', "-"},
         {0x6A, 0xFFAA, "Num *"},  // KP_Multiply: what the name says
