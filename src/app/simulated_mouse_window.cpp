@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "device/simulated/simulated_motion.h"
 #include "device/simulated/simulated_mouse.h"
@@ -76,6 +78,30 @@ SimulatedMouseWindow::~SimulatedMouseWindow() {
     if (session_) {
         session_->SetSaveObserver({});
     }
+}
+
+void SimulatedMouseWindow::ShowBeside(QWidget& main) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    adjustSize();
+    constexpr int kGap = 16;
+    const QRect mainFrame = main.frameGeometry();
+    const QRect screen = main.screen() ? main.screen()->availableGeometry() : mainFrame;
+    // The frame adds a title bar and borders the window system draws.
+    const QSize frame = size() + (frameGeometry().size() - geometry().size());
+    // Right of it, else left of it, else on the side with more room.
+    const int roomRight = screen.right() - mainFrame.right() - kGap;
+    const int roomLeft = mainFrame.left() - screen.left() - kGap;
+    QPoint place(mainFrame.right() + 1 + kGap, mainFrame.top());
+    if (roomRight < frame.width() && roomLeft > roomRight) {
+        place.setX(mainFrame.left() - kGap - frame.width());
+    }
+    place.setX(std::clamp(place.x(), screen.left(),
+                          std::max(screen.left(), screen.right() + 1 - frame.width())));
+    place.setY(std::clamp(place.y(), screen.top(),
+                          std::max(screen.top(), screen.bottom() + 1 - frame.height())));
+    move(place);
+    show();
+    main.activateWindow();
 }
 
 void SimulatedMouseWindow::StartMoving() {

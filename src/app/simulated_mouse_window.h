@@ -26,6 +26,11 @@ public:
     explicit SimulatedMouseWindow(SimulatedSession& session, QWidget* parent = nullptr);
     ~SimulatedMouseWindow() override;
 
+    // Shows the window beside `main` (right of it where the screen has room,
+    // else on the side with more room), wholly on `main`'s screen, and leaves
+    // the keyboard focus where it is: with the main window.
+    void ShowBeside(QWidget& main);
+
 private:
     void ConnectSignals();
     void TogglePlug();

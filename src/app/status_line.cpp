@@ -31,6 +31,8 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     commands_->setObjectName("udevRuleCommands");
     commands_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     commands_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wrapped where a line is wider than the window, as at a large scale.
+    commands_->setWordWrap(true);
     copyButton_ = new QPushButton("Copy commands", this);
     copyButton_->setObjectName("copyCommandsButton");
     copyButton_->setAutoDefault(false);

@@ -179,9 +179,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
         }
         if (simulation) {
             simulatedMouseWindow = std::make_unique<SimulatedMouseWindow>(*simulation);
-            // Beside the main window, not over it.
-            simulatedMouseWindow->move(dialog.frameGeometry().topRight() + QPoint(16, 0));
-            simulatedMouseWindow->show();
+            simulatedMouseWindow->ShowBeside(dialog);
         }
     });
     QApplication::exec();

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <charconv>
 #include <map>
-#include <set>
 
 #include "settings/cpi_scale.h"
 #include "settings/key_table.h"
@@ -20,13 +19,15 @@ struct ModifierName {
     uint8_t bit;
     const char* name;
 };
-// The order the names are written in.
+// The modifiers a name may carry, in any order.
 constexpr std::array<ModifierName, 4> kModifierNames{{
     {kCtrlBit, "Ctrl"},
     {kShiftBit, "Shift"},
     {kAltBit, "Alt"},
     {kWinBit, "Win"},
 }};
+
+constexpr std::string_view kUnknownKeyPrefix = "unknown key 0x";
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -64,74 +65,58 @@ bool RunsDialog(const ActionEntry& entry) {
     return entry.commandId == kKeyboardKeyCommand || entry.commandId == kFixedCpiCommand;
 }
 
-// A key's name in a profile: the page's name, blanks trimmed, with the keypad
-// keys told apart from the main keys ("Num 1", "Num +").
-std::string ProfileKeyName(uint16_t virtualKey) {
-    constexpr uint16_t kFirstKeypadKey = 0x60;
-    constexpr uint16_t kLastKeypadKey = 0x6F;
-    const std::string name(Trim(KeyName(virtualKey)));
-    if (name.empty() || virtualKey < kFirstKeypadKey || virtualKey > kLastKeypadKey) {
-        return name;
-    }
-    return "Num " + name;
-}
-
-// The keys a name can bind, from the one key table, and for each usage its
-// name; the window names the same keys by the same rows. Names of keys that
-// cannot be bound are kept too, so that they are refused as the dialog
-// refuses them rather than called unknown.
+// The keys a name can bind, by their names and aliases, and for each usage
+// its name; the window names the same keys by the same rows. The names of
+// keys the mouse cannot send are kept too, so that they are refused as the
+// dialog refuses them rather than called unknown.
 struct KeyTables {
     std::map<std::string, uint16_t> virtualKeyOfName;  // lower-case names
-    std::map<uint16_t, std::string> nameOfUsage;
-    std::set<std::string> unassignableNames;  // lower-case
+    std::map<std::string, uint16_t> refusedKeyOfName;   // lower-case
 };
 
 const KeyTables& Keys() {
     static const KeyTables tables = [] {
         KeyTables t;
         for (const KeyRow& key : AssignableKeys()) {
-            const std::string name = ProfileKeyName(key.virtualKey);
-            t.virtualKeyOfName.try_emplace(Lower(name), key.virtualKey);
-            t.nameOfUsage.try_emplace(key.usage, name);
+            t.virtualKeyOfName.try_emplace(Lower(key.name), key.virtualKey);
         }
-        for (uint16_t virtualKey = 1; virtualKey <= 0xFF; ++virtualKey) {
-            const std::string name = ProfileKeyName(virtualKey);
-            if (!name.empty() && !KeyCanBeAssigned(virtualKey) &&
-                !t.virtualKeyOfName.contains(Lower(name))) {
-                t.unassignableNames.insert(Lower(name));
+        // Aliases after every name: a name always wins.
+        for (const KeyRow& key : AssignableKeys()) {
+            for (const std::string_view alias : KeyAliases(key)) {
+                t.virtualKeyOfName.try_emplace(Lower(alias), key.virtualKey);
             }
+        }
+        for (const RefusedKey& key : RefusedKeys()) {
+            t.refusedKeyOfName.try_emplace(Lower(key.name), key.virtualKey);
         }
         return t;
     }();
     return tables;
 }
 
+// "Unknown key 0x82": a usage no row has, as the window names it when the
+// mouse holds one, so that an exported profile gives it back.
+std::optional<uint16_t> UnknownUsageOf(std::string_view name) {
+    const std::string lower = Lower(name);
+    if (!lower.starts_with(kUnknownKeyPrefix) || lower.size() != kUnknownKeyPrefix.size() + 2) {
+        return std::nullopt;
+    }
+    unsigned usage = 0;
+    const char* digits = lower.data() + kUnknownKeyPrefix.size();
+    const auto [end, ec] = std::from_chars(digits, digits + 2, usage, 16);
+    if (ec != std::errc() || end != digits + 2 || usage == 0 || FindKeyByUsage(usage)) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(kUsageKeyBase + usage);
+}
+
 std::optional<std::string> KeyActionName(const ButtonAction& action) {
     constexpr uint8_t kAllModifierBits = kCtrlBit | kShiftBit | kAltBit | kWinBit;
-    if ((action.code & ~kAllModifierBits) != 0 || action.y != 0) {
+    const std::string name = KeyName(UsageToVirtualKey(action.x));
+    if ((action.code & ~kAllModifierBits) != 0 || action.y != 0 || name.empty()) {
         return std::nullopt;
     }
-    const auto name = Keys().nameOfUsage.find(action.x);
-    if (name == Keys().nameOfUsage.end()) {
-        return std::nullopt;
-    }
-    std::string text(kKeyPrefix);
-    // A modifier key's own bit goes without saying, as on the window's button:
-    // "Left Shift", not "Shift+Left Shift".
-    const uint8_t ownBit = EncodeKeyAction({UsageToVirtualKey(action.x), 0, ""}).code;
-    for (const ModifierName& modifier : kModifierNames) {
-        if ((action.code & modifier.bit) && modifier.bit != ownBit) {
-            text += modifier.name;
-            text += '+';
-        }
-    }
-    // A modifier key's own bit comes with the key; the name must give the same bits back.
-    std::string error;
-    const auto values = ParseKeyActionName(text.substr(kKeyPrefix.size()) + name->second, error);
-    if (!values || values->code != action.code || values->x != action.x) {
-        return std::nullopt;
-    }
-    return text + name->second;
+    return std::string(kKeyPrefix) + ModifierPrefix(action.code) + name;
 }
 
 std::optional<uint32_t> ReadNumber(std::string_view text) {
@@ -175,7 +160,7 @@ std::string AllowedActions(bool allowFixedCpi) {
             text += "\", ";
         }
     }
-    text += "\"key:NAME\" (e.g. \"key:Ctrl+Shift+F13\")";
+    text += "\"key:NAME\" (e.g. \"key:Shift+Ctrl+F13\")";
     if (allowFixedCpi) {
         text += ", \"fixed-cpi:XxY\"";
     }
@@ -220,21 +205,24 @@ std::optional<ActionValues> ParseKeyActionName(std::string_view text, std::strin
             }
         }
     }
-    const auto key = Keys().virtualKeyOfName.find(Lower(Trim(rest)));
-    if (Keys().unassignableNames.contains(Lower(Trim(rest)))) {
-        error = std::string(kKeyCannotBeAssigned) + ": \"" + std::string(Trim(rest)) + "\"";
+    const std::string keyName(Trim(rest));
+    if (const auto refused = Keys().refusedKeyOfName.find(Lower(keyName));
+        refused != Keys().refusedKeyOfName.end()) {
+        error = KeyRefusalText(refused->second);
         return std::nullopt;
     }
-    if (key == Keys().virtualKeyOfName.end()) {
-        error = "unknown key \"" + std::string(rest) +
-                "\": a key name as the KEYBOARD KEY dialog shows it (\"A\", \"F13\", \"Num 1\", "
-                "\"Page Up\"), after any of \"Ctrl+\", \"Shift+\", \"Alt+\", \"Win+\"";
+    const auto key = Keys().virtualKeyOfName.find(Lower(keyName));
+    const auto unknownUsage = UnknownUsageOf(keyName);
+    if (key == Keys().virtualKeyOfName.end() && !unknownUsage) {
+        error = "unknown key \"" + keyName +
+                "\": a key name as the KEYBOARD KEY dialog and \"keys\" show it (\"A\", "
+                "\"F13\", \"Num 1\", \"Page Up\"), after any of \"Shift+\", \"Ctrl+\", "
+                "\"Win+\", \"Alt+\"";
         return std::nullopt;
     }
-    capture.keyCode = key->second;
+    capture.keyCode = unknownUsage ? *unknownUsage : key->second;
     return EncodeKeyAction(capture);
 }
-
 std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFixedCpi,
                                             std::string& error) {
     const std::string_view text = Trim(name);
@@ -265,7 +253,7 @@ std::optional<ActionValues> ParseActionName(std::string_view name, bool allowFix
 std::vector<std::string> BindableKeyNames() {
     std::vector<std::string> names;
     for (const KeyRow& key : AssignableKeys()) {
-        names.push_back(ProfileKeyName(key.virtualKey));
+        names.emplace_back(key.name);
     }
     return names;
 }

@@ -10,7 +10,7 @@
 // A button action as a profile names it: the Button Mapping page's own words
 // ("LEFT CLICK", "SCROLL UP", "CPI LOOP", "DISABLE"), the media entries with
 // "media:" ("media:PLAY/PAUSE"), keyboard keys with "key:" and every modifier
-// ("key:Ctrl+Shift+F13") and fixed CPI as "fixed-cpi:800x1600".
+// ("key:Shift+Ctrl+F13") and fixed CPI as "fixed-cpi:800x1600".
 
 // The name of the action in a slot; nothing for an action no page offers.
 std::optional<std::string> ActionName(const ButtonAction& action);

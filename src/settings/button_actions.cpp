@@ -42,18 +42,13 @@ constexpr ActionKind kLabelledKinds[] = {ActionKind::MouseButton, ActionKind::Wh
                                          ActionKind::CpiLoop, ActionKind::AppLaunch,
                                          ActionKind::MediaKey};
 
-// The modifiers by rank: the prefix each gives a formatted keyboard-key
-// action, and its own left and right keys. A captured modifier key adds its
-// own bit, and the prefix is left out when the key is that modifier itself.
+// The modifiers in the order the KEYBOARD KEY dialog shows their boxes, with
+// their left and right keys.
 struct Modifier {
     uint8_t bit;
     const char* prefix;
     uint16_t leftKey;
     uint16_t rightKey;
-
-    constexpr bool IsOwnKey(uint16_t virtualKey) const {
-        return virtualKey == leftKey || virtualKey == rightKey;
-    }
 };
 constexpr Modifier kModifiers[] = {
     {kShiftBit, "Shift+", 0xA0, 0xA1},
@@ -62,22 +57,6 @@ constexpr Modifier kModifiers[] = {
     {kAltBit, "Alt+", 0xA4, 0xA5},
 };
 
-// Keys with a name but no row in the key table: the mouse cannot send them
-// (their virtual-key codes are no key usages), but the dialog names them when
-// pressed, to say so.
-struct KeyNameEntry {
-    uint16_t virtualKey;
-    const char* name;
-};
-constexpr KeyNameEntry kUnassignableKeyNames[] = {
-    {0x01, "Left Button"},  {0x02, "Right Button"},    {0x04, "Middle Button"},   {0x0C, "Clear"},
-    {0x29, "Select"},       {0x2A, "Print"},           {0x2B, "Execute"},         {0x2F, "Help"},
-    {0xA6, "Browser Back"}, {0xA7, "Browser Forward"}, {0xA8, "Browser Refresh"}, {0xFF, "Fn"},
-};
-
-// Break shares Pause's usage; it reads back as Pause.
-constexpr uint16_t kBreakKey = 0x03;
-constexpr uint16_t kPauseUsage = 0x48;
 constexpr uint16_t kLastUsage = 0xFF;
 
 std::optional<std::string> LabelOf(const ButtonAction& action) {
@@ -91,17 +70,8 @@ std::optional<std::string> LabelOf(const ButtonAction& action) {
 
 std::string KeyboardKeyText(const ButtonAction& action) {
     const uint16_t virtualKey = UsageToVirtualKey(action.x);
-    std::string prefix;
-    for (const Modifier& modifier : kModifiers) {
-        if (action.code & modifier.bit) {
-            if (!modifier.IsOwnKey(virtualKey)) {
-                prefix = modifier.prefix;
-            }
-            break;  // only the highest-ranking set bit counts
-        }
-    }
     keyCapture.keyCode = virtualKey;
-    return prefix + KeyName(virtualKey);
+    return ModifierPrefix(action.code) + KeyName(virtualKey);
 }
 
 }  // namespace
@@ -159,41 +129,70 @@ std::optional<std::string> FormatActionText(const ButtonAction& action) {
 }
 
 ActionValues EncodeKeyAction(const KeyCaptureState& capture) {
-    uint8_t bits = capture.modifiers;
+    // A modifier key alone is its own usage: the bit would press the left-hand
+    // key too, so Right Control would also be Left Control.
+    return {Kind(ActionKind::KeyboardKey), capture.modifiers, VirtualKeyToUsage(capture.keyCode),
+            0};
+}
+
+std::string ModifierPrefix(uint8_t modifiers) {
+    std::string text;
     for (const Modifier& modifier : kModifiers) {
-        if (modifier.IsOwnKey(capture.keyCode)) {
-            bits |= modifier.bit;
+        if (modifiers & modifier.bit) {
+            text += modifier.prefix;
         }
     }
-    return {Kind(ActionKind::KeyboardKey), bits, VirtualKeyToUsage(capture.keyCode), 0};
+    return text;
+}
+
+uint8_t ModifierBitOfKey(uint16_t virtualKey) {
+    for (const Modifier& modifier : kModifiers) {
+        if (virtualKey == modifier.leftKey || virtualKey == modifier.rightKey) {
+            return modifier.bit;
+        }
+    }
+    return 0;
 }
 
 std::string KeyName(uint16_t virtualKey) {
     if (const KeyRow* key = FindKeyByVirtualKey(virtualKey)) {
         return key->name;
     }
-    for (const KeyNameEntry& entry : kUnassignableKeyNames) {
-        if (entry.virtualKey == virtualKey) {
-            return entry.name;
-        }
+    if (const RefusedKey* key = FindRefusedKey(virtualKey)) {
+        return key->name;
     }
     if (virtualKey > kUsageKeyBase && virtualKey <= kUsageKeyBase + kLastUsage &&
         !FindKeyByUsage(virtualKey - kUsageKeyBase)) {
         // A usage read from the mouse that no key here has: say what it is
         // rather than show nothing.
-        char text[32];
-        std::snprintf(text, sizeof text, "Unknown key 0x%02X", virtualKey - kUsageKeyBase);
-        return text;
+        return UnknownUsageName(static_cast<uint8_t>(virtualKey - kUsageKeyBase));
     }
     return {};
+}
+
+std::string UnknownUsageName(uint8_t usage) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Unknown key 0x%02X", usage);
+    return text;
+}
+
+std::string KeyRefusalText(uint16_t virtualKey) {
+    const RefusedKey* key = FindRefusedKey(virtualKey);
+    if (!key) {
+        return kKeyCannotBeAssigned;
+    }
+    std::string text = std::string(key->name) + " cannot be assigned to a mouse button";
+    if (key->mediaEntry) {
+        text += ": choose ";
+        text += key->mediaEntry;
+        text += " in the MEDIA menu";
+    }
+    return text;
 }
 
 uint16_t VirtualKeyToUsage(uint16_t virtualKey) {
     if (const KeyRow* key = FindKeyByVirtualKey(virtualKey)) {
         return key->usage;
-    }
-    if (virtualKey == kBreakKey) {
-        return kPauseUsage;
     }
     if (virtualKey > kUsageKeyBase && virtualKey <= kUsageKeyBase + kLastUsage) {
         return virtualKey - kUsageKeyBase;  // an unknown usage read back goes back unchanged

@@ -71,12 +71,24 @@ std::optional<std::string> FormatActionText(const ButtonAction& action);
 // "CPI: 800" when both axes agree, else "X: 800, Y: 1600".
 std::string FormatFixedCpiText(int x, int y);
 
-// The keyboard-key action for a confirmed capture.
+// The keyboard-key action for a confirmed capture: the modifier boxes' bits
+// and the key's usage (a modifier key alone adds no bit of its own).
 ActionValues EncodeKeyAction(const KeyCaptureState& capture);
 
-// The key's name, or "" for a code without one. A usage no key has (read
-// from the mouse) is named "Unknown key 0x82".
+// "Shift+Ctrl+Win+Alt+" for the bits set, in the dialog's order: the one
+// modifier text of the button, the profile names and the screen reader.
+std::string ModifierPrefix(uint8_t modifiers);
+// The bit of a modifier key, left or right; 0 for other keys.
+uint8_t ModifierBitOfKey(uint16_t virtualKey);
+
+// The key's one name (settings/key_table.h), or "" for a code without one. A
+// usage no key has (read from the mouse) is named "Unknown key 0x82".
 std::string KeyName(uint16_t virtualKey);
+std::string UnknownUsageName(uint8_t usage);
+
+// Why a key cannot be bound, naming it, and for a media key the MEDIA menu's
+// entry that does its work.
+std::string KeyRefusalText(uint16_t virtualKey);
 
 // Key code <-> USB HID keyboard usage, by the key table (settings/key_table.h).
 // A usage without a row gives kUsageKeyBase + usage, never a virtual-key code

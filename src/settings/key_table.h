@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
+#include <vector>
 
 // The keys a mouse button can send. A key action stores a USB HID keyboard
 // usage (page 0x07, one byte), which names a key position, not a character:
@@ -33,33 +35,41 @@ struct KeyRow {
     uint8_t usage;       // what the mouse stores and sends
     uint16_t evdevCode;  // the key Linux reports for the usage, and the key to press
     KeyGroup group;
-    const char* name;      // on the button (KeyName), and in profiles
-    const char* listName;  // in the dialog's key list
+    const char* name;     // the one name: button, key list, screen reader, profiles
+    const char* aliases;  // other spellings read as this key, "|" between them
 };
 using AssignableKey = KeyRow;
+
+// A key Linux reports that the mouse cannot send.
+struct RefusedKey {
+    uint16_t evdevCode;
+    uint16_t virtualKey;
+    const char* name;
+    const char* mediaEntry;  // the MEDIA menu's entry for its work, or nullptr
+};
 
 // Every key a mouse button can send, grouped, in list order.
 std::span<const KeyRow> AssignableKeys();
 const char* KeyGroupName(KeyGroup group);
 const KeyRow* FindKeyByVirtualKey(uint16_t virtualKey);
 const KeyRow* FindKeyByUsage(uint16_t usage);
+std::span<const RefusedKey> RefusedKeys();
+const RefusedKey* FindRefusedKey(uint16_t virtualKey);
+std::vector<std::string_view> KeyAliases(const KeyRow& key);
 
-// false for a key that has no row: no name, or a usage that would make the
-// mouse send another key than the one named (Clear, Help, Browser Back, ...).
+// false for a key that has no row: no name, or a key the mouse cannot send.
 bool KeyCanBeAssigned(uint16_t virtualKey);
 
 // What the dialog and the command line say about such a key.
 inline constexpr char kKeyCannotBeAssigned[] = "This key cannot be assigned to a mouse button";
 
 // The virtual-key code of the key at an evdev position; 0 for a position the
-// table does not know. The keypad's digit keys and its decimal key follow
-// NumLock: with it off they are the navigation keys printed under the digits.
-uint16_t EvdevToVirtualKey(uint16_t evdevCode, bool numLockOn);
+// table does not know. The keypad is taken by its key, whatever NumLock says:
+// the mouse sends the keypad usage, and the computer's NumLock decides what it
+// types, as with a real keypad.
+uint16_t EvdevToVirtualKey(uint16_t evdevCode);
 
 // X key codes, and the native scan codes Qt reports on X11 and Wayland, are
 // the evdev code plus 8.
 inline constexpr uint32_t kXKeycodeOffset = 8;
-uint16_t XKeycodeToVirtualKey(uint32_t xKeycode, bool numLockOn);
-
-// Whether NumLock changes what the key at this X key code means.
-bool XKeycodeFollowsNumLock(uint32_t xKeycode);
+uint16_t XKeycodeToVirtualKey(uint32_t xKeycode);

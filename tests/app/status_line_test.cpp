@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 
 #include "app/simulated_mouse_window.h"
@@ -155,6 +156,22 @@ TEST_F(RuleCommands, AnInstalledRuleIsNamedWithTheReplugThatMakesItApply) {
                   "): unplug the mouse and plug it in again, or log out and log in again.");
     EXPECT_EQ(window->findChild<QLabel*>("udevRuleCommands")->text(),
               "sudo udevadm control --reload && sudo udevadm trigger");
+}
+
+// The commands wrap rather than widen the window: at a large scale a window
+// as wide as its longest command ran past the screen's edge.
+TEST_F(RuleCommands, WrapRatherThanWidenTheWindow) {
+    mouse.SetOpenFailure(0, OpenFailure::AccessDenied);
+    StartWindow();
+    window->show();
+    auto* commands = window->findChild<QLabel*>("udevRuleCommands");
+    ASSERT_TRUE(commands->isVisible());
+    int longestLine = 0;
+    for (const QString& line : commands->text().split('\n')) {
+        longestLine = std::max(longestLine, commands->fontMetrics().horizontalAdvance(line));
+    }
+    // The window may be narrower than its longest command.
+    EXPECT_LT(commands->minimumSizeHint().width(), longestLine);
 }
 
 // --simulate can show the state too: the simulated mouse's window denies access.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,14 +19,14 @@ struct PositionCase {
 };
 
 // A pressed key's usage, as a capture by position makes it.
-uint16_t UsageAt(uint16_t evdevCode, bool numLockOn = true) {
-    return VirtualKeyToUsage(EvdevToVirtualKey(evdevCode, numLockOn));
+uint16_t UsageAt(uint16_t evdevCode) {
+    return VirtualKeyToUsage(EvdevToVirtualKey(evdevCode));
 }
 
 TEST(KeyTable, F13ToF24BindFromTheirOwnKeys) {
     for (uint16_t n = 0; n < 12; ++n) {
         SCOPED_TRACE(testing::Message() << "F" << 13 + n);
-        const uint16_t virtualKey = EvdevToVirtualKey(KEY_F13 + n, true);
+        const uint16_t virtualKey = EvdevToVirtualKey(KEY_F13 + n);
         EXPECT_EQ(virtualKey, 0x7C + n);
         EXPECT_EQ(KeyName(virtualKey), "F" + std::to_string(13 + n));
         EXPECT_EQ(UsageAt(KEY_F13 + n), 0x68 + n);  // HID usages, not Windows codes
@@ -46,78 +47,71 @@ TEST(KeyTable, PositionsWhereTheGermanLayoutPrintsOtherCharacters) {
     };
     for (const PositionCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
+        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode);
         EXPECT_EQ(UsageAt(c.evdevCode), c.usage);
         EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
         EXPECT_FALSE(KeyName(virtualKey).empty());
     }
 }
 
-TEST(KeyTable, NumLockDecidesWhatTheKeypadDigitsAre) {
-    struct Case {
-        uint16_t evdevCode;
-        uint16_t withNumLock;
-        uint16_t withoutNumLock;
+// The keypad is taken by its key whatever NumLock says: the mouse sends the
+// keypad usage, and the computer's NumLock decides what it types, as with a
+// real keypad (Keypad 5 is no longer refused). The standard usages the
+// kernel maps (its hid_keyboard[] in drivers/hid/hid-input.c) are keys too.
+TEST(KeyTable, TheKeypadByItsKeyAndTheStandardUsagesTheKernelMaps) {
+    const PositionCase cases[] = {
+        {KEY_KP0, "Num 0", 0x62},          {KEY_KP1, "Num 1", 0x59},
+        {KEY_KP5, "Num 5", 0x5D},          {KEY_KP7, "Num 7", 0x5F},
+        {KEY_KPDOT, "Num .", 0x63},        {KEY_KPSLASH, "Num /", 0x54},
+        {KEY_KPPLUS, "Num +", 0x57},       {KEY_KPENTER, "Num Enter", 0x58},
+        {KEY_NUMLOCK, "Num Lock", 0x53},   {KEY_KPEQUAL, "Num =", 0x67},
+        {KEY_OPEN, "Execute", 0x74},       {KEY_HELP, "Help", 0x75},
+        {KEY_PROPS, "Menu", 0x76},         {KEY_FRONT, "Select", 0x77},
+        {KEY_STOP, "Stop", 0x78},          {KEY_AGAIN, "Again", 0x79},
+        {KEY_UNDO, "Undo", 0x7A},          {KEY_CUT, "Cut", 0x7B},
+        {KEY_KPLEFTPAREN, "Num (", 0xB6},  {KEY_KPRIGHTPAREN, "Num )", 0xB7},
     };
-    const Case cases[] = {
-        {KEY_KP0, 0x62, 0x49},      // Insert
-        {KEY_KP1, 0x59, 0x4D},      // End
-        {KEY_KP2, 0x5A, 0x51},      // Down
-        {KEY_KP3, 0x5B, 0x4E},      // Page Down
-        {KEY_KP4, 0x5C, 0x50},      // Left
-        {KEY_KP6, 0x5E, 0x4F},      // Right
-        {KEY_KP7, 0x5F, 0x4A},      // Home
-        {KEY_KP8, 0x60, 0x52},      // Up
-        {KEY_KP9, 0x61, 0x4B},      // Page Up
-        {KEY_KPDOT, 0x63, 0x4C},    // Delete
-        {KEY_KPSLASH, 0x54, 0x54},  // the operators do not change
-        {KEY_KPASTERISK, 0x55, 0x55}, {KEY_KPMINUS, 0x56, 0x56}, {KEY_KPPLUS, 0x57, 0x57},
-        {KEY_KPENTER, 0x58, 0x58},    {KEY_NUMLOCK, 0x53, 0x53},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "evdev " << c.evdevCode);
-        EXPECT_EQ(UsageAt(c.evdevCode, true), c.withNumLock);
-        EXPECT_EQ(UsageAt(c.evdevCode, false), c.withoutNumLock);
-        const bool follows = c.withNumLock != c.withoutNumLock;
-        EXPECT_EQ(XKeycodeFollowsNumLock(c.evdevCode + kXKeycodeOffset), follows);
+    for (const PositionCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode);
+        EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
+        EXPECT_EQ(KeyName(virtualKey), c.what);
+        EXPECT_EQ(UsageAt(c.evdevCode), c.usage);
+        EXPECT_EQ(UsageToVirtualKey(c.usage), virtualKey);
     }
-    // Keypad 5 without NumLock is Clear, which the mouse cannot send.
-    EXPECT_EQ(UsageAt(KEY_KP5, true), 0x5D);
-    EXPECT_FALSE(KeyCanBeAssigned(EvdevToVirtualKey(KEY_KP5, false)));
-    EXPECT_FALSE(XKeycodeFollowsNumLock(KEY_HOME + kXKeycodeOffset));
 }
 
 TEST(KeyTable, MediaKeysThatAKeyboardUsageCanSend) {
     const PositionCase named[] = {
         {KEY_MUTE, "Mute", 0x7F},
         {KEY_VOLUMEDOWN, "Volume Down", 0x81},
-        {KEY_VOLUMEUP, "Volume Up ", 0x80},
+        {KEY_VOLUMEUP, "Volume Up", 0x80},
     };
     for (const PositionCase& c : named) {
         SCOPED_TRACE(c.what);
-        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
+        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode);
         EXPECT_EQ(KeyName(virtualKey), c.what);
         EXPECT_EQ(UsageAt(c.evdevCode), c.usage);
         EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
     }
-    // Consumer-page controls: one keyboard usage byte cannot say them. The
-    // browser keys are named, so the dialog can say they cannot be bound; the
-    // MEDIA menu offers the others.
-    const PositionCase refused[] = {
-        {KEY_BACK, "Browser Back", 0},
-        {KEY_FORWARD, "Browser Forward", 0},
-        {KEY_REFRESH, "Browser Refresh", 0},
-        {KEY_PLAYPAUSE, "", 0},
-        {KEY_NEXTSONG, "", 0},
-        {KEY_PREVIOUSSONG, "", 0},
-        {KEY_STOPCD, "", 0},
-        {KEY_POWER, "", 0},
+    // Consumer-page controls: one keyboard usage byte cannot say them. They
+    // are named, so that the refusal says which key; a media key points to
+    // the MEDIA menu's entry.
+    const std::pair<uint16_t, const char*> refused[] = {
+        {KEY_BACK, "Browser Back cannot be assigned to a mouse button"},
+        {KEY_REFRESH, "Browser Refresh cannot be assigned to a mouse button"},
+        {KEY_PLAYPAUSE,
+         "Play/Pause cannot be assigned to a mouse button: choose PLAY/PAUSE in the MEDIA menu"},
+        {KEY_NEXTSONG,
+         "Next Track cannot be assigned to a mouse button: choose NEXT in the MEDIA menu"},
+        {KEY_STOPCD, "Stop Media cannot be assigned to a mouse button"},
+        {KEY_POWER, kKeyCannotBeAssigned},
     };
-    for (const PositionCase& c : refused) {
-        SCOPED_TRACE(testing::Message() << "evdev " << c.evdevCode);
-        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
-        EXPECT_EQ(KeyName(virtualKey), c.what);
+    for (const auto& [evdevCode, text] : refused) {
+        SCOPED_TRACE(text);
+        const uint16_t virtualKey = EvdevToVirtualKey(evdevCode);
         EXPECT_FALSE(KeyCanBeAssigned(virtualKey));
+        EXPECT_EQ(KeyRefusalText(virtualKey), text);
     }
 }
 
@@ -127,7 +121,7 @@ TEST(KeyTable, WhatOlderToolsStoredForF13ToF24ReadsBackAsWhatTheMouseSends) {
         {0x7D, "Paste"},
         {0x7E, "Find"},
         {0x7F, "Mute"},
-        {0x80, "Volume Up "},
+        {0x80, "Volume Up"},
         {0x81, "Volume Down"},
         {0x82, "Unknown key 0x82"},
         {0x83, "Unknown key 0x83"},
@@ -144,27 +138,19 @@ TEST(KeyTable, WhatOlderToolsStoredForF13ToF24ReadsBackAsWhatTheMouseSends) {
 }
 
 TEST(KeyTable, XKeycodesAreEvdevCodesPlusEight) {
-    // The XInput source's translation, NumLock on and off.
-    struct Case {
-        uint32_t xKeycode;
-        bool numLockOn;
-        uint16_t virtualKey;
+    const std::pair<uint32_t, uint16_t> cases[] = {
+        {38, 0x41},   // A
+        {191, 0x7C},  // F13, which the default keymap calls XF86Tools
+        {202, 0x87},  // F24
+        {20, 0xBD},   // minus, ß in German
+        {50, 0xA0},   {62, 0xA1},  {37, 0xA2},  {105, 0xA3}, {64, 0xA4},
+        {108, 0xA5},  {133, 0x5B}, {134, 0x5C},
+        {79, 0x67},   // keypad 7, NumLock or not
+        {91, 0x6E},   {181, 0xA8},  // XF86Reload: Browser Refresh
+        {7, 0},       {0, 0},      {255 + 8, 0}, {0xFFFFFFFF, 0},
     };
-    const Case cases[] = {
-        {38, true, 0x41},   // A
-        {191, true, 0x7C},  // F13, which the default keymap calls XF86Tools
-        {202, true, 0x87},  // F24
-        {20, false, 0xBD},  // minus, ß in German
-        {50, true, 0xA0},  {62, true, 0xA1},  {37, true, 0xA2},   {105, true, 0xA3},
-        {64, true, 0xA4},  {108, true, 0xA5}, {133, true, 0x5B},  {134, true, 0x5C},
-        {79, true, 0x67},                                         // keypad 7
-        {79, false, 0x24},                                        // Home
-        {91, true, 0x6E},  {91, false, 0x2E}, {181, true, 0xA8},  // XF86Reload: Browser Refresh
-        {7, true, 0},      {0, true, 0},      {255 + 8, true, 0}, {0xFFFFFFFF, true, 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(XKeycodeToVirtualKey(c.xKeycode, c.numLockOn), c.virtualKey)
-            << "X key code " << c.xKeycode << (c.numLockOn ? " NumLock on" : " NumLock off");
+    for (const auto& [xKeycode, virtualKey] : cases) {
+        EXPECT_EQ(XKeycodeToVirtualKey(xKeycode), virtualKey) << "X key code " << xKeycode;
     }
 }
 
@@ -172,22 +158,43 @@ TEST(KeyTable, EveryListedKeyHasANameAndAPositionAndIsListedOnce) {
     std::set<uint16_t> seen;
     std::set<uint16_t> usages;
     for (const AssignableKey& key : AssignableKeys()) {
-        SCOPED_TRACE(key.listName);
+        SCOPED_TRACE(key.name);
         EXPECT_TRUE(seen.insert(key.virtualKey).second);
         EXPECT_FALSE(KeyName(key.virtualKey).empty());
-        bool pressable = false;
-        for (uint16_t code = 0; code < 256 && !pressable; ++code) {
-            pressable = EvdevToVirtualKey(code, true) == key.virtualKey ||
-                        EvdevToVirtualKey(code, false) == key.virtualKey;
-        }
-        EXPECT_TRUE(pressable);
+        // One name, no blanks around it.
+        EXPECT_NE(std::string(key.name).front(), ' ');
+        EXPECT_NE(std::string(key.name).back(), ' ');
         // Pressing the row's key takes the row; stored and loaded again, it is
         // the same key with the same name.
-        EXPECT_EQ(EvdevToVirtualKey(key.evdevCode, true), key.virtualKey);
+        EXPECT_EQ(EvdevToVirtualKey(key.evdevCode), key.virtualKey);
         EXPECT_EQ(VirtualKeyToUsage(key.virtualKey), key.usage);
         EXPECT_EQ(UsageToVirtualKey(key.usage), key.virtualKey);
         EXPECT_EQ(KeyName(key.virtualKey), key.name);
         EXPECT_TRUE(usages.insert(key.usage).second);
+    }
+}
+
+// A name or an older spelling stands for one key only.
+TEST(KeyTable, NamesAndAliasesNameOneKeyEach) {
+    const auto lowerCase = [](std::string_view text) {
+        std::string lower(text);
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return lower;
+    };
+    std::set<std::string> spellings;
+    for (const AssignableKey& key : AssignableKeys()) {
+        std::vector<std::string_view> all = KeyAliases(key);
+        all.push_back(key.name);
+        for (const std::string_view spelling : all) {
+            const std::string lower = lowerCase(spelling);
+            EXPECT_FALSE(lower.empty()) << key.name;
+            EXPECT_TRUE(spellings.insert(lower).second) << spelling << " of " << key.name;
+        }
+    }
+    for (const RefusedKey& key : RefusedKeys()) {
+        EXPECT_FALSE(spellings.contains(lowerCase(key.name))) << key.name;
     }
 }
 
@@ -196,11 +203,11 @@ TEST(KeyTable, GroupsStandTogetherInListOrder) {
     KeyGroup current = AssignableKeys().front().group;
     for (const AssignableKey& key : AssignableKeys()) {
         if (key.group != current) {
-            EXPECT_LT(static_cast<int>(current), static_cast<int>(key.group)) << key.listName;
+            EXPECT_LT(static_cast<int>(current), static_cast<int>(key.group)) << key.name;
             done.insert(current);
             current = key.group;
         }
-        EXPECT_FALSE(done.contains(key.group)) << key.listName;
+        EXPECT_FALSE(done.contains(key.group)) << key.name;
     }
     EXPECT_STREQ(KeyGroupName(KeyGroup::FunctionKeys), "F1 to F24");
 }
@@ -223,7 +230,7 @@ TEST(KeyTable, InternationalKeysGetUsagesOfTheirOwn) {
     };
     for (const PositionCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode, true);
+        const uint16_t virtualKey = EvdevToVirtualKey(c.evdevCode);
         EXPECT_TRUE(KeyCanBeAssigned(virtualKey));
         EXPECT_EQ(KeyName(virtualKey), c.what);
         EXPECT_EQ(VirtualKeyToUsage(virtualKey), c.usage);

@@ -11,17 +11,12 @@ struct UnbindableKey {
 };
 
 inline constexpr UnbindableKey kUnbindableKeys[] = {
-    // Their codes are no key usages: stored, they would send another key
-    // (Clear the letter I, Help the [ key, Select Esc) or nothing at all.
-    {0x0C, "Clear"},
-    {0x29, "Select"},
-    {0x2A, "Print"},
-    {0x2B, "Execute"},
-    {0x2F, "Help"},
-    {0x01, "Left Button"},
-    {0xFF, "Fn"},
     // Consumer-page controls: a one-byte keyboard usage cannot say them.
+    {0xB3, "Play/Pause"},
+    {0xB0, "Next Track"},
+    {0xB2, "Stop Media"},
     {0xA6, "Browser Back"},
     {0xA7, "Browser Forward"},
     {0xA8, "Browser Refresh"},
+    {0xB4, "Mail"},
 };

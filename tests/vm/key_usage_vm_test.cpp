@@ -141,9 +141,10 @@ protected:
 
 TEST_F(KeyUsageTest, EveryRowsUsageGivesBackTheKeyItWasCapturedFrom) {
     for (const KeyRow& key : AssignableKeys()) {
-        SCOPED_TRACE(key.listName);
-        // The usage a capture of the row's key stores...
-        const uint16_t usage = VirtualKeyToUsage(EvdevToVirtualKey(key.evdevCode, true));
+        SCOPED_TRACE(key.name);
+        // The usage a capture of the row's key stores (the keypad's keys
+        // whatever NumLock says, Execute to Cut, Keypad = ( and ) among them)...
+        const uint16_t usage = VirtualKeyToUsage(EvdevToVirtualKey(key.evdevCode));
         ASSERT_EQ(usage, key.usage);
         // ... is, sent by a keyboard, that same key to the kernel.
         EXPECT_EQ(Press(0, key.usage), std::vector<uint16_t>{key.evdevCode});
@@ -165,6 +166,20 @@ TEST_F(KeyUsageTest, ModifierBitsAreTheLeftHandModifiers) {
     const ActionValues action = EncodeKeyAction({'K', kCtrlBit | kShiftBit, {}});
     EXPECT_EQ(Press(action.code, static_cast<uint8_t>(action.x)),
               (std::vector<uint16_t>{KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_K}));
+}
+
+// A modifier key captured alone presses that key and no other: the right-hand
+// ones no longer bring their left-hand twin.
+TEST_F(KeyUsageTest, AModifierKeyAloneIsOnlyThatKey) {
+    const std::pair<uint16_t, uint16_t> keys[] = {
+        {0xA3, KEY_RIGHTCTRL}, {0xA5, KEY_RIGHTALT},  {0xA1, KEY_RIGHTSHIFT},
+        {0x5C, KEY_RIGHTMETA}, {0xA2, KEY_LEFTCTRL},
+    };
+    for (const auto& [virtualKey, code] : keys) {
+        SCOPED_TRACE(code);
+        const ActionValues action = EncodeKeyAction({virtualKey, 0, {}});
+        EXPECT_EQ(Press(action.code, static_cast<uint8_t>(action.x)), std::vector<uint16_t>{code});
+    }
 }
 
 // What older tools stored for F13-F24 is, to the kernel, what the window now

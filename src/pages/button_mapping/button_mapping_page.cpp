@@ -13,6 +13,7 @@
 
 #include "pages/button_mapping/fixed_cpi_dialog.h"
 #include "pages/button_mapping/key_capture_dialog.h"
+#include "pages/button_mapping/keyboard_layout.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "settings/settings_image.h"
@@ -59,18 +60,18 @@ QStringList TextsAnActionButtonShows() {
     for (const ActionEntry& entry : ActionTable()) {
         texts << entry.label;
     }
-    // With all four boxes of the KEYBOARD KEY dialog ticked.
-    const std::string allPrefixes =
-        CapturedModifierPrefix(kShiftBit | kCtrlBit | kWinBit | kAltBit);
+    const QString allPrefixes =
+        QString::fromStdString(ModifierPrefix(kShiftBit | kCtrlBit | kWinBit | kAltBit));
     for (int key = 0; key <= kHighestVirtualKey; ++key) {
-        texts << QString::fromStdString(allPrefixes + KeyName(key));
+        texts << allPrefixes + QString::fromStdString(KeyName(key));
     }
-    // The keys without a Windows code, and a usage read back that no key has;
-    // a key name may carry what the layout types on it.
+    // Every key with what a layout may type on it, the longest legend on a
+    // short key, and a usage read back that no key has.
     for (const KeyRow& key : AssignableKeys()) {
-        texts << QString::fromStdString(allPrefixes + key.name) + " (W)";
+        texts << allPrefixes + key.name + " (W)";
     }
-    texts << QString::fromStdString(allPrefixes + KeyName(kUsageKeyBase + 0xFF));
+    texts << allPrefixes + "` (Katakana/Hiragana)";
+    texts << allPrefixes + QString::fromStdString(UnknownUsageName(0xFF));
     texts << QString::fromStdString(FormatFixedCpiText(30000, 30000))
           << QString::fromStdString(FormatFixedCpiText(30000, 29990));
     return texts;
@@ -139,6 +140,7 @@ CMouseSet::CMouseSet(PageHost& host, QWidget* parent) : SettingsPage(host, paren
     SetUpKeyboardAndNames();
     BuildMenu();
     ConnectSignals();
+    CallOnLayoutChange(this, [this] { ShowActionTexts(); });
 }
 
 void CMouseSet::BuildLayout() {
@@ -251,9 +253,12 @@ void CMouseSet::RunKeyboardDialog() {
     if (dialog.exec() != QDialog::Accepted || keyCapture.keyText.empty()) {
         return;
     }
-    // With the layout's character where it differs, as the dialog showed it.
-    SetSlotText(currentSlot, dialog.ButtonText());
-    AssignAction(Session().pendingSettings.buttons[currentSlot], EncodeKeyAction(keyCapture));
+    ButtonAction& slot = Session().pendingSettings.buttons[currentSlot];
+    AssignAction(slot, EncodeKeyAction(keyCapture));
+    // Made from what is stored, as after a reload.
+    if (const auto text = ActionButtonLabel(slot)) {
+        SetSlotText(currentSlot, *text);
+    }
 }
 
 void CMouseSet::RunFixedCpiDialog() {
@@ -269,7 +274,10 @@ void CMouseSet::RunFixedCpiDialog() {
 
 void CMouseSet::SetSlotText(int slot, const QString& text) {
     if (const int row = kRowOfSlot[slot]; row != kNoRow) {
-        actionButtons_[row]->setText(text);
+        actionButtons_[row]->setText(EscapeMnemonic(text));
+        // A screen reader gets the text as shown: Qt's name from the
+        // button's text would drop the "&" of "1 (&)".
+        actionButtons_[row]->setAccessibleName(text);
     }
 }
 
@@ -300,11 +308,27 @@ void CMouseSet::LoadFromSettings() {
     leftHandedCheck_->setChecked(leftHanded);
     currentSlot = leftHanded ? kLeftSlot : kRightSlot;
     ShowRowOneLabel(leftHanded);
+    ShowActionTexts();
+}
+
+void CMouseSet::ShowActionTexts() {
     for (int row = 0; row < kRowCount; ++row) {
         const int slot = SlotOfRow(row);
-        if (const auto text = FormatActionText(Session().pendingSettings.buttons[slot])) {
-            actionButtons_[row]->setText(QString::fromStdString(*text));
+        if (const auto text = ActionButtonLabel(Session().pendingSettings.buttons[slot])) {
+            SetSlotText(slot, *text);
         }
+    }
+}
+
+void CMouseSet::changeEvent(QEvent* event) {
+    SettingsPage::changeEvent(event);
+    // A key's legend follows the layout in use: asked again when the layout
+    // changes and whenever the window comes back, as the user may have
+    // switched it elsewhere.
+    const auto type = event->type();
+    if (type == QEvent::KeyboardLayoutChange ||
+        (type == QEvent::ActivationChange && isActiveWindow())) {
+        ShowActionTexts();
     }
 }
 

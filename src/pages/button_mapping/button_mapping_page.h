@@ -30,6 +30,9 @@ public:
     // Carries out a menu command as if its item had been chosen.
     void OnMenuCommand(int commandId);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     static constexpr int kRowCount = 6;
 
@@ -43,6 +46,8 @@ private:
     void RunKeyboardDialog();
     void RunFixedCpiDialog();
     void SetSlotText(int slot, const QString& text);
+    // Every row's button from the slot it shows; a key with the layout's legend.
+    void ShowActionTexts();
     void ShowRowOneLabel(bool leftHanded);
     int SlotOfRow(int row) const;
 

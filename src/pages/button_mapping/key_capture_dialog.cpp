@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "pages/button_mapping/key_source.h"
+#include "pages/button_mapping/keyboard_layout.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "ui/message_box.h"
@@ -31,11 +32,6 @@ constexpr char kKeyFieldHelp[] =
 constexpr uint16_t kTabKey = 0x09;
 constexpr uint16_t kEscKey = 0x1B;
 constexpr uint16_t kRightAltKey = 0xA5;  // AltGr on most layouts but the US one
-
-// The modifier bit a key stands for as a modifier; 0 for other keys.
-uint8_t ModifierBitOf(uint16_t virtualKey) {
-    return EncodeKeyAction({virtualKey, 0, {}}).code;
-}
 
 // The list: a bold, unselectable heading before each group, then its keys
 // with their virtual-key codes as data.
@@ -56,26 +52,11 @@ QStandardItemModel* KeyListModel(QObject* parent) {
             group = key.group;
             first = false;
         }
-        auto* item = new QStandardItem(QString::fromUtf8(key.listName));
+        auto* item = new QStandardItem(QString::fromUtf8(key.name));
         item->setData(key.virtualKey, Qt::UserRole);
         model->appendRow(item);
     }
     return model;
-}
-
-// The key's name, and what the user's layout types on it where that is
-// another character: "- (ß)" for the German layout's ß key.
-QString LabelText(const std::string& name, char32_t layoutCharacter) {
-    const QString text = QString::fromStdString(name);
-    if (layoutCharacter == 0) {
-        return text;
-    }
-    const QString character = QString::fromUcs4(&layoutCharacter, 1);
-    if (!character.at(0).isPrint() || character.at(0).isSpace() ||
-        character.compare(text.trimmed(), Qt::CaseInsensitive) == 0) {
-        return text;
-    }
-    return QString("%1 (%2)").arg(text, character);
 }
 
 }  // namespace
@@ -99,6 +80,8 @@ void CKeyboard::BuildLayout() {
     keyLabel_->setFrameShape(QFrame::Box);
     keyLabel_->setAlignment(Qt::AlignCenter);
     keyLabel_->setMinimumSize(240, 32);
+    // A refusal names the key and where to find its work: two lines at most.
+    keyLabel_->setWordWrap(true);
     // The key field takes the focus and the keys pressed there; a frame that
     // moves with the focus shows where the keys go.
     keyLabel_->setFocusPolicy(Qt::StrongFocus);
@@ -171,8 +154,9 @@ void CKeyboard::BuildLayout() {
     setTabOrder(winCheck_, altCheck_);
     setTabOrder(altCheck_, okButton_);
     setTabOrder(okButton_, cancelButton_);
-    // The first key pressed is captured.
+    // The first key pressed is captured; OK waits for a key.
     keyLabel_->setFocus();
+    okButton_->setEnabled(false);
     ShowKey({});
 }
 
@@ -241,10 +225,10 @@ void CKeyboard::OnKeyEvent(const KeyEvent& event) {
     }
     keyList_->setCurrentIndex(-1);  // the list no longer shows the key taken; empties the field
     modifierNote_->hide();
-    TakeKey(key, event.layoutCharacter);
-    if (ModifierBitOf(key) != 0) {
+    TakeKey(key, event.layoutKeysym);
+    if (ModifierBitOfKey(key) != 0) {
         modifiersHeld_.insert(key);  // alone it is the key; with a key after it, a modifier
-    } else if (!modifiersHeld_.isEmpty()) {
+    } else if (!modifiersHeld_.isEmpty() && KeyCanBeAssigned(key)) {
         TakeHeldModifiers();
     }
 }
@@ -258,7 +242,7 @@ void CKeyboard::TakeHeldModifiers() {
             modifierNote_->setText(kAltGrNote);
             modifierNote_->show();
         } else {
-            bits |= ModifierBitOf(key);
+            bits |= ModifierBitOfKey(key);
         }
     }
     shiftCheck_->setChecked(bits & kShiftBit);
@@ -274,15 +258,21 @@ void CKeyboard::OnKeyChosen(int index) {
     }
 }
 
-void CKeyboard::TakeKey(uint16_t virtualKey, char32_t layoutCharacter) {
-    // A key the mouse cannot send leaves no code behind: a modifier box ticked
-    // afterwards then gives the modifier alone, as the text says.
+void CKeyboard::TakeKey(uint16_t virtualKey, uint32_t layoutKeysym) {
+    // A key the mouse cannot send refuses the whole capture: no code, and no
+    // modifier box left ticked to be stored alone.
     const bool assignable = KeyCanBeAssigned(virtualKey);
     keyCapture.keyCode = assignable ? virtualKey : 0;
     keyName_ = assignable ? KeyName(virtualKey) : std::string();
     keyCapture.keyText = keyName_;
-    shownKey_ = assignable ? LabelText(keyName_, layoutCharacter) : QString();
-    ShowKey(assignable ? shownKey_ : QString(kKeyCannotBeAssigned));
+    if (!assignable) {
+        for (QCheckBox* box : {shiftCheck_, ctrlCheck_, winCheck_, altCheck_}) {
+            box->setChecked(false);
+        }
+    }
+    okButton_->setEnabled(assignable);
+    ShowKey(assignable ? KeyLabel(virtualKey, layoutKeysym)
+                       : QString::fromStdString(KeyRefusalText(virtualKey)));
 }
 
 void CKeyboard::ShowKey(const QString& text) {
@@ -328,8 +318,10 @@ void CKeyboard::OnOk() {
             keyCapture.modifiers |= entry.bit;
         }
     }
-    keyCapture.keyText = CapturedModifierPrefix(keyCapture.modifiers) + keyName_;
-    buttonText_ = QString::fromStdString(CapturedModifierPrefix(keyCapture.modifiers)) + shownKey_;
+    if (keyCapture.keyCode == 0) {
+        return;  // no key taken: OK is off, and a modifier alone is no binding
+    }
+    keyCapture.keyText = ModifierPrefix(keyCapture.modifiers) + keyName_;
     accept();
 }
 
@@ -355,23 +347,4 @@ void CKeyboard::keyPressEvent(QKeyEvent* event) {
         default:
             QDialog::keyPressEvent(event);
     }
-}
-
-std::string CapturedModifierPrefix(uint8_t modifiers) {
-    const struct {
-        uint8_t bit;
-        const char* prefix;
-    } prefixes[] = {
-        {kShiftBit, "Shift+"},
-        {kCtrlBit, "CTRL+"},
-        {kWinBit, "Win+"},
-        {kAltBit, "Alt+"},
-    };
-    std::string text;
-    for (const auto& entry : prefixes) {
-        if (modifiers & entry.bit) {
-            text += entry.prefix;
-        }
-    }
-    return text;
 }

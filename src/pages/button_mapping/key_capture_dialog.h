@@ -26,10 +26,6 @@ public:
     // Whether this dialog receives key events (false after "hook failed.").
     bool CapturesKeys() const;
 
-    // After OK: keyCapture.keyText with what the layout types on the key where
-    // that is another character ("Shift+CTRL+Q (a)"), as the dialog showed it.
-    QString ButtonText() const { return buttonText_; }
-
     void done(int result) override;
 
 protected:
@@ -44,7 +40,7 @@ private:
     void InstallHook();
     void OnKeyEvent(const KeyEvent& event);
     void OnKeyChosen(int index);
-    void TakeKey(uint16_t virtualKey, char32_t layoutCharacter = 0);
+    void TakeKey(uint16_t virtualKey, uint32_t layoutKeysym = 0);
     void TakeHeldModifiers();
     void ShowKey(const QString& text);
     bool KeyFieldHasFocus() const;
@@ -62,13 +58,7 @@ private:
     QPushButton* cancelButton_ = nullptr;
 
     std::string keyName_;  // the taken key's name; the label may say more
-    QString shownKey_;     // the name and the layout's character, as the label shows it
-    QString buttonText_;
     // Modifier keys held down, by key code, as pressed in the key field: a key
     // pressed with them takes them as its modifiers.
     QSet<uint16_t> modifiersHeld_;
 };
-
-// What a fresh capture puts before the key's name for these modifier bits, in
-// the dialog's order (Shift, CTRL, Win, Alt; Ctrl is spelled in capitals here).
-std::string CapturedModifierPrefix(uint8_t modifiers);

@@ -12,10 +12,11 @@ class QString;
 struct KeyEvent {
     uint16_t virtualKey = 0;
     bool released = false;
-    // What the current layout types on that key without modifiers, where the
-    // source can tell (ß on the German layout's minus key); 0 = unknown. Shown
-    // beside the key's name, never stored.
-    char32_t layoutCharacter = 0;
+    // The keysym the current layout gives that key without modifiers, where
+    // the source can tell (ssharp on the German layout's minus key); 0 =
+    // unknown. Shown beside the key's name where the live keymap cannot be
+    // asked, never stored.
+    uint32_t layoutKeysym = 0;
 };
 
 // A source of key presses and releases, as Windows virtual-key codes named by

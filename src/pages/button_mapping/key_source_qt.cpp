@@ -7,26 +7,19 @@
 
 namespace {
 
-// A keypad key that follows NumLock reports a digit or the decimal separator
-// while NumLock is on, and a navigation key while it is off.
-bool NumLockOnFor(const QKeyEvent& event) {
-    const int key = event.key();
-    return (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Period || key == Qt::Key_Comma;
-}
-
 // The native virtual key is the keysym on X11 and Wayland; it carries the
 // modifiers held, so only a key pressed alone tells what the key itself types.
-char32_t LayoutCharacterOf(const QKeyEvent& event) {
+uint32_t LayoutKeysymOf(const QKeyEvent& event) {
     if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
         return 0;
     }
-    return KeysymCharacter(event.nativeVirtualKey());
+    return event.nativeVirtualKey();
 }
 
 }  // namespace
 
 uint16_t QtKeyToVirtualKey(const QKeyEvent& event) {
-    return XKeycodeToVirtualKey(event.nativeScanCode(), NumLockOnFor(event));
+    return XKeycodeToVirtualKey(event.nativeScanCode());
 }
 
 QtKeySource::~QtKeySource() {
@@ -55,6 +48,6 @@ bool QtKeySource::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const auto& keyEvent = *static_cast<QKeyEvent*>(event);
-    sink_({QtKeyToVirtualKey(keyEvent), type == QEvent::KeyRelease, LayoutCharacterOf(keyEvent)});
+    sink_({QtKeyToVirtualKey(keyEvent), type == QEvent::KeyRelease, LayoutKeysymOf(keyEvent)});
     return false;
 }

@@ -5,7 +5,6 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
-#include <X11/keysym.h>
 #include <fcntl.h>
 
 #include <poll.h>
@@ -43,29 +42,12 @@ void SelectRawKeys(Display* display) {
     XFlush(display);
 }
 
-bool NumLockOn(Display* display) {
-    XkbStateRec state;
-    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) {
-        return false;
-    }
-    const unsigned numLockMask = XkbKeysymToModifiers(display, XK_Num_Lock);
-    return numLockMask != 0 && (state.locked_mods & numLockMask) != 0;
-}
-
-// The key by its position; the layout's symbols play no part, except that
-// NumLock (asked only for the keypad keys it changes) decides what the
-// keypad's digit keys are.
-uint16_t VirtualKeyOf(Display* display, unsigned xKeycode) {
-    const bool numLockOn = XKeycodeFollowsNumLock(xKeycode) && NumLockOn(display);
-    return XKeycodeToVirtualKey(xKeycode, numLockOn);
-}
-
-// What the key types in the current layout group without modifiers.
-char32_t LayoutCharacterOf(Display* display, unsigned xKeycode) {
+// What the key gives in the current layout group without modifiers.
+uint32_t LayoutKeysymOf(Display* display, unsigned xKeycode) {
     XkbStateRec state;
     const int group = XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.group : 0;
-    return KeysymCharacter(static_cast<uint32_t>(
-        XkbKeycodeToKeysym(display, static_cast<KeyCode>(xKeycode), group, 0)));
+    return static_cast<uint32_t>(
+        XkbKeycodeToKeysym(display, static_cast<KeyCode>(xKeycode), group, 0));
 }
 
 }  // namespace
@@ -136,8 +118,9 @@ void XInputKeySource::HandlePendingEvents() {
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
             const auto xKeycode = static_cast<unsigned>(raw->detail);
-            sink_({VirtualKeyOf(display_, xKeycode), cookie->evtype == XI_RawKeyRelease,
-                   LayoutCharacterOf(display_, xKeycode)});
+            // The key by its position; the layout's symbols play no part.
+            sink_({XKeycodeToVirtualKey(xKeycode), cookie->evtype == XI_RawKeyRelease,
+                   LayoutKeysymOf(display_, xKeycode)});
         }
         XFreeEventData(display_, cookie);
     }

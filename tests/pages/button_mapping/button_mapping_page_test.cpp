@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -12,10 +13,12 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <linux/input-event-codes.h>
 
 #include "app/main_window.h"
 #include "pages/button_mapping/fixed_cpi_dialog.h"
 #include "pages/button_mapping/key_source.h"
+#include "pages/button_mapping/keyboard_layout.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "settings/settings_image.h"
@@ -38,9 +41,9 @@ public:
             current = nullptr;
         }
     }
-    void Type(uint16_t virtualKey, char32_t layoutCharacter = 0) {
-        sink_({virtualKey, false, layoutCharacter});
-        sink_({virtualKey, true, layoutCharacter});
+    void Type(uint16_t virtualKey) {
+        sink_({virtualKey, false, 0});
+        sink_({virtualKey, true, 0});
         QCoreApplication::sendPostedEvents();
     }
     static inline TypingKeySource* current = nullptr;
@@ -48,6 +51,30 @@ public:
 private:
     Sink sink_;
 };
+
+// What the French (AZERTY) and German layouts give a few keys, as the live
+// keymap would; every other key types what its name says.
+uint32_t FrenchKeysym(uint16_t evdevCode) {
+    switch (evdevCode) {
+        case KEY_Q:
+            return 'a';
+        case KEY_1:
+            return '&';
+        case KEY_GRAVE:
+            return 0xB2;  // twosuperior
+        default:
+            return 0;
+    }
+}
+
+uint32_t GermanKeysym(uint16_t evdevCode) {
+    return evdevCode == KEY_MINUS ? 0xDF : evdevCode == KEY_Y ? 'z' : 0;  // ssharp, z
+}
+
+// What a screen reader is told the button is.
+std::string AccessibleName(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).toStdString();
+}
 
 QAction* FindCommand(QMenu* menu, int command) {
     for (QAction* action : menu->actions()) {
@@ -96,6 +123,7 @@ protected:
         LoadDefaultSettings(pendingSettings);
         LoadDefaultSettings(deviceSettings);
         keyCapture = {};
+        SetLayoutKeysymLookup([](uint16_t) { return 0u; });
         SetKeySourceFactory([] {
             KeySourceList list;
             list.push_back(std::make_unique<TypingKeySource>());
@@ -111,7 +139,10 @@ protected:
         }
         ASSERT_TRUE(leftHanded && rowOneLabel);
     }
-    void TearDown() override { SetKeySourceFactory({}); }
+    void TearDown() override {
+        SetKeySourceFactory({});
+        SetLayoutKeysymLookup({});
+    }
 
     // Opens the menu from a row's button and chooses a command, as the user does.
     void Choose(int row, int command) {
@@ -329,7 +360,7 @@ TEST_F(MouseSetTest, UnnamedActionsKeepThePreviousText) {
     EXPECT_EQ(buttons[5]->text(), "");
 }
 
-TEST_F(MouseSetTest, CapturedKeyIsStoredAndReadsBackWithoutTheCapitalCtrl) {
+TEST_F(MouseSetTest, CapturedKeyIsStoredAndReadsBackTheSame) {
     pendingSettings.buttons[3].filter = 20;
     WhenDialogOpens([](QDialog& dialog) {
         TypingKeySource::current->Type(0x41);
@@ -338,41 +369,85 @@ TEST_F(MouseSetTest, CapturedKeyIsStoredAndReadsBackWithoutTheCapitalCtrl) {
         ClickOk(dialog, "keyboardOkButton");
     });
     Choose(2, kKeyboardKeyCommand);
-    EXPECT_EQ(buttons[2]->text(), "Shift+CTRL+A");
+    EXPECT_EQ(buttons[2]->text(), "Shift+Ctrl+A");
     EXPECT_EQ(Slot(3), (ActionValues{0x02, 0x03, 0x04, 0}));
     EXPECT_EQ(pendingSettings.buttons[3].filter, 20);
     EXPECT_FALSE(KeyHookInstalled());
 
+    // After a reload the text comes from the stored bits alone, every one of
+    // them, and the screen reader reads the same.
     page.LoadFromSettings();
-    EXPECT_EQ(buttons[2]->text(), "Shift+A");
+    EXPECT_EQ(buttons[2]->text(), "Shift+Ctrl+A");
+    pendingSettings.buttons[3] = {0x02, 0x03, 0x68, 0, 20};
+    page.LoadFromSettings();
+    EXPECT_EQ(buttons[2]->text(), "Shift+Ctrl+F13");
+    EXPECT_EQ(AccessibleName(buttons[2]), "Shift+Ctrl+F13");
+    pendingSettings.buttons[3] = {0x02, 0x03, 0x00, 0, 20};
+    page.LoadFromSettings();
+    EXPECT_EQ(buttons[2]->text(), "Shift+Ctrl+");
 }
 
-// A French layout types "a" on the Q key: the button says both, as the
-// dialog did; the mouse stores the key's position.
-TEST_F(MouseSetTest, CapturedKeyShowsWhatTheLayoutTypesOnIt) {
+// A French layout types "a" on the Q key: the button says both, made from
+// the stored key and the layout in use whenever it is shown: after a reload,
+// and after a switch of layout; the mouse stores the key's position. "&"
+// shows as itself, to the eye and to a screen reader.
+TEST_F(MouseSetTest, AKeyShowsWhatTheLayoutInUseTypesOnIt) {
+    SetLayoutKeysymLookup(FrenchKeysym);
     WhenDialogOpens([](QDialog& dialog) {
-        TypingKeySource::current->Type('Q', U'a');
+        TypingKeySource::current->Type('Q');
         ClickBox(dialog.findChild<QCheckBox*>("ctrlCheck"));
         ClickOk(dialog, "keyboardOkButton");
     });
     Choose(2, kKeyboardKeyCommand);
-    EXPECT_EQ(buttons[2]->text(), "CTRL+Q (a)");
+    EXPECT_EQ(buttons[2]->text(), "Ctrl+Q (a)");
     EXPECT_EQ(Slot(3), (ActionValues{0x02, 0x01, 0x14, 0}));
+    page.LoadFromSettings();
+    EXPECT_EQ(buttons[2]->text(), "Ctrl+Q (a)");
+
+    pendingSettings.buttons[4] = {0x02, 0x00, 0x1E, 0, 8};  // the 1 key
+    page.LoadFromSettings();
+    EXPECT_EQ(buttons[3]->text(), "1 (&&)");
+    EXPECT_EQ(AccessibleName(buttons[3]), "1 (&)");
+    EXPECT_TRUE(buttons[3]->shortcut().isEmpty());
+
+    SetLayoutKeysymLookup(GermanKeysym);
+    QEvent layoutChange(QEvent::KeyboardLayoutChange);
+    QCoreApplication::sendEvent(&page, &layoutChange);
+    EXPECT_EQ(buttons[2]->text(), "Ctrl+Q");
+    pendingSettings.buttons[4] = {0x02, 0x00, 0x2D, 0, 8};  // the minus key
+    page.LoadFromSettings();
+    EXPECT_EQ(buttons[3]->text(), QString::fromUtf8("- (ß)"));
 }
 
-TEST_F(MouseSetTest, CapturedModifierKeyAlone) {
+TEST_F(MouseSetTest, CapturedModifierKeyAloneIsOnlyThatKey) {
     WhenDialogOpens([](QDialog& dialog) {
-        TypingKeySource::current->Type(0xA0);
+        TypingKeySource::current->Type(0xA3);
         ClickOk(dialog, "keyboardOkButton");
     });
     Choose(0, kKeyboardKeyCommand);
-    EXPECT_EQ(buttons[0]->text(), "Left Shift");
-    EXPECT_EQ(Slot(1), (ActionValues{0x02, 0x02, 0xE1, 0}));
+    EXPECT_EQ(buttons[0]->text(), "Right Control");
+    EXPECT_EQ(Slot(1), (ActionValues{0x02, 0x00, 0xE4, 0}));
+}
+
+TEST_F(MouseSetTest, ARefusedKeyWithModifiersStoresNothing) {
+    const ButtonAction before = pendingSettings.buttons[1];
+    WhenDialogOpens([](QDialog& dialog) {
+        TypingKeySource::current->Type(0xA2);  // pressed and let go: Left Control
+        TypingKeySource::current->Type(0xB3);  // Play/Pause, refused
+        ClickOk(dialog, "keyboardOkButton");   // off: nothing happens
+        dialog.close();
+    });
+    Choose(0, kKeyboardKeyCommand);
+    EXPECT_EQ(buttons[0]->text(), "RIGHT CLICK");
+    EXPECT_EQ(Slot(1), ValuesOf(before));
 }
 
 TEST_F(MouseSetTest, KeyDialogWithoutTextOrCancelledChangesNothing) {
     const ButtonAction before = pendingSettings.buttons[1];
-    WhenDialogOpens([](QDialog& dialog) { ClickOk(dialog, "keyboardOkButton"); });
+    WhenDialogOpens([](QDialog& dialog) {
+        ClickOk(dialog, "keyboardOkButton");  // no key: OK is off
+        dialog.close();
+    });
     Choose(0, kKeyboardKeyCommand);
     EXPECT_EQ(buttons[0]->text(), "RIGHT CLICK");
     EXPECT_EQ(Slot(1), ValuesOf(before));
@@ -458,7 +533,7 @@ TEST_F(MouseSetTest, LongestKeyTextIsShownWhole) {
         ClickOk(dialog, "keyboardOkButton");
     });
     Choose(0, kKeyboardKeyCommand);
-    ASSERT_EQ(buttons[0]->text(), "Shift+CTRL+Win+Alt+Right Control");
+    ASSERT_EQ(buttons[0]->text(), "Shift+Ctrl+Win+Alt+Right Control");
     EXPECT_GE(buttons[0]->width(), buttons[0]->sizeHint().width());
 }
 
@@ -468,11 +543,12 @@ TEST_F(MouseSetTest, EveryTextAButtonCanShowFits) {
         texts << entry.label;
     }
     for (int key = 0; key <= 0xFF; ++key) {
-        texts << "Shift+CTRL+Win+Alt+" + QString::fromStdString(KeyName(key));
+        texts << "Shift+Ctrl+Win+Alt+" + QString::fromStdString(KeyName(key));
     }
     for (const KeyRow& key : AssignableKeys()) {
-        texts << "Shift+CTRL+Win+Alt+" + QString::fromUtf8(key.name) + " (\u00DF)";
+        texts << "Shift+Ctrl+Win+Alt+" + QString::fromUtf8(key.name) + " (\u00DF)";
     }
+    texts << "Shift+Ctrl+Win+Alt+` (Katakana/Hiragana)";
     texts << "Shift+Unknown key 0xFF";
     QPushButton* button = buttons[3];
     for (const QString& text : texts) {

@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "pages/button_mapping/key_source.h"
+#include "pages/button_mapping/keyboard_layout.h"
 #include "pages/button_mapping/key_source_qt.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
@@ -54,8 +55,8 @@ public:
         return true;
     }
     bool CapturesEverywhere() const override { return everywhere_; }
-    void Push(uint16_t virtualKey, bool released = false, char32_t character = 0) {
-        sink_({virtualKey, released, character});
+    void Push(uint16_t virtualKey, bool released = false, uint32_t keysym = 0) {
+        sink_({virtualKey, released, keysym});
     }
     Sink sink_;
 
@@ -115,8 +116,13 @@ protected:
         FakeKeySource::live = 0;
         FakeKeySource::started = 0;
         UseSources({true});
+        // No live keymap: the layout's legend comes from the key event.
+        SetLayoutKeysymLookup([](uint16_t) { return 0u; });
     }
-    void TearDown() override { SetKeySourceFactory({}); }
+    void TearDown() override {
+        SetKeySourceFactory({});
+        SetLayoutKeysymLookup({});
+    }
 
     // The sources offered to the next hook, best first; true = it can start.
     static void UseSources(std::vector<bool> starts, bool everywhere = true) {
@@ -151,7 +157,7 @@ TEST_F(KeyboardDialogTest, OpensEmptyWithItsControls) {
 }
 
 // What OK leaves behind: the captured key's name after the checked boxes'
-// prefixes (Ctrl spelled "CTRL+"), the boxes' bits, and the action the page stores.
+// prefixes, the boxes' bits, and the action the page stores.
 TEST_F(KeyboardDialogTest, OkGivesTheTextTheModifiersAndTheAction) {
     struct Case {
         const char* what;
@@ -168,7 +174,7 @@ TEST_F(KeyboardDialogTest, OkGivesTheTextTheModifiersAndTheAction) {
          0,
          {0x41},
          {"shiftCheck", "ctrlCheck"},
-         "Shift+CTRL+A",
+         "Shift+Ctrl+A",
          0x03,
          0x41,
          {0x02, 0x03, 0x04, 0}},
@@ -176,17 +182,15 @@ TEST_F(KeyboardDialogTest, OkGivesTheTextTheModifiersAndTheAction) {
          0,
          {0x70},
          {"altCheck", "winCheck", "ctrlCheck", "shiftCheck"},
-         "Shift+CTRL+Win+Alt+F1",
+         "Shift+Ctrl+Win+Alt+F1",
          0x0F,
          0x70,
          {0x02, 0x0F, 0x3A, 0}},
-        {"Left Shift alone", 0, {0xA0}, {}, "Left Shift", 0, 0xA0, {0x02, 0x02, 0xE1, 0}},
+        // A modifier key alone is its own usage, without the left-hand bit.
+        {"Left Shift alone", 0, {0xA0}, {}, "Left Shift", 0, 0xA0, {0x02, 0x00, 0xE1, 0}},
+        {"Right Control alone", 0, {0xA3}, {}, "Right Control", 0, 0xA3, {0x02, 0x00, 0xE4, 0}},
         {"F13", 0, {0x7C}, {}, "F13", 0, 0x7C, {0x02, 0x00, 0x68, 0}},
-        // No key since opening: the earlier code stays, the text is the prefixes alone.
-        {"nothing", 0x13, {}, {}, "", 0, 0x13, {0x02, 0x00, 0x48, 0}},
-        {"SHIFT alone", 0x13, {}, {"shiftCheck"}, "Shift+", 0x02, 0x13, {0x02, 0x02, 0x48, 0}},
-        // A key the mouse cannot send leaves no key and no text behind.
-        {"Browser Back", 0x41, {0xA6}, {}, "", 0, 0, {0x02, 0x00, 0x00, 0}},
+        {"Keypad 1", 0, {0x61}, {}, "Num 1", 0, 0x61, {0x02, 0x00, 0x59, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -210,26 +214,39 @@ TEST_F(KeyboardDialogTest, OkGivesTheTextTheModifiersAndTheAction) {
     }
 }
 
-TEST_F(KeyboardDialogTest, AKeyTheMouseCannotSendSaysSoAndLeavesNoCode) {
-    // No name (an unknown key), or a key with no usage of its own; the command
-    // line refuses the same keys (tests/cli).
+// A refused key refuses the whole capture: the text names the key (a media
+// key points to the MEDIA menu), the modifiers held with it are not taken,
+// and OK stays off, as it is until a key is taken: a modifier alone, or one
+// left from an earlier capture, is never stored.
+TEST_F(KeyboardDialogTest, ARefusedKeyRefusesTheWholeCapture) {
+    // The command line refuses the same keys with the same words (tests/cli).
     std::vector<UnbindableKey> keys(std::begin(kUnbindableKeys), std::end(kUnbindableKeys));
     keys.push_back({0x00, "a key without a name"});
     for (const auto& [key, name] : keys) {
         SCOPED_TRACE(name);
+        keyCapture = {0x13, 0, "Pause"};
         CKeyboard dialog;
         dialog.show();
+        auto* ok = Child<QPushButton>(dialog, "keyboardOkButton");
+        EXPECT_FALSE(ok->isEnabled());
         Type(0x41);
-        Type(key);
-        EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), kKeyCannotBeAssigned);
-        EXPECT_EQ(keyCapture.keyText, "");
+        EXPECT_TRUE(ok->isEnabled());
+        FakeKeySource::current->Push(0xA2);  // Ctrl held ...
+        FakeKeySource::current->Push(key);   // ... with the refused key
+        Deliver();
+        EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text().toStdString(), KeyRefusalText(key));
+        EXPECT_FALSE(Child<QCheckBox>(dialog, "ctrlCheck")->isChecked());
         EXPECT_EQ(keyCapture.keyCode, 0);
+        EXPECT_FALSE(ok->isEnabled());
         QTest::mouseClick(Child<QCheckBox>(dialog, "shiftCheck"), Qt::LeftButton);
-        QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
-        // The text says Shift alone, and Shift alone is what gets stored.
-        EXPECT_EQ(keyCapture.keyText, "Shift+");
-        EXPECT_EQ(EncodeKeyAction(keyCapture), (ActionValues{0x02, 0x02, 0x00, 0}));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(keyCapture.keyText, "");
     }
+    const std::string playPause = KeyRefusalText(0xB3);
+    EXPECT_EQ(playPause,
+              "Play/Pause cannot be assigned to a mouse button: choose PLAY/PAUSE in the MEDIA "
+              "menu");
 }
 
 // Keyboard alone: the key field has the focus at opening and captures what is
@@ -307,8 +324,8 @@ TEST_F(KeyboardDialogTest, AChordTakesItsModifiers) {
          "K",
          kCtrlBit | kShiftBit,
          false,
-         "Shift+CTRL+K"},
-        {{{0xA3, false}, {'K', false}}, "K", kCtrlBit, false, "CTRL+K"},  // right = left
+         "Shift+Ctrl+K"},
+        {{{0xA3, false}, {'K', false}}, "K", kCtrlBit, false, "Ctrl+K"},  // right = left
         {{{0xA0, false}, {0xA0, true}}, "Left Shift", 0, false, "Left Shift"},
         {{{0xA5, false}, {'Q', false}}, "Q", 0, true, "Q"},
         {{{0xA5, false}, {0xA5, true}, {'Q', false}}, "Q", 0, false, "Q"},  // let go before
@@ -359,26 +376,28 @@ TEST_F(KeyboardDialogTest, AReleaseWithoutItsPressIsNotCaptured) {
 TEST_F(KeyboardDialogTest, TheLabelAddsWhatTheLayoutTypesButNothingIsStored) {
     struct Case {
         uint16_t key;
-        char32_t character;
+        uint32_t keysym;
         const char* label;
     };
     const Case cases[] = {
-        {0xBD, U'\u00DF', "- (\u00DF)"},  // German ß on the minus key
-        {0x59, U'z', "Y (z)"},            // German Z on the Y key
-        {0x31, U'&', "1 (&)"},            // French layout's 1 key
-        {0xC0, U'^', "` (^)"},            // German dead circumflex
-        {0x41, U'a', "A"},                // the same letter
-        {0xBD, U'-', "-"},
-        {0x6A, U'*', "*"},
-        {0x0D, U'\r', "Enter"},  // no printable character
-        {0x20, U' ', "Space"},
+        {0xBD, 0xDF, "- (\u00DF)"},              // German ß on the minus key
+        {0x59, 'z', "Y (z)"},                    // German Z on the Y key
+        {0x31, '&', "1 (&)"},                    // French layout's 1 key
+        {0xC0, 0xFE52, "` (^)"},                 // German dead circumflex
+        {0xC0, 0xFF2A, "` (Zenkaku/Hankaku)"},   // the Japanese layout's key there
+        {0x189, '\\', "Yen (\u00A5)"},            // its backslash, under a ¥ keycap
+        {0x41, 'a', "A"},                        // the same letter
+        {0xBD, '-', "-"},
+        {0x6A, 0xFFAA, "Num *"},  // KP_Multiply: what the name says
+        {0x0D, 0xFF0D, "Enter"},  // no printable character
+        {0x20, ' ', "Space"},
         {0x7C, 0, "F13"},  // nothing known
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         CKeyboard dialog;
         dialog.show();
-        FakeKeySource::current->Push(c.key, false, c.character);
+        FakeKeySource::current->Push(c.key, false, c.keysym);
         Deliver();
         EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), QString::fromUtf8(c.label));
         EXPECT_EQ(keyCapture.keyText, KeyName(c.key));
@@ -394,9 +413,12 @@ TEST_F(KeyboardDialogTest, NoSourceShowsHookFailedAndOkStillWorks) {
     EXPECT_EQ(messages.messages, QStringList{"hook failed."});
     EXPECT_FALSE(dialog.CapturesKeys());
     EXPECT_FALSE(KeyHookInstalled());
+    QComboBox* list = Child<QComboBox>(dialog, "keyList");
+    list->setCurrentIndex(list->findText("F13"));
+    list->activated(list->currentIndex());
     QTest::mouseClick(Child<QCheckBox>(dialog, "altCheck"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
-    EXPECT_EQ(keyCapture.keyText, "Alt+");
+    EXPECT_EQ(keyCapture.keyText, "Alt+F13");
     EXPECT_EQ(keyCapture.modifiers, 0x04);
 }
 
@@ -457,7 +479,7 @@ TEST_F(KeyboardDialogTest, EventsFromAnotherThreadArriveOnTheUiThread) {
     reader.join();
     EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "");  // not before the loop runs
     Deliver();
-    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Up Arrow ");
+    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Up Arrow");
 }
 
 TEST_F(KeyboardDialogTest, SaysInOneLineWhenOnlyKeysTypedIntoItAreCaptured) {
@@ -550,18 +572,17 @@ TEST_F(KeyListTest, ChoosingAKeyGivesWhatPressingItGives) {
     pressDialog.show();
     QWidget* focus = Child<QLabel>(pressDialog, "keyLabel");
     for (const AssignableKey& key : AssignableKeys()) {
-        SCOPED_TRACE(key.listName);
+        SCOPED_TRACE(key.name);
         if (key.virtualKey == 0x09 || key.virtualKey == 0x1B) {
             continue;  // Tab moves on and Esc cancels: the list is their way in
         }
         int evdev = 0;
-        while (evdev < 256 && EvdevToVirtualKey(evdev, true) != key.virtualKey) {
+        while (evdev < 256 && EvdevToVirtualKey(evdev) != key.virtualKey) {
             ++evdev;
         }
         ASSERT_LT(evdev, 256) << "no key position gives it";
         focus->setFocus();
         keyCapture = {};
-        // Qt key 0 stands for a keypad digit: NumLock is on.
         SendKey(pressDialog.windowHandle(), QEvent::KeyPress, evdev, Qt::Key_0);
         Deliver();
         const KeyCaptureState pressed = keyCapture;
@@ -569,8 +590,8 @@ TEST_F(KeyListTest, ChoosingAKeyGivesWhatPressingItGives) {
         SendKey(pressDialog.windowHandle(), QEvent::KeyRelease, evdev, Qt::Key_0);
 
         keyCapture = {};
-        Pick(RowOf(QString::fromUtf8(key.listName)));
-        EXPECT_EQ(list->currentText(), QString::fromUtf8(key.listName));
+        Pick(RowOf(QString::fromUtf8(key.name)));
+        EXPECT_EQ(list->currentText(), QString::fromUtf8(key.name));
         EXPECT_EQ(keyCapture.keyCode, pressed.keyCode);
         EXPECT_EQ(keyCapture.keyText, pressed.keyText);
         EXPECT_FALSE(pressed.keyText.empty());
@@ -583,7 +604,7 @@ TEST_F(KeyListTest, ChoiceTakesTheModifierBoxesAndOk) {
     Pick(RowOf("F13"));
     QTest::mouseClick(Child<QCheckBox>(dialog, "ctrlCheck"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(dialog, "keyboardOkButton"), Qt::LeftButton);
-    EXPECT_EQ(keyCapture.keyText, "CTRL+F13");
+    EXPECT_EQ(keyCapture.keyText, "Ctrl+F13");
     EXPECT_EQ(EncodeKeyAction(keyCapture), (ActionValues{0x02, 0x01, 0x68, 0}));
 }
 
@@ -643,8 +664,8 @@ TEST_F(KeyListTest, AKeyThatLeavesTheListIsNotCapturedOnItsRelease) {
 }
 
 TEST_F(KeyListTest, ThePressedKeyWinsOverAnEarlierChoice) {
-    Pick(RowOf("Keypad 7"));
-    EXPECT_EQ(label->text(), "7");
+    Pick(RowOf("Num 7"));
+    EXPECT_EQ(label->text(), "Num 7");
     EXPECT_EQ(keyCapture.keyCode, 0x67);
     Type(0x41);
     EXPECT_EQ(label->text(), "A");
@@ -663,7 +684,7 @@ protected:
         box->setFocus();
         ASSERT_TRUE(InstallKeyHook(&owner, [this](const KeyEvent& event) {
             events.emplace_back(event.virtualKey, event.released);
-            characters.push_back(event.layoutCharacter);
+            keysyms.push_back(event.layoutKeysym);
         }));
     }
     void TearDown() override {
@@ -676,7 +697,7 @@ protected:
     QCheckBox* box = nullptr;
     QObject owner;
     KeyEvents events;
-    std::u32string characters;
+    std::vector<uint32_t> keysyms;
 };
 
 TEST_F(QtKeySourceTest, DeliversEachKeyOnceThoughItTravelsUpTheWidgets) {
@@ -715,7 +736,7 @@ TEST_F(QtKeySourceTest, TellsWhatTheLayoutTypesOnAKeyPressedAlone) {
     Deliver();
     const KeyEvents expected = {{0xBD, false}, {0xBD, false}};
     EXPECT_EQ(events, expected);
-    EXPECT_EQ(characters, std::u32string({U'\u00DF', 0}));
+    EXPECT_EQ(keysyms, std::vector<uint32_t>({0xDF, 0}));
 }
 
 TEST(KeysymCharacter, GivesWhatAKeyTypes) {
@@ -754,9 +775,9 @@ TEST(QtKeySource, TakesThePhysicalKeyNotTheSymbol) {
         {KEY_RIGHTMETA + 8, Qt::Key_Meta, Qt::MetaModifier, 0x5C},
         {KEY_REFRESH + 8, Qt::Key_Reload, Qt::NoModifier, 0xA8},
         {KEY_KP7 + 8, Qt::Key_7, Qt::KeypadModifier, 0x67},        // NumLock on
-        {KEY_KP7 + 8, Qt::Key_Home, Qt::KeypadModifier, 0x24},     // NumLock off
+        {KEY_KP7 + 8, Qt::Key_Home, Qt::KeypadModifier, 0x67},     // NumLock off: the same key
         {KEY_KPDOT + 8, Qt::Key_Comma, Qt::KeypadModifier, 0x6E},  // German decimal comma
-        {KEY_KPDOT + 8, Qt::Key_Delete, Qt::KeypadModifier, 0x2E},
+        {KEY_KPDOT + 8, Qt::Key_Delete, Qt::KeypadModifier, 0x6E},
         {KEY_KPPLUS + 8, Qt::Key_Plus, Qt::KeypadModifier, 0x6B},
         {0, Qt::Key_A, Qt::NoModifier, 0},  // no physical key: nothing to bind
     };
