@@ -1,5 +1,5 @@
 // The CPU cost of the report-rate meter while the mouse moves: the simulated
-// mouse moves at 1000 and 8000 Hz, the pointer reader reads every report and
+// mouse moves at 1000 and 8000 Hz, the pointer reader counts every report and
 // the taker adds them to the meter four times a second, as the Basic page
 // does. Prints one table row per rate: the reading and taking threads' CPU
 // time per second of measuring, beside the simulated source's own.
@@ -70,7 +70,7 @@ Run Measure(uint8_t code, int seconds) {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < seconds * 4; ++i) {
             std::this_thread::sleep_until(start + std::chrono::milliseconds(250 * (i + 1)));
-            meter.Add(reader.TakeArrivals());
+            meter.Add(reader.TakeBatches());
         }
         run.takerMsPerS = (OwnCpuNs() - taker0) / 1e6 / seconds;
         run.readerMsPerS = ThreadCpuNs("pointer-reader") / 1e6 / seconds;
