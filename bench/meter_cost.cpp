@@ -23,8 +23,8 @@
 
 namespace {
 
-// CPU nanoseconds of this process's threads named `name`.
-double ThreadCpuNs(const std::string& name) {
+// Adds up `read` of each of this process's threads named `name`.
+double SumOverThreads(const std::string& name, double (*read)(const std::string& task)) {
     double total = 0;
     DIR* tasks = opendir("/proc/self/task");
     if (!tasks)
@@ -37,12 +37,33 @@ double ThreadCpuNs(const std::string& name) {
         std::getline(std::ifstream(task + "/comm"), comm);
         if (comm != name)
             continue;
-        double ns = 0;
-        std::ifstream(task + "/schedstat") >> ns;
-        total += ns;
+        total += read(task);
     }
     closedir(tasks);
     return total;
+}
+
+// CPU nanoseconds of the threads named `name`.
+double ThreadCpuNs(const std::string& name) {
+    return SumOverThreads(name, [](const std::string& task) {
+        double ns = 0;
+        std::ifstream(task + "/schedstat") >> ns;
+        return ns;
+    });
+}
+
+// Times the threads named `name` went to sleep and were woken: a count the
+// machine's load does not change, unlike their CPU time.
+double ThreadWakeUps(const std::string& name) {
+    return SumOverThreads(name, [](const std::string& task) {
+        std::ifstream status(task + "/status");
+        const std::string key = "voluntary_ctxt_switches:";
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind(key, 0) == 0)
+                return std::stod(line.substr(key.size()));
+        }
+        return 0.0;
+    });
 }
 
 double OwnCpuNs() {
@@ -52,7 +73,7 @@ double OwnCpuNs() {
 }
 
 struct Run {
-    double readerMsPerS, takerMsPerS, sourceMsPerS, measuredHz;
+    double readerMsPerS, takerMsPerS, sourceMsPerS, measuredHz, readerWakeUpsPerS;
     uint64_t dropped, reports;
 };
 
@@ -75,6 +96,7 @@ Run Measure(uint8_t code, int seconds) {
         run.takerMsPerS = (OwnCpuNs() - taker0) / 1e6 / seconds;
         run.readerMsPerS = ThreadCpuNs("pointer-reader") / 1e6 / seconds;
         run.sourceMsPerS = ThreadCpuNs("sim-motion") / 1e6 / seconds;
+        run.readerWakeUpsPerS = ThreadWakeUps("pointer-reader") / seconds;
         run.reports = reader.ReportCount();
         motion.Stop();
     }
@@ -97,13 +119,14 @@ int main(int argc, char** argv) {
     std::printf("| %-38s | %-8s | %-16s | %-25s | %-5s |\n", "meter: CPU while measuring", "median",
                 "spread (min-max)", "floor (median)", "ratio");
     for (const auto& [hz, code] : {std::pair{1000, uint8_t{8}}, std::pair{8000, uint8_t{1}}}) {
-        std::vector<double> cost, source, measured;
+        std::vector<double> cost, source, measured, wakeUps;
         uint64_t dropped = 0, reports = 0;
         for (int r = 0; r < runs; ++r) {
             const Run run = Measure(code, seconds);
             cost.push_back(run.readerMsPerS + run.takerMsPerS);
             source.push_back(run.sourceMsPerS);
             measured.push_back(run.measuredHz);
+            wakeUps.push_back(run.readerWakeUpsPerS);
             dropped += run.dropped;
             reports += run.reports;
         }
@@ -117,9 +140,9 @@ int main(int argc, char** argv) {
         std::snprintf(floor, sizeof floor, "source %.1f ms/s", s);
         std::printf("| %-38s | %-8s | %-16s | %-25s | %.2fx |\n", row, median, spread, floor,
                     s > 0 ? c / s : 0);
-        std::printf("|   (measured %.0f Hz, %llu reports, %llu dropped) | | | | |\n",
+        std::printf("|   (measured %.0f Hz, %llu reports, %llu dropped, reader woken %.0f /s) | | | | |\n",
                     Median(measured), static_cast<unsigned long long>(reports),
-                    static_cast<unsigned long long>(dropped));
+                    static_cast<unsigned long long>(dropped), Median(wakeUps));
     }
     return 0;
 }
