@@ -74,7 +74,7 @@ double OwnCpuNs() {
 
 struct Run {
     double readerMsPerS, takerMsPerS, sourceMsPerS, measuredHz, readerWakeUpsPerS;
-    uint64_t dropped, reports;
+    uint64_t dropped, reports, lastSecondSent, lastSecondArrived;
 };
 
 Run Measure(uint8_t code, int seconds) {
@@ -89,10 +89,18 @@ Run Measure(uint8_t code, int seconds) {
         motion.Start();
         const double taker0 = OwnCpuNs();
         const auto start = std::chrono::steady_clock::now();
+        uint64_t sentBefore = 0, arrivedBefore = 0;
         for (int i = 0; i < seconds * 4; ++i) {
             std::this_thread::sleep_until(start + std::chrono::milliseconds(250 * (i + 1)));
             meter.Add(reader.TakeBatches());
+            // The meter's figure covers the last second: so does its truth.
+            if (i == seconds * 4 - 5) {
+                sentBefore = motion.ReportsSent();
+                arrivedBefore = reader.ReportCount();
+            }
         }
+        run.lastSecondSent = motion.ReportsSent() - sentBefore;
+        run.lastSecondArrived = reader.ReportCount() - arrivedBefore;
         run.takerMsPerS = (OwnCpuNs() - taker0) / 1e6 / seconds;
         run.readerMsPerS = ThreadCpuNs("pointer-reader") / 1e6 / seconds;
         run.sourceMsPerS = ThreadCpuNs("sim-motion") / 1e6 / seconds;
@@ -119,14 +127,20 @@ int main(int argc, char** argv) {
     std::printf("| %-38s | %-8s | %-16s | %-25s | %-5s |\n", "meter: CPU while measuring", "median",
                 "spread (min-max)", "floor (median)", "ratio");
     for (const auto& [hz, code] : {std::pair{1000, uint8_t{8}}, std::pair{8000, uint8_t{1}}}) {
-        std::vector<double> cost, source, measured, wakeUps;
+        std::vector<double> cost, source, measured, arrived, sent, wakeUps, costPerReportSecond;
         uint64_t dropped = 0, reports = 0;
         for (int r = 0; r < runs; ++r) {
             const Run run = Measure(code, seconds);
             cost.push_back(run.readerMsPerS + run.takerMsPerS);
             source.push_back(run.sourceMsPerS);
             measured.push_back(run.measuredHz);
+            arrived.push_back(static_cast<double>(run.lastSecondArrived));
+            sent.push_back(static_cast<double>(run.lastSecondSent));
             wakeUps.push_back(run.readerWakeUpsPerS);
+            // A loaded machine delivers fewer reports than the rate: the cost
+            // of one second's worth of them, as many as the rate sends.
+            costPerReportSecond.push_back((run.readerMsPerS + run.takerMsPerS) * seconds /
+                                          (static_cast<double>(run.reports) / hz));
             dropped += run.dropped;
             reports += run.reports;
         }
@@ -140,9 +154,11 @@ int main(int argc, char** argv) {
         std::snprintf(floor, sizeof floor, "source %.1f ms/s", s);
         std::printf("| %-38s | %-8s | %-16s | %-25s | %.2fx |\n", row, median, spread, floor,
                     s > 0 ? c / s : 0);
-        std::printf("|   (measured %.0f Hz, %llu reports, %llu dropped, reader woken %.0f /s) | | | | |\n",
-                    Median(measured), static_cast<unsigned long long>(reports),
-                    static_cast<unsigned long long>(dropped), Median(wakeUps));
+        std::printf("|   (measured %.0f Hz; last second sent %.0f, arrived %.0f; %llu reports, %llu dropped, reader woken %.0f /s, "
+                    "%.1f ms per %d reports) | | | | |\n",
+                    Median(measured), Median(sent), Median(arrived), static_cast<unsigned long long>(reports),
+                    static_cast<unsigned long long>(dropped), Median(wakeUps),
+                    Median(costPerReportSecond), hz);
     }
     return 0;
 }

@@ -8,6 +8,9 @@ program, found through the accessibility bus by what a user reads on it.
       the nearest widget with that role on the same row as a label, right of it
   find_widget.py --names WINDOW ROLE
       instead of a rectangle, what every widget with that role says, one a line
+  find_widget.py --reading WINDOW ROLE NAME
+      instead of a rectangle, "VALUE|DESCRIPTION" of a widget with a value,
+      the description the same before and after the value was read
 
 WINDOW is the exact title of a top-level window; names are compared without
 surrounding blanks. Only widgets on screen count (hidden tab pages do not).
@@ -51,10 +54,27 @@ def window(title):
     return None
 
 
-def find(top, role, name):
+def find_node(top, role, name):
     for node in widgets(top):
         if node.get_role_name() == role and (node.get_name() or "").strip() == name:
-            return rect(node)
+            return node
+    return None
+
+
+def find(top, role, name):
+    node = find_node(top, role, name)
+    return rect(node) if node else None
+
+
+def reading(top, role, name):
+    node = find_node(top, role, name)
+    if node is None or node.get_value_iface() is None:
+        return None
+    for _ in range(10):
+        before = node.get_description() or ""
+        value = node.get_current_value()
+        if (node.get_description() or "") == before:
+            return "%s|%s" % (value, before)
     return None
 
 
@@ -82,6 +102,13 @@ def main():
         for node in widgets(top):
             if node.get_role_name() == sys.argv[3]:
                 print((node.get_name() or "").strip())
+        return
+    if len(sys.argv) == 5 and sys.argv[1] == "--reading":
+        top = window(sys.argv[2])
+        found = reading(top, *sys.argv[3:]) if top is not None else None
+        if found is None:
+            sys.exit(1)
+        print(found)
         return
     if len(sys.argv) != 4:
         sys.exit(__doc__)

@@ -180,7 +180,7 @@ public:
         SetWaiting(timeoutMs != 0, timeoutMs < 0);  // a look that does not wait is no wait
         if (timeoutMs < 0)
             state_->inputChanged.wait(lock, ready);
-        else
+        else if (timeoutMs > 0)
             state_->inputChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
         SetWaiting(false, false);
         if (queue_.interrupted)

@@ -208,10 +208,17 @@ void ReportRateView::ShowFigures() {
     const bool held = figures && meter_.SlowSeconds() >= kHintAfterSeconds;
     const bool appears = held && !hintLabel_->isVisible();
     hintLabel_->setVisible(held);
-    if (held) {
-        const bool rateNotApplied =
-            session_.pendingSettings.pollingRateCode != session_.deviceSettings.pollingRateCode;
-        // A hint that comes back is news again, even in the same words.
-        ShowStatus(hintLabel_, HintText(figures->rateHz, setHz, rateNotApplied), appears);
+    if (!held)
+        return;
+    const bool rateNotApplied =
+        session_.pendingSettings.pollingRateCode != session_.deviceSettings.pollingRateCode;
+    const QString hint = HintText(figures->rateHz, setHz, rateNotApplied);
+    // Told when it appears (again, even in the same words) and when its advice
+    // changes; the figure in it follows the readings without a word.
+    if (appears || rateNotApplied != hintToldRateNotApplied_) {
+        ShowStatus(hintLabel_, hint, true);
+        hintToldRateNotApplied_ = rateNotApplied;
+    } else {
+        hintLabel_->setText(hint);
     }
 }

@@ -63,4 +63,5 @@ private:
     QLabel* figureLabel_ = nullptr;
     ReportRatePlot* plot_ = nullptr;
     QLabel* hintLabel_ = nullptr;
+    bool hintToldRateNotApplied_ = false;
 };
