@@ -8,9 +8,6 @@ program, found through the accessibility bus by what a user reads on it.
       the nearest widget with that role on the same row as a label, right of it
   find_widget.py --names WINDOW ROLE
       instead of a rectangle, what every widget with that role says, one a line
-  find_widget.py --reading WINDOW ROLE NAME
-      instead of a rectangle, "VALUE|DESCRIPTION" of a widget with a value,
-      the description the same before and after the value was read
 
 WINDOW is the exact title of a top-level window; names are compared without
 surrounding blanks. Only widgets on screen count (hidden tab pages do not).
@@ -66,18 +63,6 @@ def find(top, role, name):
     return rect(node) if node else None
 
 
-def reading(top, role, name):
-    node = find_node(top, role, name)
-    if node is None or node.get_value_iface() is None:
-        return None
-    for _ in range(10):
-        before = node.get_description() or ""
-        value = node.get_current_value()
-        if (node.get_description() or "") == before:
-            return "%s|%s" % (value, before)
-    return None
-
-
 def right_of(top, role, label):
     found = find(top, "label", label)
     if not found:
@@ -103,13 +88,6 @@ def main():
             if node.get_role_name() == sys.argv[3]:
                 print((node.get_name() or "").strip())
         return
-    if len(sys.argv) == 5 and sys.argv[1] == "--reading":
-        top = window(sys.argv[2])
-        found = reading(top, *sys.argv[3:]) if top is not None else None
-        if found is None:
-            sys.exit(1)
-        print(found)
-        return
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     title, role, name = sys.argv[1:]
@@ -125,4 +103,5 @@ def main():
     print(*result)
 
 
-main()
+if __name__ == "__main__":
+    main()
