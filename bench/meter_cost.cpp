@@ -154,11 +154,13 @@ int main(int argc, char** argv) {
         std::snprintf(floor, sizeof floor, "source %.1f ms/s", s);
         std::printf("| %-38s | %-8s | %-16s | %-25s | %.2fx |\n", row, median, spread, floor,
                     s > 0 ? c / s : 0);
-        std::printf("|   (measured %.0f Hz; last second sent %.0f, arrived %.0f; %llu reports, %llu dropped, reader woken %.0f /s, "
-                    "%.1f ms per %d reports) | | | | |\n",
-                    Median(measured), Median(sent), Median(arrived), static_cast<unsigned long long>(reports),
-                    static_cast<unsigned long long>(dropped), Median(wakeUps),
-                    Median(costPerReportSecond), hz);
+        std::printf(
+            "|   (measured %.0f Hz; last second sent %.0f, arrived %.0f; %llu reports, %llu "
+            "dropped, reader woken %.0f /s, "
+            "%.1f ms per %d reports) | | | | |\n",
+            Median(measured), Median(sent), Median(arrived),
+            static_cast<unsigned long long>(reports), static_cast<unsigned long long>(dropped),
+            Median(wakeUps), Median(costPerReportSecond), hz);
     }
     return 0;
 }

@@ -87,7 +87,7 @@ void PointerReader::ReadLoop() {
             return;
         }
         if (length == 0)
-            continue;  // interrupted: the loop sees the stop request
+            continue;         // interrupted: the loop sees the stop request
         int64_t reports = 1;  // the one that ended the wait
         // Moving: a round every period until one finds the queue empty.
         for (;;) {

@@ -58,8 +58,7 @@ public:
     }
     bool WaitForPauses(int count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10),
-                                 [&] { return pauses_ >= count; });
+        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return pauses_ >= count; });
     }
     int Pauses() {
         std::lock_guard lock(mutex_);

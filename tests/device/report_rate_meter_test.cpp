@@ -55,7 +55,8 @@ std::vector<Recording> Recordings() {
     std::vector<Recording> recordings;
     {
         const auto arrivals = Steady(16000, 125 * kUs);
-        recordings.push_back({"8000 Hz read every 2 ms", ReadAt(arrivals, Wakes(0, 2000 * kMs, 2 * kMs)), 8000});
+        recordings.push_back(
+            {"8000 Hz read every 2 ms", ReadAt(arrivals, Wakes(0, 2000 * kMs, 2 * kMs)), 8000});
     }
     {
         // A loaded machine: 8000 Hz of which 6,900 a second arrive (the rest
@@ -66,7 +67,8 @@ std::vector<Recording> Recordings() {
             if (i % 80 < 69)  // 69 of every 80 sent arrive
                 arrivals.push_back(i * 125 * kUs);
         }
-        const auto wakes = Wakes(0, 2000 * kMs, 2 * kMs, {0, 7 * kMs, 300 * kUs, 5 * kMs, 0, 1 * kMs});
+        const auto wakes =
+            Wakes(0, 2000 * kMs, 2 * kMs, {0, 7 * kMs, 300 * kUs, 5 * kMs, 0, 1 * kMs});
         recordings.push_back({"6,900 of 8000 Hz in bursts", ReadAt(arrivals, wakes), 6900});
     }
     {
@@ -76,7 +78,8 @@ std::vector<Recording> Recordings() {
             const auto part = Steady(200, 1 * kMs, movement * 2200 * kMs);
             arrivals.insert(arrivals.end(), part.begin(), part.end());
         }
-        recordings.push_back({"1000 Hz with pauses", ReadAt(arrivals, Wakes(0, 13'200 * kMs, 2 * kMs)), 1000});
+        recordings.push_back(
+            {"1000 Hz with pauses", ReadAt(arrivals, Wakes(0, 13'200 * kMs, 2 * kMs)), 1000});
     }
     {
         // 125 Hz held back to one report in eight: each report read alone.
@@ -93,7 +96,8 @@ std::vector<Recording> Recordings() {
         auto arrivals = Steady(8000, 125 * kUs);
         const auto slow = Steady(600, 2 * kMs, 1000 * kMs);
         arrivals.insert(arrivals.end(), slow.begin(), slow.end());
-        recordings.push_back({"rate dropped", ReadAt(arrivals, Wakes(0, 2200 * kMs, 2 * kMs, {0, 500 * kUs})), 500});
+        recordings.push_back(
+            {"rate dropped", ReadAt(arrivals, Wakes(0, 2200 * kMs, 2 * kMs, {0, 500 * kUs})), 500});
     }
     return recordings;
 }
@@ -173,7 +177,8 @@ TEST(ReportRateMeter, SlowSecondsCountSteadyMovementBelowTheSetRateOnly) {
     EXPECT_NEAR(meter.SlowSeconds(), 3.0, 0.11);
 
     // The full rate again ends it once the last second is at the full rate.
-    meter.Add(ReadAt(Steady(8000, 125 * kUs, after + 1), Wakes(after + 2 * kMs, after + 1000 * kMs, 2 * kMs)));
+    meter.Add(ReadAt(Steady(8000, 125 * kUs, after + 1),
+                     Wakes(after + 2 * kMs, after + 1000 * kMs, 2 * kMs)));
     EXPECT_EQ(meter.SlowSeconds(), 0);
 
     // A new set rate starts the count again.

@@ -142,10 +142,13 @@ void ReportRateView::StartReading() {
     StopReading();
     // The reading thread only wakes the UI thread; a queued call to a widget
     // that has gone meanwhile is dropped by the toolkit.
-    reader_ = std::make_unique<PointerReader>(OpenPointerInterface(), clock_, [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { timer_.start(); }, Qt::QueuedConnection);
-    }, pause_);
+    reader_ = std::make_unique<PointerReader>(
+        OpenPointerInterface(), clock_,
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { timer_.start(); }, Qt::QueuedConnection);
+        },
+        pause_);
 }
 
 void ReportRateView::StopReading() {

@@ -31,7 +31,7 @@ public:
     ~ReportRateView() override;
 
     void SetDeviceAvailable(bool connected);
-    // Takes the arrivals now, as the timer does (tests).
+    // Takes the report batches now, as the timer does (tests).
     void TakeReading();
     bool Reading() const { return reader_ != nullptr; }
     // The figure shown, in reports a second; 0 before there is one.

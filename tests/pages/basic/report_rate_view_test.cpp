@@ -5,9 +5,9 @@
 #include <QTabWidget>
 #include <atomic>
 
+#include "pages/basic/basic_page_fixture.h"
 #include "pages/basic/report_rate_plot.h"
 #include "pages/basic/report_rate_view.h"
-#include "pages/basic/basic_page_fixture.h"
 
 namespace basic_page_test {
 namespace {
