@@ -1,5 +1,5 @@
 // The CPU cost of the report-rate meter while the mouse moves: the simulated
-// mouse moves at 1000 and 8000 Hz, the pointer reader reads every report and
+// mouse moves at 1000 and 8000 Hz, the pointer reader counts every report and
 // the taker adds them to the meter four times a second, as the Basic page
 // does. Prints one table row per rate: the reading and taking threads' CPU
 // time per second of measuring, beside the simulated source's own.
@@ -23,8 +23,8 @@
 
 namespace {
 
-// CPU nanoseconds of this process's threads named `name`.
-double ThreadCpuNs(const std::string& name) {
+// Adds up `read` of each of this process's threads named `name`.
+double SumOverThreads(const std::string& name, double (*read)(const std::string& task)) {
     double total = 0;
     DIR* tasks = opendir("/proc/self/task");
     if (!tasks)
@@ -37,12 +37,33 @@ double ThreadCpuNs(const std::string& name) {
         std::getline(std::ifstream(task + "/comm"), comm);
         if (comm != name)
             continue;
-        double ns = 0;
-        std::ifstream(task + "/schedstat") >> ns;
-        total += ns;
+        total += read(task);
     }
     closedir(tasks);
     return total;
+}
+
+// CPU nanoseconds of the threads named `name`.
+double ThreadCpuNs(const std::string& name) {
+    return SumOverThreads(name, [](const std::string& task) {
+        double ns = 0;
+        std::ifstream(task + "/schedstat") >> ns;
+        return ns;
+    });
+}
+
+// Times the threads named `name` went to sleep and were woken: a count the
+// machine's load does not change, unlike their CPU time.
+double ThreadWakeUps(const std::string& name) {
+    return SumOverThreads(name, [](const std::string& task) {
+        std::ifstream status(task + "/status");
+        const std::string key = "voluntary_ctxt_switches:";
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind(key, 0) == 0)
+                return std::stod(line.substr(key.size()));
+        }
+        return 0.0;
+    });
 }
 
 double OwnCpuNs() {
@@ -52,8 +73,8 @@ double OwnCpuNs() {
 }
 
 struct Run {
-    double readerMsPerS, takerMsPerS, sourceMsPerS, measuredHz;
-    uint64_t dropped, reports;
+    double readerMsPerS, takerMsPerS, sourceMsPerS, measuredHz, readerWakeUpsPerS;
+    uint64_t dropped, reports, lastSecondSent, lastSecondArrived;
 };
 
 Run Measure(uint8_t code, int seconds) {
@@ -68,13 +89,22 @@ Run Measure(uint8_t code, int seconds) {
         motion.Start();
         const double taker0 = OwnCpuNs();
         const auto start = std::chrono::steady_clock::now();
+        uint64_t sentBefore = 0, arrivedBefore = 0;
         for (int i = 0; i < seconds * 4; ++i) {
             std::this_thread::sleep_until(start + std::chrono::milliseconds(250 * (i + 1)));
-            meter.Add(reader.TakeArrivals());
+            meter.Add(reader.TakeBatches());
+            // The meter's figure covers the last second: so does its truth.
+            if (i == seconds * 4 - 5) {
+                sentBefore = motion.ReportsSent();
+                arrivedBefore = reader.ReportCount();
+            }
         }
+        run.lastSecondSent = motion.ReportsSent() - sentBefore;
+        run.lastSecondArrived = reader.ReportCount() - arrivedBefore;
         run.takerMsPerS = (OwnCpuNs() - taker0) / 1e6 / seconds;
         run.readerMsPerS = ThreadCpuNs("pointer-reader") / 1e6 / seconds;
         run.sourceMsPerS = ThreadCpuNs("sim-motion") / 1e6 / seconds;
+        run.readerWakeUpsPerS = ThreadWakeUps("pointer-reader") / seconds;
         run.reports = reader.ReportCount();
         motion.Stop();
     }
@@ -97,13 +127,20 @@ int main(int argc, char** argv) {
     std::printf("| %-38s | %-8s | %-16s | %-25s | %-5s |\n", "meter: CPU while measuring", "median",
                 "spread (min-max)", "floor (median)", "ratio");
     for (const auto& [hz, code] : {std::pair{1000, uint8_t{8}}, std::pair{8000, uint8_t{1}}}) {
-        std::vector<double> cost, source, measured;
+        std::vector<double> cost, source, measured, arrived, sent, wakeUps, costPerReportSecond;
         uint64_t dropped = 0, reports = 0;
         for (int r = 0; r < runs; ++r) {
             const Run run = Measure(code, seconds);
             cost.push_back(run.readerMsPerS + run.takerMsPerS);
             source.push_back(run.sourceMsPerS);
             measured.push_back(run.measuredHz);
+            arrived.push_back(static_cast<double>(run.lastSecondArrived));
+            sent.push_back(static_cast<double>(run.lastSecondSent));
+            wakeUps.push_back(run.readerWakeUpsPerS);
+            // A loaded machine delivers fewer reports than the rate: the cost
+            // of one second's worth of them, as many as the rate sends.
+            costPerReportSecond.push_back((run.readerMsPerS + run.takerMsPerS) * seconds /
+                                          (static_cast<double>(run.reports) / hz));
             dropped += run.dropped;
             reports += run.reports;
         }
@@ -117,9 +154,13 @@ int main(int argc, char** argv) {
         std::snprintf(floor, sizeof floor, "source %.1f ms/s", s);
         std::printf("| %-38s | %-8s | %-16s | %-25s | %.2fx |\n", row, median, spread, floor,
                     s > 0 ? c / s : 0);
-        std::printf("|   (measured %.0f Hz, %llu reports, %llu dropped) | | | | |\n",
-                    Median(measured), static_cast<unsigned long long>(reports),
-                    static_cast<unsigned long long>(dropped));
+        std::printf(
+            "|   (measured %.0f Hz; last second sent %.0f, arrived %.0f; %llu reports, %llu "
+            "dropped, reader woken %.0f /s, "
+            "%.1f ms per %d reports) | | | | |\n",
+            Median(measured), Median(sent), Median(arrived),
+            static_cast<unsigned long long>(reports), static_cast<unsigned long long>(dropped),
+            Median(wakeUps), Median(costPerReportSecond), hz);
     }
     return 0;
 }

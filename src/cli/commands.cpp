@@ -90,12 +90,12 @@ public:
                 return Problems("kestrine-config set", problems);
             }
         }
-        InstanceLock lock(InstanceLock::Holder::Command);
-        if (const int status = TakeLock(lock); status != kExitDone) {
+        lock_.emplace(InstanceLock::Holder::Command);
+        if (const int status = TakeLock(*lock_); status != kExitDone) {
             return status;
         }
         // The agent may be reading the mouse: the two take turns at each command.
-        UseUserCommandLock(lock.Folder());
+        UseUserCommandLock(lock_->Folder());
         bool simulationSaved = true;
         std::unique_ptr<SimulatedSession> simulation;
         if (line_.simulate) {
@@ -120,9 +120,7 @@ public:
         if (status == kExitDone && line_.command != Command::List) {
             status = Dispatch(profile, simulation.get());
         }
-        ReleaseDevice();
-        ChooseDevice({});
-        UseUserCommandLock({});
+        LeaveTheMouse();
         if (status == kExitDone) {
             status = OutputWritten();
         }
@@ -134,6 +132,14 @@ public:
     }
 
 private:
+    // Closes the mouse and lets the window and other commands have it.
+    void LeaveTheMouse() {
+        ReleaseDevice();
+        ChooseDevice({});
+        UseUserCommandLock({});
+        lock_.reset();
+    }
+
     // Another command is usually done in a moment, so it is waited for; the
     // window is not.
     int TakeLock(InstanceLock& lock) {
@@ -410,7 +416,10 @@ private:
             motion = std::make_unique<SimulatedMotion>(simulation->Mouse());
             motion->Start(line_.simulatedMotion);
         }
-        return MeasureReportRate({line_.seconds, line_.json}, OpenPointerInterface(),
+        std::unique_ptr<HidConnection> pointer = OpenPointerInterface();
+        // Measuring only listens: a `set` or the window may have the mouse meanwhile.
+        LeaveTheMouse();
+        return MeasureReportRate({line_.seconds, line_.json}, std::move(pointer),
                                  SetRateHz(record.pollingRateCode), io_.out, io_.err);
     }
 
@@ -449,6 +458,7 @@ private:
     const CommandLine& line_;
     CommandStreams& io_;
     std::string error_;
+    std::optional<InstanceLock> lock_;
 };
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 namespace {
 
-// The arrival times are taken a few times a second: the reader keeps them meanwhile.
+// The batches are taken a few times a second: the reader keeps them meanwhile.
 constexpr unsigned kTakeEveryMs = 250;
 
 std::string Fixed(double value, int decimals) {
@@ -38,10 +38,10 @@ int MeasureReportRate(const RateOptions& options, std::unique_ptr<HidConnection>
     const unsigned rounds = static_cast<unsigned>(options.seconds) * 1000 / kTakeEveryMs;
     for (unsigned round = 0; round < rounds && !reader.Gone(); ++round) {
         SleepMs(kTakeEveryMs);
-        meter.Add(reader.TakeArrivals());
+        meter.Add(reader.TakeBatches());
     }
     reader.Stop();
-    meter.Add(reader.TakeArrivals());
+    meter.Add(reader.TakeBatches());
     if (reader.Gone()) {
         err << "kestrine-config: the mouse went away while it was measured\n";
         return kExitMouse;
@@ -51,24 +51,17 @@ int MeasureReportRate(const RateOptions& options, std::unique_ptr<HidConnection>
         err << "kestrine-config: no movement was seen; move the mouse while it is measured\n";
         return kExitMouse;
     }
-    const double lateMs = setHz > 0 ? 1.5 * 1000 / setHz : 0;
+    const double movingSeconds = figures->movingNs / 1e9;
     if (options.json) {
         out << "{\n  \"measured_hz\": " << Fixed(figures->rateHz, 1)
             << ",\n  \"set_hz\": " << Fixed(setHz, 0)
-            << ",\n  \"shortest_interval_ms\": " << Fixed(figures->shortestNs / 1e6, 3)
-            << ",\n  \"longest_interval_ms\": " << Fixed(figures->longestNs / 1e6, 3)
-            << ",\n  \"late_share\": " << Fixed(figures->lateShare, 4)
+            << ",\n  \"moving_seconds\": " << Fixed(movingSeconds, 3)
             << ",\n  \"reports\": " << reader.ReportCount() << "\n}\n";
         return kExitDone;
     }
     out << "Measured: " << RateText(figures->rateHz) << " (set: " << RateText(setHz) << ")\n"
-        << "Intervals: shortest " << Fixed(figures->shortestNs / 1e6, 3) << " ms, longest "
-        << Fixed(figures->longestNs / 1e6, 3) << " ms\n";
-    if (setHz > 0) {
-        out << "Late: " << Fixed(figures->lateShare * 100, 1)
-            << " % of the intervals are longer than " << Fixed(lateMs, 3)
-            << " ms (1.5 times the set interval)\n";
-    }
+        << "From " << figures->reports << " reports in the last " << Fixed(movingSeconds, 2)
+        << " s of movement\n";
     out << "Reports: " << reader.ReportCount() << "\n";
     if (setHz > 0 && figures->rateHz < ReportRateMeter::kSlowShare * setHz) {
         out << "The mouse reaches the computer well below its set rate. Try another USB port, "

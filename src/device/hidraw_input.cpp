@@ -25,7 +25,11 @@ HidrawInput::HidrawInput(const std::string& node)
     : HidrawInput(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
 
 HidrawInput::HidrawInput(int descriptor)
-    : input_(descriptor), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    : input_(descriptor), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    // Reads that must not wait rely on it.
+    if (input_ >= 0)
+        ::fcntl(input_, F_SETFL, ::fcntl(input_, F_GETFL) | O_NONBLOCK);
+}
 
 HidrawInput::~HidrawInput() {
     if (input_ >= 0)
@@ -37,6 +41,8 @@ HidrawInput::~HidrawInput() {
 int HidrawInput::Read(uint8_t* data, size_t length, int timeoutMs) {
     if (input_ < 0 || wake_ < 0)
         return -1;
+    if (timeoutMs == 0)
+        return ReadQueued(data, length);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         pollfd watched[] = {{input_, POLLIN, 0}, {wake_, POLLIN, 0}};
@@ -64,7 +70,25 @@ int HidrawInput::Read(uint8_t* data, size_t length, int timeoutMs) {
     }
 }
 
+int HidrawInput::ReadQueued(uint8_t* data, size_t length) {
+    if (interrupted_.load())
+        return 0;
+    // The node is open without blocking: an empty queue is EAGAIN.
+    ssize_t delivered = -1;
+    do {
+        delivered = ::read(input_, data, length);
+    } while (delivered < 0 && errno == EINTR);
+    if (delivered < 0 && errno == EAGAIN)
+        return 0;
+    // hidraw never hands out an empty report: no bytes is the other end gone.
+    if (delivered <= 0)
+        return -1;
+    std::fill(data + delivered, data + length, 0);
+    return static_cast<int>(delivered);
+}
+
 void HidrawInput::Interrupt() {
+    interrupted_.store(true);
     const uint64_t one = 1;
     // Can only fail when the counter is full, which is still a pending wake-up.
     [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);

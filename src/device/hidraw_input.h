@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,7 +14,8 @@ public:
     // Opens the node for reading; a node that cannot be opened makes every
     // Read fail (-1).
     explicit HidrawInput(const std::string& node);
-    // Takes over an open descriptor that delivers one report per read.
+    // Takes over an open descriptor that delivers one report per read (made
+    // non-blocking).
     explicit HidrawInput(int descriptor);
     ~HidrawInput();
     HidrawInput(const HidrawInput&) = delete;
@@ -21,12 +23,16 @@ public:
 
     // As HidConnection::ReadInput: bytes read (the rest of the buffer zeroed),
     // 0 = none within timeoutMs or interrupted, -1 = error or device gone.
-    // timeoutMs < 0 waits without a limit.
+    // timeoutMs < 0 waits without a limit; 0 takes what is queued with one
+    // read() and no poll(), as a reader that empties the queue calls it often.
     int Read(uint8_t* data, size_t length, int timeoutMs);
     // Ends a waiting Read, and every later one, at once (latched). Any thread.
     void Interrupt();
 
 private:
+    int ReadQueued(uint8_t* data, size_t length);
+
+    std::atomic<bool> interrupted_{false};
     int input_;
     int wake_;
 };

@@ -12,9 +12,9 @@ namespace {
 
 // Larger than any pointer report of the mouse; a longer one is cut, and still counted.
 constexpr size_t kReportBufferSize = 64;
-// Arrival times kept ready for about a second at 8000 Hz, so that the
-// reading thread does not grow the list while the taker is slow.
-constexpr size_t kReservedArrivals = 8192;
+// Batches kept ready for a few seconds of movement, so that the reading
+// thread does not grow the list while the taker is slow.
+constexpr size_t kReservedBatches = 2048;
 
 }  // namespace
 
@@ -34,9 +34,15 @@ int64_t PointerReader::SteadyNanoseconds() {
 }
 
 PointerReader::PointerReader(std::unique_ptr<HidConnection> connection, Clock clock,
-                             std::function<void()> arrived)
-    : connection_(std::move(connection)), clock_(std::move(clock)), arrived_(std::move(arrived)) {
-    arrivals_.reserve(kReservedArrivals);
+                             std::function<void()> arrived, Pause pause)
+    : connection_(std::move(connection)),
+      clock_(std::move(clock)),
+      arrived_(std::move(arrived)),
+      pause_(std::move(pause)) {
+    batches_.reserve(kReservedBatches);
+    if (!pause_) {
+        pause_ = [] { std::this_thread::sleep_for(std::chrono::milliseconds(kDrainPeriodMs)); };
+    }
     if (!connection_) {
         gone_.store(true);
         return;
@@ -61,11 +67,11 @@ void PointerReader::Stop() {
     connection_.reset();
 }
 
-std::vector<int64_t> PointerReader::TakeArrivals() {
-    std::vector<int64_t> taken;
-    taken.reserve(kReservedArrivals);
+std::vector<ReportBatch> PointerReader::TakeBatches() {
+    std::vector<ReportBatch> taken;
+    taken.reserve(kReservedBatches);
     std::lock_guard lock(mutex_);
-    taken.swap(arrivals_);
+    taken.swap(batches_);
     return taken;
 }
 
@@ -74,24 +80,56 @@ void PointerReader::ReadLoop() {
     pthread_setname_np(pthread_self(), "pointer-reader");
     std::array<uint8_t, kReportBufferSize> report{};
     while (!stopRequested_.load()) {
+        // Still: the first report of a movement ends the wait.
         const int length = connection_->ReadInput(report.data(), report.size(), -1);
         if (length < 0) {
             gone_.store(true);
             return;
         }
         if (length == 0)
-            continue;  // interrupted: the loop sees the stop request
-        // Stamped as soon as the read returns: the time the report reached us.
-        const int64_t now = clock_();
-        bool first = false;
-        {
-            std::lock_guard lock(mutex_);
-            first = arrivals_.empty();
-            arrivals_.push_back(now);
+            continue;         // interrupted: the loop sees the stop request
+        int64_t reports = 1;  // the one that ended the wait
+        // Moving: a round every period until one finds the queue empty.
+        for (;;) {
+            const int64_t drained = Drain(report.data(), report.size());
+            if (drained < 0) {
+                gone_.store(true);
+                return;
+            }
+            reports += drained;
+            // Stamped once the queue is empty: every report counted came before.
+            if (reports > 0)
+                Store(static_cast<uint32_t>(reports));
+            if (reports == 0 || stopRequested_.load())
+                break;
+            pause_();
+            reports = 0;
         }
-        count_.fetch_add(1);
-        // Once per batch the taker takes, not per report.
-        if (first && arrived_)
-            arrived_();
     }
+}
+
+int64_t PointerReader::Drain(uint8_t* buffer, size_t size) {
+    int64_t reports = 0;
+    for (;;) {
+        const int length = connection_->ReadInput(buffer, size, 0);
+        if (length < 0)
+            return -1;
+        if (length == 0)
+            return reports;  // empty, or interrupted
+        ++reports;
+    }
+}
+
+void PointerReader::Store(uint32_t reports) {
+    const int64_t now = clock_();
+    bool first = false;
+    {
+        std::lock_guard lock(mutex_);
+        first = batches_.empty();
+        batches_.push_back({now, reports});
+    }
+    count_.fetch_add(reports);
+    // Once per batch list the taker takes, not per batch.
+    if (first && arrived_)
+        arrived_();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/hid_transport.h"
+#include "device/report_rate_meter.h"
 
 // The standard pointer interface of the mouse: generic desktop page, mouse usage.
 inline constexpr uint16_t kPointerUsagePage = 0x0001;
@@ -18,41 +19,47 @@ inline constexpr uint16_t kPointerUsage = 0x0002;
 // when it is not there or cannot be opened.
 std::unique_ptr<HidConnection> OpenPointerInterface();
 
-// Reads every motion report of the pointer interface on its own thread and
-// keeps the arrival time of each, until Stop. Reading a hidraw node gets a
-// copy of each report; the pointer keeps working.
+// Counts the motion reports of the pointer interface on its own thread, in
+// batches, until Stop. Reading a hidraw node gets a copy of each report; the
+// pointer keeps working.
 //
-// The kernel keeps only 64 reports for a hidraw reader (8 ms at 8000 Hz) and
-// drops the rest. The reading thread therefore does nothing but read, stamp
-// and append under a lock held for one push_back: no sleep, no handler, no
-// waiting on the side that takes the times, which swaps the whole list out
-// in one step. One round takes microseconds, so the thread is back in its
-// read long before the queue could fill, and a slow taker costs memory, not
-// reports. What no user-space design can promise is the CPU itself: on a
-// machine so loaded that the woken thread waits more than 8 ms for a core, the
-// kernel drops reports (bench/run saw 0.2 % at 8000 Hz with a load of 7 on two
-// cores). A dropped report shows as one long interval, which the median
-// ignores. Between movements the thread waits in a read without a time
-// limit, which Stop or the mouse's removal ends.
+// The kernel keeps 64 reports for a hidraw reader (8 ms at 8000 Hz) and drops
+// the rest, so the reader need not wake for every report, only often enough
+// to empty the queue before it fills. While the mouse is still it waits in a
+// read without a time limit (no wake-up at all). The first report of a
+// movement ends that wait; from then on it empties the queue with reads that
+// do not wait, stamps the batch, pauses kDrainPeriodMs, and again, until a
+// round finds the queue empty: then it waits without a limit once more.
+// 2 ms is a quarter of the queue's 8 ms at the highest rate, which leaves a
+// loaded machine 6 ms to give the thread a core before a report is lost, and
+// wakes 500 times a second instead of 8,000. At rates of 500 Hz and below a
+// round often finds nothing and the reader waits for each report, which at
+// such rates costs little.
 class PointerReader {
 public:
+    static constexpr int kDrainPeriodMs = 2;
+
     // Nanoseconds on a monotonic clock.
     using Clock = std::function<int64_t()>;
     static int64_t SteadyNanoseconds();
+    // The pause between two rounds of emptying the queue; {} = kDrainPeriodMs
+    // of real time. Called on the reading thread.
+    using Pause = std::function<void()>;
 
     // Starts reading at once; an empty connection gives a reader that has
     // ended (Gone).
-    // `arrived`, if given, is called on the reading thread when a report
-    // arrives while no arrival time is waiting to be taken: the taker may
-    // sleep while the mouse is still and be woken by it.
+    // `arrived`, if given, is called on the reading thread when a batch is
+    // stored while none was waiting to be taken: the taker may sleep while
+    // the mouse is still and be woken by it.
     explicit PointerReader(std::unique_ptr<HidConnection> connection,
-                           Clock clock = SteadyNanoseconds, std::function<void()> arrived = {});
+                           Clock clock = SteadyNanoseconds, std::function<void()> arrived = {},
+                           Pause pause = {});
     ~PointerReader();
     PointerReader(const PointerReader&) = delete;
     PointerReader& operator=(const PointerReader&) = delete;
 
-    // The arrival times since the last call, oldest first.
-    std::vector<int64_t> TakeArrivals();
+    // The batches since the last call, oldest first.
+    std::vector<ReportBatch> TakeBatches();
     // Reports read so far.
     uint64_t ReportCount() const { return count_.load(); }
     // The read failed: the mouse has gone.
@@ -62,12 +69,16 @@ public:
 
 private:
     void ReadLoop();
+    // Reads what the queue holds without waiting; -1 = the mouse has gone.
+    int64_t Drain(uint8_t* buffer, size_t size);
+    void Store(uint32_t reports);
 
     std::unique_ptr<HidConnection> connection_;
     Clock clock_;
     std::function<void()> arrived_;
+    Pause pause_;
     std::mutex mutex_;
-    std::vector<int64_t> arrivals_;
+    std::vector<ReportBatch> batches_;
     std::atomic<uint64_t> count_{0};
     std::atomic<bool> gone_{false};
     std::atomic<bool> stopRequested_{false};

@@ -1,8 +1,5 @@
 #include "device/report_rate_meter.h"
 
-#include <algorithm>
-#include <vector>
-
 void ReportRateMeter::SetExpectedRate(double hz) {
     if (hz == expectedHz_)
         return;
@@ -11,74 +8,68 @@ void ReportRateMeter::SetExpectedRate(double hz) {
 }
 
 void ReportRateMeter::Reset() {
-    lastArrival_.reset();
+    lastEnd_.reset();
     window_.clear();
     windowNs_ = 0;
-    lastBatch_.reset();
+    windowReports_ = 0;
+    lastAdd_.reset();
     slowNs_ = 0;
 }
 
-void ReportRateMeter::Add(std::span<const int64_t> arrivals) {
-    std::vector<int64_t> batch;
-    batch.reserve(arrivals.size());
-    for (const int64_t arrival : arrivals) {
-        if (lastArrival_) {
-            const int64_t interval = arrival - *lastArrival_;
-            // A clock that went back, or a pause, is no interval of movement.
-            if (interval >= 0 && interval <= kPauseNs) {
-                batch.push_back(interval);
-                window_.push_back(interval);
-                windowNs_ += interval;
+void ReportRateMeter::Add(std::span<const ReportBatch> batches) {
+    int64_t addedNs = 0;
+    uint64_t addedReports = 0;
+    for (const ReportBatch& batch : batches) {
+        if (lastEnd_) {
+            const int64_t ns = batch.endNs - *lastEnd_;
+            // A clock that went back, or a pause, is no time of movement.
+            if (ns >= 0 && ns <= kPauseNs && batch.reports > 0) {
+                window_.push_back({ns, batch.reports});
+                windowNs_ += ns;
+                windowReports_ += batch.reports;
+                addedNs += ns;
+                addedReports += batch.reports;
             }
         }
-        lastArrival_ = arrival;
+        if (batch.reports > 0)
+            lastEnd_ = batch.endNs;
     }
-    while (windowNs_ > kWindowNs && !window_.empty()) {
-        windowNs_ -= window_.front();
+    // The oldest spans go while the rest still covers the window.
+    while (!window_.empty() && windowNs_ - window_.front().ns >= kWindowNs) {
+        windowNs_ -= window_.front().ns;
+        windowReports_ -= window_.front().reports;
         window_.pop_front();
     }
-    lastBatch_ = FiguresOf(batch);
+    lastAdd_ = FiguresOf(addedNs, addedReports);
 
-    if (batch.empty())
+    if (addedReports == 0)
         return;
-    int64_t batchNs = 0;
-    for (const int64_t interval : batch)
-        batchNs += interval;
     const std::optional<Figures> now = Current();
     if (now && expectedHz_ > 0 && now->rateHz < kSlowShare * expectedHz_)
-        slowNs_ += batchNs;
+        slowNs_ += addedNs;
     else
         slowNs_ = 0;
 }
 
 std::optional<ReportRateMeter::Figures> ReportRateMeter::Current() const {
-    const std::vector<int64_t> intervals(window_.begin(), window_.end());
-    return FiguresOf(intervals);
+    if (windowReports_ < kMinimumReports)
+        return std::nullopt;
+    return FiguresOf(windowNs_, windowReports_);
 }
 
-std::optional<ReportRateMeter::Figures> ReportRateMeter::FiguresOf(
-    std::span<const int64_t> intervals) const {
-    if (intervals.size() < kMinimumIntervals)
+std::optional<ReportRateMeter::Figures> ReportRateMeter::FiguresOf(int64_t ns, uint64_t reports) {
+    // Reports read back to back can share one stamp: no time, no rate.
+    if (reports == 0 || ns <= 0)
         return std::nullopt;
-    std::vector<int64_t> sorted(intervals.begin(), intervals.end());
-    std::sort(sorted.begin(), sorted.end());
-    const size_t n = sorted.size();
-    // The mean of the two middle ones for an even count.
-    const double median = n % 2 == 1 ? static_cast<double>(sorted[n / 2])
-                                     : (static_cast<double>(sorted[n / 2 - 1]) + sorted[n / 2]) / 2;
-    Figures figures;
-    figures.intervals = n;
-    figures.shortestNs = sorted.front();
-    figures.longestNs = sorted.back();
-    // Reports read back to back from a queue can be stamped the same nanosecond.
-    figures.rateHz = median > 0 ? 1e9 / median : 0;
-    if (expectedHz_ > 0) {
-        const double lateNs = 1.5 * 1e9 / expectedHz_;
-        const auto late =
-            std::count_if(sorted.begin(), sorted.end(), [lateNs](int64_t i) { return i > lateNs; });
-        figures.lateShare = static_cast<double>(late) / n;
-    }
-    return figures;
+    return Figures{reports * 1e9 / ns, reports, ns};
+}
+
+std::vector<ReportBatch> SingleReports(std::span<const int64_t> arrivalsNs) {
+    std::vector<ReportBatch> batches;
+    batches.reserve(arrivalsNs.size());
+    for (const int64_t arrival : arrivalsNs)
+        batches.push_back({arrival, 1});
+    return batches;
 }
 
 // Built by appending: inserting the commas made GCC 12 warn of an overlap that cannot happen.

@@ -6,62 +6,77 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
-// Turns the arrival times of the mouse's motion reports into a report rate.
+// What one wake of a reader took from the mouse: the reports it read, stamped
+// once the queue was found empty, so that each of them arrived before `endNs`
+// and after the previous batch's stamp. A report timed on its own is a batch
+// of one.
+struct ReportBatch {
+    int64_t endNs = 0;  // nanoseconds on a monotonic clock
+    uint32_t reports = 0;
+};
+
+// Turns the report batches of the mouse's motion into a report rate.
 //
-// The rate is the inverse of the median interval over the last second of
-// movement. The median, unlike a count per second, is not lowered by the
-// pauses between movements nor by a few late reports, and it is not raised by
-// a burst the reader took from a backed-up queue. An interval longer than
-// kPauseNs is a pause, not a slow report: it is left out of every figure, so
-// a still mouse keeps the last figure.
+// The rate is the reports counted over the time the mouse moved, for the
+// last second of movement or more: each batch adds its reports and the time
+// since the batch before. A gap longer than kPauseNs is a pause, not a slow
+// report: the batch after it only starts the next stretch of movement (its
+// reports came in the pause's time), so a still mouse keeps the last figure,
+// pauses do not lower it, and the figure can never exceed the reports that
+// arrived in the time it covers, however they were bunched when read.
 class ReportRateMeter {
 public:
     static constexpr int64_t kPauseNs = 100'000'000;     // below 10 reports a second is no movement
     static constexpr int64_t kWindowNs = 1'000'000'000;  // the last second of movement
-    // Intervals needed before a figure is given.
-    static constexpr size_t kMinimumIntervals = 16;
+    // Reports needed before a figure is given: fewer than a second holds at 10 Hz.
+    static constexpr uint64_t kMinimumReports = 8;
     // Below this share of the set rate, the rate counts as held back.
     static constexpr double kSlowShare = 0.75;
 
     struct Figures {
         double rateHz = 0;
-        int64_t shortestNs = 0;
-        int64_t longestNs = 0;
-        // Share (0..1) of intervals longer than 1.5 times the set rate's interval.
-        double lateShare = 0;
-        size_t intervals = 0;
+        uint64_t reports = 0;  // counted in the figure
+        int64_t movingNs = 0;  // the time they came in
     };
 
-    // The rate the mouse is set to; 0 = unknown (no late share, never slow).
+    // The rate the mouse is set to; 0 = unknown (never slow).
     void SetExpectedRate(double hz);
     double ExpectedRate() const { return expectedHz_; }
 
-    // Arrival times in nanoseconds of one clock, in order.
-    void Add(std::span<const int64_t> arrivals);
-    // Forgets every arrival (a new mouse or a new set rate).
+    // Batches in the order they were read.
+    void Add(std::span<const ReportBatch> batches);
+    // Forgets everything (a new mouse or a new set rate).
     void Reset();
 
-    // Nothing until kMinimumIntervals intervals of movement were seen.
+    // Nothing until kMinimumReports reports of movement were counted.
     std::optional<Figures> Current() const;
-    // Of the intervals added by the last Add only (for a plot of the rate over time).
-    std::optional<Figures> LastBatch() const { return lastBatch_; }
+    // Of the batches of the last Add only (for a plot of the rate over time).
+    std::optional<Figures> LastBatch() const { return lastAdd_; }
     // Seconds of movement for which the rate has stayed below kSlowShare of the
     // set rate without a break; 0 while it is not below.
     double SlowSeconds() const { return slowNs_ / 1e9; }
 
 private:
-    std::optional<Figures> FiguresOf(std::span<const int64_t> intervals) const;
+    struct Span {
+        int64_t ns;
+        uint64_t reports;
+    };
+    static std::optional<Figures> FiguresOf(int64_t ns, uint64_t reports);
 
     double expectedHz_ = 0;
-    std::optional<int64_t> lastArrival_;
-    // The intervals of movement, newest last, totalling at most kWindowNs and a bit.
-    std::deque<int64_t> window_;
+    std::optional<int64_t> lastEnd_;
+    // The spans of movement, newest last, covering kWindowNs and a little more.
+    std::deque<Span> window_;
     int64_t windowNs_ = 0;
-    std::optional<Figures> lastBatch_;
+    uint64_t windowReports_ = 0;
+    std::optional<Figures> lastAdd_;
     int64_t slowNs_ = 0;
 };
 
+// The batches of reports timed one by one.
+std::vector<ReportBatch> SingleReports(std::span<const int64_t> arrivalsNs);
 // "7,996 Hz": a rate rounded to whole reports a second, thousands grouped with commas.
 std::string RateText(double hz);
 // The set rate of a polling-rate code (the interval in 125-microsecond units); 0 for code 0.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 #include "cli/commands.h"
 #include "device/device_link.h"
@@ -28,6 +29,8 @@ protected:
             waits.push_back(ms);
             if (ms != 250)
                 return;  // the settings read's own wait
+            if (std::exchange(duringMeasuring, {}))
+                duringMeasuringStatus = Run(duringMeasuringArguments);
             for (unsigned i = 0; i < reportsPerWait; ++i)
                 mouse.SendPointerReport({0, 1, 0, 0, 0, 0, 0, 0});
             EXPECT_TRUE(mouse.WaitUntilPointerReportsTaken());
@@ -52,6 +55,10 @@ protected:
 
     SimulatedMouse mouse;
     unsigned reportsPerWait = 0;
+    // A command run beside `rate`, at its first quarter second of measuring.
+    bool duringMeasuring = false;
+    std::vector<std::string> duringMeasuringArguments;
+    int duringMeasuringStatus = -1;
     std::vector<unsigned> waits;
     std::ostringstream out;
     std::ostringstream err;
@@ -80,6 +87,16 @@ TEST_F(RateCommandTest, EveryReportOfAMovedMouseIsCounted) {
     EXPECT_NE(out.str().find("\"reports\": 256\n"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\"set_hz\": 8000,"), std::string::npos) << out.str();
     EXPECT_NE(err.str().find("Move the mouse"), std::string::npos) << err.str();
+}
+
+// Measuring only listens: another command may use the mouse meanwhile.
+TEST_F(RateCommandTest, ASetWhileRateMeasuresChangesTheMouse) {
+    reportsPerWait = 64;
+    duringMeasuring = true;
+    duringMeasuringArguments = {"set", "polling_rate_hz=1000"};
+    EXPECT_EQ(Run({"rate", "--seconds", "1"}), kExitDone) << err.str();
+    EXPECT_EQ(duringMeasuringStatus, kExitDone) << err.str();
+    EXPECT_EQ(mouse.PollingRateCode(), 8);  // 1000 Hz
 }
 
 TEST_F(RateCommandTest, BadUseIsRefused) {

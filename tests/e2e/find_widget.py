@@ -27,11 +27,16 @@ def rect(node):
     return e.x, e.y, e.width, e.height
 
 
-def find(top, role, name):
+def find_node(top, role, name):
     for node in widgets(top):
         if node.get_role_name() == role and (node.get_name() or "").strip() == name:
-            return rect(node)
+            return node
     return None
+
+
+def find(top, role, name):
+    node = find_node(top, role, name)
+    return rect(node) if node else None
 
 
 def right_of(top, role, label):
@@ -74,4 +79,5 @@ def main():
     print(*result)
 
 
-main()
+if __name__ == "__main__":
+    main()

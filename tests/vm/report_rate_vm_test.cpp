@@ -29,7 +29,7 @@ bool PointerListed() {
     return false;
 }
 
-TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
+TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinOnePercent) {
     if (access("/dev/uhid", W_OK) != 0) {
         GTEST_SKIP() << "no writable /dev/uhid: this test runs inside the VM "
                         "(ctest -R vm.real_kernel)";
@@ -57,24 +57,20 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinThreePercent) {
     reader.Stop();
 
     EXPECT_EQ(reader.ReportCount(), sent) << "every report sent reached the reader";
-    // Under emulation on a busy host the VM cannot always keep 1 ms timers;
-    // then there is no steady 1000 Hz to check the meter against.
+    ReportRateMeter meter;
+    meter.SetExpectedRate(1000);
+    meter.Add(reader.TakeBatches());
+    ASSERT_TRUE(meter.Current().has_value());
+    std::printf("sent at %.1f Hz, measured %.1f Hz from %llu reports\n", sentHz,
+                meter.Current()->rateHz, static_cast<unsigned long long>(sent));
+    // Within 1 % of what the mouse really sent, though read in batches.
+    EXPECT_NEAR(meter.Current()->rateHz, sentHz, sentHz * 0.01);
+    EXPECT_EQ(mouse.Command("pointer unplug"), "ok");
+    // Under emulation on a busy host the VM cannot always keep 1 ms timers:
+    // the meter was then checked at the rate that was really sent.
     if (std::abs(sentHz - 1000) > 30) {
         GTEST_SKIP() << "the VM's timers did not allow 1000 Hz: sent at " << sentHz << " Hz";
     }
-    ReportRateMeter meter;
-    meter.SetExpectedRate(1000);
-    meter.Add(reader.TakeArrivals());
-    ASSERT_TRUE(meter.Current().has_value());
-    // Within 3 % of what the mouse really sent.
-    EXPECT_NEAR(meter.Current()->rateHz, sentHz, sentHz * 0.03);
-    std::printf(
-        "sent at %.1f Hz, measured %.1f Hz from %llu reports; intervals %.3f-%.3f ms, "
-        "%.1f %% late\n",
-        sentHz, meter.Current()->rateHz, static_cast<unsigned long long>(sent),
-        meter.Current()->shortestNs / 1e6, meter.Current()->longestNs / 1e6,
-        meter.Current()->lateShare * 100);
-    EXPECT_EQ(mouse.Command("pointer unplug"), "ok");
 }
 
 }  // namespace

@@ -257,7 +257,7 @@ std::string UhidMouse::Move(const std::string& arguments) {
     }
     // The rate really sent, found as the meter finds it, from the send times.
     ReportRateMeter meter;
-    meter.Add(sentAt);
+    meter.Add(SingleReports(sentAt));
     const double sentHz = meter.Current() ? meter.Current()->rateHz : 0;
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", sentHz);

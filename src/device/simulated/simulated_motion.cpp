@@ -58,8 +58,10 @@ void SimulatedMotion::Run() {
         // Absolute deadlines: a late wake-up does not push every later report back.
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) != 0) {
         }
-        if (tick % deliverOneIn_.load() == 0)
+        if (tick % deliverOneIn_.load() == 0) {
             mouse_.SendPointerReport(report, index_);
+            sent_.fetch_add(1);
+        }
         // Woken more than an interval late (a busy machine): the reports of
         // the missed polls are lost, as a mouse not polled sends none, rather
         // than sent in a burst no mouse could produce.

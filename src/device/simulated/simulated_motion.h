@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <thread>
 
 class SimulatedMouse;
@@ -22,6 +23,8 @@ public:
     void Start(unsigned deliverOneIn = 1);
     void Stop();
     bool Moving() const { return thread_.joinable(); }
+    // Reports sent so far (a full reader's queue may still drop them).
+    uint64_t ReportsSent() const { return sent_.load(); }
 
 private:
     void Run();
@@ -29,6 +32,7 @@ private:
     SimulatedMouse& mouse_;
     size_t index_;
     std::atomic<unsigned> deliverOneIn_{1};
+    std::atomic<uint64_t> sent_{0};
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;
 };

@@ -177,10 +177,10 @@ public:
     int ReadInput(uint8_t* data, size_t length, int timeoutMs) override {
         std::unique_lock lock(state_->mutex);
         auto ready = [this] { return queue_.interrupted || !Alive() || !queue_.reports.empty(); };
-        SetWaiting(true, timeoutMs < 0);
+        SetWaiting(timeoutMs != 0, timeoutMs < 0);  // a look that does not wait is no wait
         if (timeoutMs < 0)
             state_->inputChanged.wait(lock, ready);
-        else
+        else if (timeoutMs > 0)
             state_->inputChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
         SetWaiting(false, false);
         if (queue_.interrupted)

@@ -1,14 +1,19 @@
 #include "pages/basic/report_rate_view.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "device/mouse_session.h"
 #include "device/pointer_reader.h"
 #include "pages/basic/report_rate_plot.h"
+#include "ui/accessible_interface.h"
+#include "ui/accessible_status.h"
 
 namespace {
 
@@ -20,6 +25,47 @@ const char kMoveText[] = "Move the mouse to measure";
 QString HzText(double hz) {
     return QString::fromStdString(RateText(hz));
 }
+
+QString HintText(double measuredHz, double setHz, bool rateNotApplied) {
+    QString hint = "The mouse reaches the computer at about " + HzText(measuredHz) +
+                   ", well below the " + HzText(setHz) +
+                   " it is set to. Try another USB port, directly on the computer, not "
+                   "through a hub.";
+    if (rateNotApplied)
+        hint += " A new polling rate takes effect after APPLY.";
+    return hint;
+}
+
+// The figure's label as a screen reader should see it: a reading with a
+// value (the rate in reports a second, 0 before the first) and the shown
+// text as that value's text, not only a description.
+class MeterReadingAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    MeterReadingAccessible(QLabel* label, const ReportRateView* view)
+        : QAccessibleWidget(label, QAccessible::StaticText), view_(view) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return static_cast<QLabel*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return Hz(); }
+    QVariant minimumValue() const override { return 0; }
+    QVariant maximumValue() const override { return std::max(8000.0, Hz()); }
+    QVariant minimumStepSize() const override { return 1; }
+    void setCurrentValue(const QVariant&) override {}  // a reading, not a setting
+
+private:
+    double Hz() const { return std::round(view_->MeasuredHz()); }
+
+    const ReportRateView* view_;
+};
 
 }  // namespace
 
@@ -36,12 +82,20 @@ ReportRateView::ReportRateView(MouseSession& session, QWidget* parent)
     const QFontMetrics metrics = figureLabel_->fontMetrics();
     figureLabel_->setMinimumWidth(std::max(metrics.horizontalAdvance(kMoveText),
                                            metrics.horizontalAdvance("Measured: 8,888 Hz")));
+    ReplaceAccessibleInterface(new MeterReadingAccessible(figureLabel_, this));
     plot_ = new ReportRatePlot(this);
-    hintLabel_ = new QLabel(this);
+    // The longest hint, hidden: its room stays taken, so the rows below do
+    // not move when a hint appears.
+    hintLabel_ = new QLabel(HintText(8888, 8888, true), this);
     hintLabel_->setObjectName("reportRateHint");
     hintLabel_->setAccessibleName("Report rate hint");
     hintLabel_->setWordWrap(true);
+    QSizePolicy keepRoom = hintLabel_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    hintLabel_->setSizePolicy(keepRoom);
     hintLabel_->hide();
+    // Announced as the status line is, once for each new text.
+    ReportAsStatusBar(hintLabel_);
 
     auto* line = new QHBoxLayout;
     line->setContentsMargins(0, 0, 0, 0);
@@ -88,10 +142,13 @@ void ReportRateView::StartReading() {
     StopReading();
     // The reading thread only wakes the UI thread; a queued call to a widget
     // that has gone meanwhile is dropped by the toolkit.
-    reader_ = std::make_unique<PointerReader>(OpenPointerInterface(), clock_, [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { timer_.start(); }, Qt::QueuedConnection);
-    });
+    reader_ = std::make_unique<PointerReader>(
+        OpenPointerInterface(), clock_,
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { timer_.start(); }, Qt::QueuedConnection);
+        },
+        pause_);
 }
 
 void ReportRateView::StopReading() {
@@ -110,10 +167,10 @@ void ReportRateView::StopReading() {
 void ReportRateView::TakeReading() {
     if (!reader_)
         return;
-    const std::vector<int64_t> arrivals = reader_->TakeArrivals();
+    const std::vector<ReportBatch> batches = reader_->TakeBatches();
     meter_.SetExpectedRate(SetRate());
-    meter_.Add(arrivals);
-    if (arrivals.empty()) {
+    meter_.Add(batches);
+    if (batches.empty()) {
         plot_->AddReading(0);
         if (++stillReadings_ >= kStillReadingsBeforeSleep)
             timer_.stop();
@@ -132,24 +189,39 @@ double ReportRateView::SetRate() const {
     return SetRateHz(held.pollingRateCode);
 }
 
+double ReportRateView::MeasuredHz() const {
+    const auto figures = meter_.Current();
+    return figures ? figures->rateHz : 0;
+}
+
 void ReportRateView::ShowFigures() {
     const double setHz = SetRate();
     plot_->SetSetRate(setHz);
     const auto figures = meter_.Current();
     const QString text = figures ? "Measured: " + HzText(figures->rateHz) : QString(kMoveText);
-    figureLabel_->setText(text);
     figureLabel_->setAccessibleDescription(figures ? text + ", set to " + HzText(setHz) : text);
+    if (text != figureLabel_->text()) {
+        figureLabel_->setText(text);
+        if (QAccessible::isActive()) {
+            QAccessibleValueChangeEvent changed(figureLabel_, std::round(MeasuredHz()));
+            QAccessible::updateAccessibility(&changed);
+        }
+    }
 
     const bool held = figures && meter_.SlowSeconds() >= kHintAfterSeconds;
-    if (held) {
-        QString hint = "The mouse reaches the computer at about " + HzText(figures->rateHz) +
-                       ", well below the " + HzText(setHz) +
-                       " it is set to. Try another USB port, directly on the computer, not "
-                       "through a hub.";
-        if (session_.pendingSettings.pollingRateCode != session_.deviceSettings.pollingRateCode)
-            hint += " A new polling rate takes effect after APPLY.";
-        hintLabel_->setText(hint);
-        hintLabel_->setAccessibleDescription(hint);
-    }
+    const bool appears = held && !hintLabel_->isVisible();
     hintLabel_->setVisible(held);
+    if (!held)
+        return;
+    const bool rateNotApplied =
+        session_.pendingSettings.pollingRateCode != session_.deviceSettings.pollingRateCode;
+    const QString hint = HintText(figures->rateHz, setHz, rateNotApplied);
+    // Told when it appears (again, even in the same words) and when its advice
+    // changes; the figure in it follows the readings without a word.
+    if (appears || rateNotApplied != hintToldRateNotApplied_) {
+        ShowStatus(hintLabel_, hint, true);
+        hintToldRateNotApplied_ = rateNotApplied;
+    } else {
+        hintLabel_->setText(hint);
+    }
 }

@@ -31,13 +31,16 @@ public:
     ~ReportRateView() override;
 
     void SetDeviceAvailable(bool connected);
-    // Takes the arrivals now, as the timer does (tests).
+    // Takes the report batches now, as the timer does (tests).
     void TakeReading();
     bool Reading() const { return reader_ != nullptr; }
+    // The figure shown, in reports a second; 0 before there is one.
+    double MeasuredHz() const;
     // The timer runs only while the mouse moves.
     bool Ticking() const { return timer_.isActive(); }
-    // The clock later readers stamp arrivals with (tests).
+    // The clock and the pause between rounds of later readers (tests).
     void SetClock(PointerReader::Clock clock) { clock_ = std::move(clock); }
+    void SetPause(PointerReader::Pause pause) { pause_ = std::move(pause); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,6 +55,7 @@ private:
     MouseSession& session_;
     bool connected_ = false;
     PointerReader::Clock clock_ = PointerReader::SteadyNanoseconds;
+    PointerReader::Pause pause_;
     std::unique_ptr<PointerReader> reader_;
     ReportRateMeter meter_;
     QTimer timer_;
@@ -59,4 +63,5 @@ private:
     QLabel* figureLabel_ = nullptr;
     ReportRatePlot* plot_ = nullptr;
     QLabel* hintLabel_ = nullptr;
+    bool hintToldRateNotApplied_ = false;
 };
