@@ -1,9 +1,9 @@
 #include "agent/profile_apply.h"
 
 #include "device/device_link.h"
-#include "device/file_target.h"
 #include "device/find_result_text.h"
 #include "device/write_retries.h"
+#include "platform/user_files.h"
 #include "profile/profile.h"
 
 namespace {
@@ -28,18 +28,13 @@ std::string ProblemsText(const std::string& path, const std::vector<ProfileProbl
 ProfileApplyResult ApplyProfileFile(const std::string& path) {
     std::string text;
     std::string error;
-    if (!ReadRegularFile(path, kMaxProfileBytes, "a profile", text, error)) {
+    if (!ReadUserFile(path, kMaxProfileBytes, "a profile", text, error)) {
         return Failed(ProfileApplyOutcome::FileProblem, error);
     }
     // Checked on defaults first, as import does: a bad profile is reported the
     // same with or without a mouse, and never reaches it.
     const ParsedProfile profile = ParseProfileText(text);
-    std::vector<ProfileProblem> problems = profile.problems;
-    if (problems.empty()) {
-        SettingsRecord trial{};
-        LoadDefaultSettings(trial);
-        problems = ApplyProfile(profile, trial);
-    }
+    std::vector<ProfileProblem> problems = CheckProfile(profile);
     if (!problems.empty()) {
         return Failed(ProfileApplyOutcome::BadProfile, ProblemsText(path, problems));
     }
