@@ -443,10 +443,10 @@ TEST_F(CommandsTest, ExportRefusesWhatIsNoFileAndLeavesItThere) {
         const char* said;
     };
     const Case cases[] = {
-        {"fifo", S_IFIFO, "is a FIFO"},
-        {"device", S_IFCHR, "is a character device"},
-        {"socket", S_IFSOCK, "is a socket"},
-        {"folder", S_IFDIR, "is a folder"},
+        {"fifo", S_IFIFO, ": a FIFO"},
+        {"device", S_IFCHR, ": a character device"},
+        {"socket", S_IFSOCK, ": a socket"},
+        {"folder", S_IFDIR, ": a folder"},
     };
     for (const Case& c : cases) {
         const std::string path = Path(c.name);
@@ -470,7 +470,7 @@ TEST_F(CommandsTest, ExportRefusesWhatIsNoFileAndLeavesItThere) {
             fs::create_directory(path);
         }
         EXPECT_EQ(Run({"export", path}), kExitUsage) << c.name;
-        EXPECT_NE(err.str().find(path + " " + c.said), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find(path + c.said), std::string::npos) << err.str();
         EXPECT_TRUE(IsNode(path, c.type)) << c.name << " was replaced";
         if (listener >= 0) {
             ::close(listener);
@@ -523,7 +523,7 @@ TEST_F(CommandsTest, ExportLeavesAReadOnlyFileAndSaysWhereAFolderIsMissing) {
     WriteFile(readOnly, "kept\n");
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(Run({"export", readOnly}), kExitUsage);
-    EXPECT_NE(err.str().find(readOnly + " is read-only"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(readOnly + ": the file is read-only"), std::string::npos) << err.str();
     EXPECT_EQ(ReadFile(readOnly), "kept\n");
 
     EXPECT_EQ(Run({"export", Path("absent/p.toml")}), kExitUsage);
@@ -599,7 +599,7 @@ TEST_F(CommandsTest, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
 TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
     const std::string path = Path("p.toml");
     WriteFile(path, "format = 1\n");
-    SetProfileOpenHook([](const std::string& opened) {
+    SetReadOpenHook([](const std::string& opened) {
         ::unlink(opened.c_str());
         ::mkfifo(opened.c_str(), 0600);
     });
@@ -614,10 +614,10 @@ TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
         const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
         ::close(writer);
         import.wait();
-        SetProfileOpenHook({});
+        SetReadOpenHook({});
         FAIL() << "the import waited on the FIFO";
     }
-    SetProfileOpenHook({});
+    SetReadOpenHook({});
     EXPECT_EQ(import.get(), kExitUsage);
     EXPECT_NE(err.str().find(path + ": a FIFO, not a regular file"), std::string::npos)
         << err.str();
