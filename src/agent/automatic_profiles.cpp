@@ -40,9 +40,11 @@ std::string RealPath(const std::string& path) {
     return FollowLinksSafely(path, target, unused) ? target : path;
 }
 
-bool IsLink(const std::string& path) {
+// A regular file being made is read when it is closed; a link, a FIFO or a
+// device made there is whole at once.
+bool MadeWhole(const std::string& folder, const std::string& name) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return ::lstat((folder + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 constexpr uint32_t kRulesEvents =
@@ -111,7 +113,7 @@ void AutomaticProfiles::WatchRules() {
     for (const std::string& path : {rulesFile_, RealPath(rulesFile_)}) {
         const int watch = ::inotify_add_watch(inotifyFd_, FolderOfPath(path).c_str(), kRulesEvents);
         if (watch >= 0) {
-            rulesWatches_.push_back({watch, NameOfPath(path)});
+            rulesWatches_.push_back({watch, FolderOfPath(path), NameOfPath(path)});
         }
     }
 }
@@ -121,10 +123,9 @@ bool AutomaticProfiles::IsRulesEvent(const inotify_event& event) const {
         return false;
     }
     const std::string name = event.name;
-    for (const auto& [watch, rulesName] : rulesWatches_) {
-        if (watch == event.wd && name == rulesName) {
-            // A file being made is read when it is closed; a link made is whole at once.
-            return (event.mask & IN_CREATE) == 0 || IsLink(rulesFile_);
+    for (const RulesWatch& watch : rulesWatches_) {
+        if (watch.descriptor == event.wd && name == watch.name) {
+            return (event.mask & IN_CREATE) == 0 || MadeWhole(watch.folder, name);
         }
     }
     return false;

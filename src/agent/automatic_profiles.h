@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "agent/profile_switcher.h"
@@ -73,8 +72,13 @@ private:
     std::string rulesText_;
     ProfileSwitcher switcher_;
     int inotifyFd_ = -1;
-    // (watch, name) of the rules file at the name given and where its link leads.
-    std::vector<std::pair<int, std::string>> rulesWatches_;
+    // The rules file at the name given and where its link leads.
+    struct RulesWatch {
+        int descriptor;
+        std::string folder;
+        std::string name;
+    };
+    std::vector<RulesWatch> rulesWatches_;
     // Why the rules file was last refused; "" when it was read.
     std::string readProblem_;
     bool waitingForTheLock_ = false;
