@@ -329,7 +329,9 @@ bool ReadUserFile(const std::string& path, size_t maxBytes, const std::string& k
                   std::string& text, std::string& error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        error = Reason(path);
+        const int failure = errno;
+        error = Reason(path, failure);
+        errno = failure;  // ENOENT tells a missing file from a refused one
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
@@ -343,7 +345,9 @@ bool ReadUserFile(const std::string& path, size_t maxBytes, const std::string& k
     // Non-blocking: a FIFO swapped in after the check never makes open() wait.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        error = Reason(path);
+        const int failure = errno;
+        error = Reason(path, failure);
+        errno = failure;
         return false;
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -21,7 +21,7 @@ TEST(TomlText, QuotesAndEscapesWhatABasicStringCannotHoldRaw) {
         {"say \"hi\"", "\"say \\\"hi\\\"\""},
         {"C:\\games", "\"C:\\\\games\""},
         {"a\nb\tc", "\"a\\nb\\tc\""},
-        {std::string("\x1b[31mred\x7f", 10), "\"\\u001b[31mred\\u007f\""},
+        {std::string("\x1b[31mred\x7f"), "\"\\u001b[31mred\\u007f\""},
         {std::string("nul\0x", 5), "\"nul\\u0000x\""},
         {"ünï 🎮", "\"ünï 🎮\""},
     };
