@@ -2,11 +2,13 @@
 // what a written file looks like afterwards, and that reading never waits.
 #include "platform/user_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
