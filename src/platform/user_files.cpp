@@ -114,18 +114,16 @@ bool CheckDestination(const std::string& path, const std::string& target, const 
         error = Reason(path);
         return false;
     }
-    if (target != path) {
-        error = path + ": a link to nowhere";
-        return false;
-    }
+    // A new name, or a link to a file not made yet: the file is made there.
     const std::string folder = FolderOfPath(target);
     struct stat folderInfo {};
     if (::stat(folder.c_str(), &folderInfo) != 0) {
-        error = errno == ENOENT ? "folder " + folder + " does not exist" : Reason(folder);
+        error =
+            errno == ENOENT ? path + ": the folder " + folder + " does not exist" : Reason(folder);
         return false;
     }
     if (!S_ISDIR(folderInfo.st_mode)) {
-        error = folder + " is " + FileKindText(folderInfo.st_mode) + ", not a folder";
+        error = path + ": " + folder + " is " + FileKindText(folderInfo.st_mode) + ", not a folder";
         return false;
     }
     return true;
@@ -171,9 +169,10 @@ public:
         }
         if ((own.st_uid != existing->st_uid || own.st_gid != existing->st_gid) &&
             ::fchown(fd_, existing->st_uid, existing->st_gid) != 0) {
-            error = path + ": it belongs to uid " + std::to_string(existing->st_uid) + ", group " +
-                    std::to_string(existing->st_gid) + ", which the new file cannot keep (" +
-                    std::strerror(errno) + "); it was left as it is";
+            error = path + ": its owner and group (uid " + std::to_string(existing->st_uid) +
+                    ", group " + std::to_string(existing->st_gid) +
+                    ") cannot be given to the new file (" + std::strerror(errno) +
+                    "); it was left as it is";
             return false;
         }
         if (::fchmod(fd_, existing->st_mode & 07777) != 0) {

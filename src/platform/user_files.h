@@ -55,7 +55,8 @@ enum class WriteResult {
 // Replaces or creates the file at `path` with `text`, whole or not at all:
 // through a temporary file beside the target, synced, renamed over it, and
 // the folder synced. Only a regular file or a new name is written; a link
-// to a regular file is written at its target and stays a link (see above).
+// to a regular file (or to a name not made yet) is written at its target and
+// stays a link (see above).
 // A replaced file keeps its permissions, owner and group; a new one gets
 // 0666 less the umask, as an editor would give. `kind` names what is
 // written in a refusal ("a profile"). The reason is in `error`.

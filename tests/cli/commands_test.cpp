@@ -529,7 +529,8 @@ TEST_F(CommandsTest, ExportLeavesAReadOnlyFileAndSaysWhereAFolderIsMissing) {
     EXPECT_EQ(ReadFile(readOnly), "kept\n");
 
     EXPECT_EQ(Run({"export", Path("absent/p.toml")}), kExitUsage);
-    EXPECT_EQ(err.str(), "kestrine-config: folder " + Path("absent") + " does not exist\n");
+    EXPECT_EQ(err.str(), "kestrine-config: " + Path("absent/p.toml") + ": the folder " +
+                             Path("absent") + " does not exist\n");
 }
 
 // In a folder everyone may write to and the sticky bit guards, a link is

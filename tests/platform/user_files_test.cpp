@@ -146,11 +146,12 @@ TEST_F(UserFiles, ALinkIsWrittenWhereItLeadsAndStaysALink) {
     EXPECT_EQ(Read(real), "new\n");
     EXPECT_EQ(ModeOf(real) & 07777, 0640u);
 
-    // A link to a file not made yet is refused, as export always has.
-    EXPECT_EQ(WriteUserFile(Path("dangling.toml"), "new\n", "a test file", error),
-              WriteResult::Refused);
-    EXPECT_EQ(error, Path("dangling.toml") + ": a link to nowhere");
-    EXPECT_FALSE(fs::exists(Path("dotfiles/new.toml")));
+    // A link to a file not made yet names where to make it.
+    ASSERT_EQ(WriteUserFile(Path("dangling.toml"), "made\n", "a test file", error),
+              WriteResult::Written)
+        << error;
+    EXPECT_TRUE(fs::is_symlink(Path("dangling.toml")));
+    EXPECT_EQ(Read(Path("dotfiles/new.toml")), "made\n");
 }
 
 TEST_F(UserFiles, WhatIsNoPlaceForAFileIsRefusedAndLeftAsItIs) {
@@ -166,7 +167,7 @@ TEST_F(UserFiles, WhatIsNoPlaceForAFileIsRefusedAndLeftAsItIs) {
         {Path("fifo"),
          Path("fifo") + ": a FIFO; a test file is written only to a regular file or a new name"},
         {Path("read-only"), Path("read-only") + ": the file is read-only; it was left as it is"},
-        {Path("none/file"), "folder " + Path("none") + " does not exist"},
+        {Path("none/file"), Path("none/file") + ": the folder " + Path("none") + " does not exist"},
         {Path("loop-a"), Path("loop-a") + ": Too many levels of symbolic links"},
     };
     for (const auto& c : cases) {
