@@ -157,7 +157,9 @@ void AutomaticProfiles::ReadRules(int64_t nowMs, bool changed) {
 
 void AutomaticProfiles::RefuseRulesFile(const std::string& reason) {
     // A FIFO, a device, a huge file or a link loop: what was read before goes on.
-    status_.Set("rules", "not read: " + reason + "; the rules read before stay in force");
+    const bool kept = !rules_.rules.empty() || !rules_.defaultProfile.empty();
+    status_.Set("rules",
+                "not read: " + reason + (kept ? "; the rules read before stay in force" : ""));
     if (reason == readProblem_) {
         return;
     }
