@@ -10,11 +10,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 #include "agent/agent_status.h"
 #include "platform/instance_lock.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -22,15 +22,6 @@ constexpr char kEntryName[] = "kestrine-config-agent.desktop";
 // An agent ends at once on SIGTERM; this bounds the wait for a stuck one.
 constexpr auto kStopWait = std::chrono::seconds(3);
 constexpr auto kStopPoll = std::chrono::milliseconds(20);
-
-std::string ConfigHome() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
-}
 
 // An argument of Exec=: quoted where it holds a reserved character, with the
 // quote's own escapes; then, as every value of a desktop entry, with its
@@ -72,52 +63,28 @@ std::string ExecArgument(const std::string& argument) {
     return value;
 }
 
-bool MakeFolders(const std::string& path, std::string& error) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            error = "cannot create " + folder + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
-}
-
 bool WriteEntry(const std::string& program, const std::vector<std::string>& arguments,
                 std::string& error) {
     const std::string path = AgentAutostartPath();
-    if (!MakeFolders(path, error)) {
+    if (!MakeFolders(FolderOfPath(path), error)) {
         return false;
     }
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream file(temporary, std::ios::trunc);
-        file << "[Desktop Entry]\n"
-                "Type=Application\n"
-                "Name=kestrine-config agent\n"
-                "Comment=Shows a notice when the mouse's buttons change CPI or report rate\n"
-                "Exec="
-             << ExecArgument(program);
-        for (const std::string& argument : arguments) {
-            file << " " << ExecArgument(argument);
-        }
-        file << " agent\n"
-                "Icon=kestrine-config\n"
-                "NoDisplay=true\n"
-                "X-GNOME-Autostart-enabled=true\n";
-        if (!file.flush()) {
-            error = "cannot write " + temporary;
-            ::unlink(temporary.c_str());
-            return false;
-        }
+    std::string exec = ExecArgument(program);
+    for (const std::string& argument : arguments) {
+        exec += " " + ExecArgument(argument);
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    const std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=kestrine-config agent\n"
+        "Comment=Shows a notice when the mouse's buttons change CPI or report rate\n"
+        "Exec=" +
+        exec +
+        " agent\n"
+        "Icon=kestrine-config\n"
+        "NoDisplay=true\n"
+        "X-GNOME-Autostart-enabled=true\n";
+    return WriteUserFile(path, entry, "an autostart entry", error) == WriteResult::Written;
 }
 
 // Its lock is let go when the process ends, even before its parent reaps it.

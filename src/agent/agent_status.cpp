@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include "platform/user_files.h"
+
+namespace {
+
+// A few short lines; anything larger is no status of ours.
+constexpr size_t kMaxStatusBytes = size_t{64} << 10;
+
+}  // namespace
 
 AgentStatus::~AgentStatus() {
     if (!path_.empty()) {
@@ -22,17 +27,16 @@ void AgentStatus::Set(const std::string& key, const std::string& value) {
         return;
     }
     values_[key] = value;
-    // Replaced at once, so that --status never reads half a file.
-    const std::string temporary = path_ + ".new";
-    {
-        std::ofstream file(temporary, std::ios::trunc);
-        for (const auto& [name, text] : values_) {
-            if (!text.empty()) {
-                file << name << ": " << text << "\n";
-            }
+    std::string lines;
+    for (const auto& [name, text] : values_) {
+        if (!text.empty()) {
+            lines += name + ": " + text + "\n";
         }
     }
-    std::rename(temporary.c_str(), path_.c_str());
+    // Replaced at once, so that --status never reads half a file. A status
+    // that cannot be written leaves the last one; the agent goes on.
+    std::string unused;
+    WriteUserFile(path_, lines, "the agent's status", unused);
 }
 
 std::string AgentStatus::Get(const std::string& key) const {
@@ -41,8 +45,8 @@ std::string AgentStatus::Get(const std::string& key) const {
 }
 
 std::string AgentStatus::Read(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return file ? text.str() : std::string();
+    std::string text;
+    std::string unused;
+    return ReadUserFile(path, kMaxStatusBytes, "the agent's status", text, unused) ? text
+                                                                                   : std::string();
 }

@@ -5,34 +5,25 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstring>
-#include <fstream>
+#include <cerrno>
+#include <cstdlib>
 #include <ostream>
-#include <sstream>
+#include <string_view>
 
 #include "agent/agent_status.h"
 #include "agent/profile_apply.h"
 #include "device/device_link.h"
 #include "platform/instance_lock.h"
+#include "platform/user_files.h"
 
 namespace {
 
 constexpr char kProfileKey[] = "profile";
 constexpr char kBaseKey[] = "profile base";
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // "cs2" for ".../cs2.toml": what a notice calls the profile.
 std::string ProfileName(const std::string& path) {
-    std::string name = NameOf(path);
+    std::string name = NameOfPath(path);
     if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
         name.erase(dot);
     }
@@ -52,13 +43,28 @@ std::string WaitText(const std::string& profile, InstanceLock::Holder holder) {
     }
 }
 
-void MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1); slash != std::string::npos;
-         slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0755);
+// Where a linked rules file really is: its changes show in that folder.
+std::string RealPath(const std::string& path) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        std::string resolved = real;
+        std::free(real);
+        return resolved;
     }
-    ::mkdir(folder.c_str(), 0755);
+    // A link to a file not made yet names where it will be.
+    std::string target;
+    std::string unused;
+    return FollowLinksSafely(path, target, unused) ? target : path;
 }
+
+// A regular file being made is read when it is closed; a link, a FIFO or a
+// device made there is whole at once.
+bool MadeWhole(const std::string& folder, const std::string& name) {
+    struct stat info {};
+    return ::lstat((folder + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+constexpr uint32_t kRulesEvents =
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_CREATE;
 
 }  // namespace
 
@@ -83,14 +89,14 @@ int AutomaticProfiles::WindowFd() const {
 void AutomaticProfiles::Start(std::ostream& err, int64_t nowMs) {
     err_ = &err;
     // The rules folder is made so that a rules file written later is seen.
-    MakeFolders(FolderOf(rulesFile_));
+    std::string unused;
+    MakeFolders(FolderOfPath(rulesFile_), unused);
     inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotifyFd_ >= 0) {
-        ::inotify_add_watch(inotifyFd_, FolderOf(rulesFile_).c_str(),
-                            IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM);
         // The window and commands let their lock go by closing it.
         ::inotify_add_watch(inotifyFd_, lockFolder_.c_str(), IN_CLOSE_WRITE);
     }
+    WatchRules();
     ReadRules(nowMs, false);
     ShowBase();
     windows_ = std::make_unique<ActiveWindowWatcher>();
@@ -114,42 +120,93 @@ void AutomaticProfiles::Start(std::ostream& err, int64_t nowMs) {
     OnWindowEvents(nowMs);
 }
 
+void AutomaticProfiles::WatchRules() {
+    if (inotifyFd_ < 0) {
+        return;
+    }
+    // The name the user gave, and where a link (into a dotfiles folder) leads:
+    // an edit of the real file and a save through the link both show.
+    rulesWatches_.clear();
+    for (const std::string& path : {rulesFile_, RealPath(rulesFile_)}) {
+        const int watch = ::inotify_add_watch(inotifyFd_, FolderOfPath(path).c_str(), kRulesEvents);
+        if (watch >= 0) {
+            rulesWatches_.push_back({watch, FolderOfPath(path), NameOfPath(path)});
+        }
+    }
+}
+
+bool AutomaticProfiles::IsRulesEvent(const inotify_event& event) const {
+    if (event.len == 0) {
+        return false;
+    }
+    const std::string name = event.name;
+    for (const RulesWatch& watch : rulesWatches_) {
+        if (watch.descriptor == event.wd && name == watch.name) {
+            return (event.mask & IN_CREATE) == 0 || MadeWhole(watch.folder, name);
+        }
+    }
+    return false;
+}
+
 void AutomaticProfiles::ReadRules(int64_t nowMs, bool changed) {
-    std::ifstream file(rulesFile_);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file.is_open()) {
+    std::string text;
+    std::string error;
+    if (!ReadUserFile(rulesFile_, kMaxRulesBytes, "a rules file", text, error)) {
+        if (errno != ENOENT) {
+            RefuseRulesFile(error);
+            return;
+        }
         rules_ = {};
         rulesText_.clear();
+        readProblem_.clear();
         status_.Set("rules", "none (" + rulesFile_ + " does not exist)");
-    } else if (text.str() == rulesText_ && changed) {
+    } else if (text == rulesText_ && changed && readProblem_.empty()) {
         return;  // written again unchanged
     } else {
-        rulesText_ = text.str();
-        ParsedRules parsed = ParseAutomaticRules(rulesText_, rulesFile_);
-        if (parsed.problems.empty()) {
-            rules_ = std::move(parsed.rules);
-            status_.Set("rules", rulesFile_ + ", " + std::to_string(rules_.rules.size()) + " rule" +
-                                     (rules_.rules.size() == 1 ? "" : "s"));
-        } else {
-            // A broken file switches nothing: not half of what the user meant.
-            rules_ = {};
-            std::string problems;
-            for (const std::string& problem : parsed.problems) {
-                problems += (problems.empty() ? "" : "; ") + problem;
-            }
-            status_.Set("rules", "not used: " + problems);
-            if (err_ != nullptr) {
-                *err_ << "kestrine-config agent: the rules are not used:\n";
-                for (const std::string& problem : parsed.problems) {
-                    *err_ << "  " << problem << "\n";
-                }
-                err_->flush();
-            }
-        }
+        readProblem_.clear();
+        rulesText_ = std::move(text);
+        UseRules(ParseAutomaticRules(rulesText_, rulesFile_));
     }
     if (changed && windows_) {
         switcher_.OnRulesChanged(ProfileFor(windows_->Current()), nowMs);
+    }
+}
+
+void AutomaticProfiles::RefuseRulesFile(const std::string& reason) {
+    // A FIFO, a device, a huge file or a link loop: what was read before goes on.
+    const bool kept = !rules_.rules.empty() || !rules_.defaultProfile.empty();
+    status_.Set("rules",
+                "not read: " + reason + (kept ? "; the rules read before stay in force" : ""));
+    if (reason == readProblem_) {
+        return;
+    }
+    readProblem_ = reason;
+    notify_("The rules file was not read: " + reason);
+    if (err_ != nullptr) {
+        *err_ << "kestrine-config agent: the rules file was not read: " << reason << std::endl;
+    }
+}
+
+void AutomaticProfiles::UseRules(ParsedRules parsed) {
+    if (parsed.problems.empty()) {
+        rules_ = std::move(parsed.rules);
+        status_.Set("rules", rulesFile_ + ", " + std::to_string(rules_.rules.size()) + " rule" +
+                                 (rules_.rules.size() == 1 ? "" : "s"));
+        return;
+    }
+    // A broken file switches nothing: not half of what the user meant.
+    rules_ = {};
+    std::string problems;
+    for (const std::string& problem : parsed.problems) {
+        problems += (problems.empty() ? "" : "; ") + problem;
+    }
+    status_.Set("rules", "not used: " + problems);
+    if (err_ != nullptr) {
+        *err_ << "kestrine-config agent: the rules are not used:\n";
+        for (const std::string& problem : parsed.problems) {
+            *err_ << "  " << problem << "\n";
+        }
+        err_->flush();
     }
 }
 
@@ -180,13 +237,15 @@ void AutomaticProfiles::OnFileEvents(int64_t nowMs) {
     while ((length = ::read(inotifyFd_, buffer.data(), buffer.size())) > 0) {
         for (ssize_t at = 0; at < length;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
-            const std::string name = event->len > 0 ? event->name : "";
-            rules = rules || name == NameOf(rulesFile_);
-            lock = lock || name == InstanceLock::kWindowLockName;
+            rules = rules || IsRulesEvent(*event);
+            lock = lock || (event->len > 0 &&
+                            event->name == std::string_view(InstanceLock::kWindowLockName));
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
     if (rules) {
+        // The link may lead somewhere else now.
+        WatchRules();
         ReadRules(nowMs, true);
     }
     if (lock && waitingForTheLock_ && !InstanceLock::HeldNow(lockFolder_)) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/profile_apply.h"
 #include "agent/profile_switcher.h"
@@ -12,11 +13,14 @@
 #include "profile/automatic_rules.h"
 
 class AgentStatus;
+struct inotify_event;
 
 // The agent's automatic profiles: follows the active window on X11, matches
 // it against the rules file (read again whenever it changes, through
 // inotify), and puts the matching profile on the mouse after a short settle,
-// as APPLY would, only when it differs from what the mouse holds. Never while
+// as APPLY would, only when it differs from what the mouse holds. A rules
+// file that cannot be read (a FIFO, a device, too large, a link loop) leaves
+// the rules read before in force; a linked one is watched where it leads too. Never while
 // the configuration window or a command holds the mouse: it waits for their
 // lock to be let go and applies the rule for the window active then.
 class AutomaticProfiles {
@@ -50,7 +54,11 @@ public:
     void OnTime(int64_t nowMs);
 
 private:
+    void WatchRules();
+    bool IsRulesEvent(const inotify_event& event) const;
     void ReadRules(int64_t nowMs, bool changed);
+    void RefuseRulesFile(const std::string& reason);
+    void UseRules(ParsedRules parsed);
     std::string ProfileFor(const X11WindowIdentity& window) const;
     void Apply(const std::string& profile);
     // Says in the status what every profile is laid over.
@@ -67,6 +75,15 @@ private:
     std::string rulesText_;
     ProfileSwitcher switcher_;
     int inotifyFd_ = -1;
+    // The rules file at the name given and where its link leads.
+    struct RulesWatch {
+        int descriptor;
+        std::string folder;
+        std::string name;
+    };
+    std::vector<RulesWatch> rulesWatches_;
+    // Why the rules file was last refused; "" when it was read.
+    std::string readProblem_;
     bool waitingForTheLock_ = false;
     std::string statusBeforeWait_;
     ProfileBase base_;

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "device/device_link.h"
-#include "device/file_target.h"
 #include "device/find_result_text.h"
 #include "device/write_retries.h"
+#include "platform/user_files.h"
 #include "profile/profile.h"
 
 namespace {
@@ -30,19 +30,14 @@ std::string ProblemsText(const std::string& path, const std::vector<ProfileProbl
 std::optional<ParsedProfile> CheckedProfile(const std::string& path, ProfileApplyResult& failed) {
     std::string text;
     std::string error;
-    if (!ReadRegularFile(path, kMaxProfileBytes, "a profile", text, error)) {
+    if (!ReadUserFile(path, kMaxProfileBytes, "a profile", text, error)) {
         failed = Failed(ProfileApplyOutcome::FileProblem, error);
         return std::nullopt;
     }
     // Checked on defaults first, as import does: a bad profile is reported the
     // same with or without a mouse, and never reaches it.
     ParsedProfile profile = ParseProfileText(text);
-    std::vector<ProfileProblem> problems = profile.problems;
-    if (problems.empty()) {
-        SettingsRecord trial{};
-        LoadDefaultSettings(trial);
-        problems = ApplyProfile(profile, trial);
-    }
+    const std::vector<ProfileProblem> problems = CheckProfile(profile);
     if (!problems.empty()) {
         failed = Failed(ProfileApplyOutcome::BadProfile, ProblemsText(path, problems));
         return std::nullopt;

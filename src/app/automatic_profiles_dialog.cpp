@@ -1,7 +1,5 @@
 #include "app/automatic_profiles_dialog.h"
 
-#include <sys/stat.h>
-
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
@@ -17,11 +15,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <cstring>
-#include <sstream>
 
-#include "cli/profile_file.h"
+#include "platform/user_files.h"
 #include "platform/x11_windows.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
@@ -62,24 +57,6 @@ QLabel* NewLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
     return label;
-}
-
-// The rules file's folder, made as the XDG rules ask (0700) where it is missing.
-bool MakeFolder(const QString& folder, std::string& error) {
-    QString path;
-    for (const QString& part : folder.split('/', Qt::SkipEmptyParts)) {
-        path += "/" + part;
-        const QByteArray native = QFile::encodeName(path);
-        struct stat info {};
-        if (::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            continue;
-        }
-        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-            error = path.toStdString() + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
 }
 
 QString PickedText(const WindowIdentity& window) {
@@ -258,11 +235,10 @@ void AutomaticProfilesDialog::Load() {
     if (!QFileInfo::exists(rulesPath_)) {
         return;  // no rules yet: Save makes the file
     }
-    std::istringstream noInput;
     std::string text;
     std::string error;
     ParsedRules parsed;
-    if (!ReadProfileSource(path, noInput, text, error)) {
+    if (!ReadUserFile(path, kMaxRulesBytes, "a rules file", text, error)) {
         parsed.problems.push_back(error);
     } else {
         parsed = ParseAutomaticRules(text, path);
@@ -530,11 +506,11 @@ void AutomaticProfilesDialog::OnSave() {
         }
         replaceConfirmed_ = true;
     }
+    // The rules file's folder is made as the XDG rules ask (0700) where it is missing.
     std::string error;
-    std::ostringstream unused;
-    if (!MakeFolder(QFileInfo(rulesPath_).absolutePath(), error) ||
-        !WriteProfileDestination(rulesPath_.toStdString(), unused, AutomaticRulesText(Rules()),
-                                 error)) {
+    if (!MakeFolders(QFileInfo(rulesPath_).absolutePath().toStdString(), error) ||
+        WriteUserFile(rulesPath_.toStdString(), AutomaticRulesText(Rules()), "a rules file",
+                      error) != WriteResult::Written) {
         ShowMessage(this, "The rules could not be saved:\n" + Text(error));
         return;
     }

@@ -6,12 +6,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QPushButton>
-#include <fstream>
-#include <sstream>
 
 #include "app/automatic_profiles_dialog.h"
 #include "device/mouse_session.h"
-#include "cli/profile_file.h"
+#include "platform/user_files.h"
 #include "profile/profile.h"
 #include "ui/message_box.h"
 
@@ -84,10 +82,8 @@ void AddProfileButtons(ProfileHost* host, QWidget* enabledLike, QGroupBox* info,
     QPushButton* importButton = NewButton("&Import…", "importButton", info);
     infoLayout->addWidget(exportButton, 0, 4, 2, 1, Qt::AlignVCenter);
     infoLayout->addWidget(importButton, 0, 5, 2, 1, Qt::AlignVCenter);
-    QObject::connect(exportButton, &QPushButton::clicked, window,
-                     [host] { ExportProfile(host); });
-    QObject::connect(importButton, &QPushButton::clicked, window,
-                     [host] { ImportProfile(host); });
+    QObject::connect(exportButton, &QPushButton::clicked, window, [host] { ExportProfile(host); });
+    QObject::connect(importButton, &QPushButton::clicked, window, [host] { ImportProfile(host); });
     new FollowEnabled(enabledLike, {exportButton, importButton});
     // The rules are files of their own: no mouse is needed to edit them.
     QPushButton* automaticButton =
@@ -106,9 +102,8 @@ void ExportProfile(ProfileHost* host) {
     // What the pages show, applied or not: the profile is the window's picture.
     std::vector<std::string> leftOut;
     const std::string text = FormatProfile(host->Session().pendingSettings, &leftOut);
-    std::ostringstream unused;
     std::string error;
-    if (!WriteProfileDestination(path.toStdString(), unused, text, error)) {
+    if (WriteUserFile(path.toStdString(), text, "a profile", error) != WriteResult::Written) {
         ShowMessage(window,
                     "The settings could not be exported:\n" + QString::fromStdString(error));
         return;
@@ -129,10 +124,9 @@ void ImportProfile(ProfileHost* host) {
         return;
     }
     const QString name = QFileInfo(path).fileName();
-    std::istringstream noInput;
     std::string text;
     std::string error;
-    if (!ReadProfileSource(path.toStdString(), noInput, text, error)) {
+    if (!ReadUserFile(path.toStdString(), kMaxProfileBytes, "a profile", text, error)) {
         ShowMessage(window, "The profile could not be read:\n" + QString::fromStdString(error));
         return;
     }

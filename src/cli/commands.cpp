@@ -42,17 +42,11 @@ public:
         std::optional<ParsedProfile> profile;
         if (line_.command == Command::Import || line_.command == Command::Check) {
             std::string text;
-            if (!ReadProfileSource(line_.file, io_.in, text, error_)) {
+            if (!ReadFileOrStdin(line_.file, io_.in, kMaxProfileBytes, "a profile", text, error_)) {
                 return Fail(kExitUsage, error_);
             }
             profile = ParseProfileText(text);
-            SettingsRecord trial{};
-            LoadDefaultSettings(trial);
-            auto problems = profile->problems;
-            if (problems.empty()) {
-                problems = ApplyProfile(*profile, trial);
-            }
-            if (!problems.empty()) {
+            if (const auto problems = CheckProfile(*profile); !problems.empty()) {
                 return Problems(SourceName(), problems);
             }
             if (line_.command == Command::Check) {
@@ -352,9 +346,13 @@ private:
         }
         std::vector<std::string> leftOut;
         const std::string text = FormatProfile(record, &leftOut);
-        if (!WriteProfileDestination(line_.file, io_.out, text, error_)) {
-            // A file that cannot take the profile is bad usage; stdout failing is not.
-            return Fail(line_.file == "-" ? kExitMouse : kExitUsage, error_);
+        switch (WriteFileOrStdout(line_.file, io_.out, text, "a profile", error_)) {
+            case WriteResult::Written:
+                break;
+            case WriteResult::Refused:  // a place no profile goes is bad usage
+                return Fail(kExitUsage, error_);
+            case WriteResult::Failed:  // a full disk is not
+                return Fail(kExitMouse, error_);
         }
         Notes(leftOut);
         return kExitDone;

@@ -3,13 +3,13 @@
 #include <istream>
 #include <map>
 #include <ostream>
-#include <sstream>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/profile_file.h"
 #include "profile/automatic_rules.h"
 #include "profile/profile.h"
+#include "profile/toml_text.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ public:
     int Run() {
         std::string text;
         std::string error;
-        if (!ReadProfileSource(path_, in_, text, error)) {
+        if (!ReadFileOrStdin(path_, in_, kMaxRulesBytes, "a rules file", text, error)) {
             err_ << "kestrine-config: " << error << "\n";
             return kExitUsage;
         }
@@ -39,7 +39,7 @@ public:
             const AutomaticRule& rule = rules[index];
             const std::string profile = ResolveProfilePath(path_, rule.profile);
             out_ << "rule " << index + 1 << " (line " << rule.line << "): " << RuleMatchText(rule)
-                 << " -> " << profile << "\n";
+                 << " -> " << TomlEscaped(profile) << "\n";
             good = ProfileIsGood(profile, name_ + ":" + std::to_string(rule.line)) && good;
             NoteShadowed(rules, index);
         }
@@ -50,7 +50,7 @@ public:
             out_ << "default: none (when no rule matches, the mouse keeps what it holds)\n";
         } else {
             const std::string profile = ResolveProfilePath(path_, parsed.rules.defaultProfile);
-            out_ << "default -> " << profile << "\n";
+            out_ << "default -> " << TomlEscaped(profile) << "\n";
             good = ProfileIsGood(profile, name_ + ": default") && good;
         }
         if (!good) {
@@ -85,7 +85,8 @@ private:
         if (known == checked_.end()) {
             known = checked_.emplace(profile, Check(profile)).first;
         } else if (!known->second.empty()) {
-            err_ << where << ": profile " << profile << " cannot be used (see above)\n";
+            err_ << where << ": profile " << TomlEscaped(profile)
+                 << " cannot be used (see above)\n";
             return false;
         }
         // The first line says which rule; the profile's own lines carry their place.
@@ -99,23 +100,17 @@ private:
     std::vector<std::string> Check(const std::string& profile) {
         std::string text;
         std::string error;
-        std::istringstream noInput;
-        if (!ReadProfileSource(profile, noInput, text, error)) {
-            return {"profile " + error};
+        if (!ReadUserFile(profile, kMaxProfileBytes, "a profile", text, error)) {
+            return {"profile " + TomlEscaped(error)};
         }
-        const ParsedProfile parsed = ParseProfileText(text);
-        SettingsRecord trial{};
-        LoadDefaultSettings(trial);
-        std::vector<ProfileProblem> problems = parsed.problems;
-        if (problems.empty()) {
-            problems = ApplyProfile(parsed, trial);
-        }
+        const std::vector<ProfileProblem> problems = CheckProfile(ParseProfileText(text));
         if (problems.empty()) {
             return {};
         }
-        std::vector<std::string> lines{"profile " + profile + " is not a good profile:"};
+        const std::string name = TomlEscaped(profile);
+        std::vector<std::string> lines{"profile " + name + " is not a good profile:"};
         for (const ProfileProblem& problem : problems) {
-            lines.push_back("  " + DescribeProblem(profile, problem));
+            lines.push_back("  " + DescribeProblem(name, problem));
         }
         return lines;
     }

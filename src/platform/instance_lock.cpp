@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/user_files.h"
+
 namespace {
 
 constexpr char kWindowWord[] = "window";
@@ -74,15 +76,10 @@ std::string LockFolder(const std::string& runtimeFolder, const std::string& fall
     return fallbackFolder;
 }
 
-std::string RuntimeFolderFromEnvironment() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime ? runtime : "";
-}
-
 }  // namespace
 
 std::string UserLockFolder(std::string& problem) {
-    return LockFolder(RuntimeFolderFromEnvironment(), FallbackFolder(), problem);
+    return LockFolder(RuntimeFolder(), FallbackFolder(), problem);
 }
 
 bool InstanceLock::HeldNow(const std::string& folder, const std::string& name) {
@@ -121,7 +118,7 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& folder) {
     if (!folder.empty()) {
         return LockIn(folder);
     }
-    return Acquire(RuntimeFolderFromEnvironment(), FallbackFolder());
+    return Acquire(RuntimeFolder(), FallbackFolder());
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& runtimeFolder,

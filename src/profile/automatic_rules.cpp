@@ -1,16 +1,14 @@
 #include "profile/automatic_rules.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <toml++/toml.h>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
+#include "platform/user_files.h"
 #include "profile/profile.h"
+#include "profile/toml_entry.h"
+#include "profile/toml_text.h"
 
 namespace {
 
@@ -40,7 +38,8 @@ public:
             } else if (key == "rule") {
                 Rules(node);
             } else {
-                Problem(LineOf(node), "unknown key \"" + key + "\"; a rules file holds " + kKeys);
+                Problem(LineOf(node),
+                        "unknown key " + TomlQuoted(key) + "; a rules file holds " + kKeys);
             }
         }
         if (!hasFormat) {
@@ -116,8 +115,8 @@ private:
                 hasProfile = true;
                 good = Text(node, key, rule.profile, true) && good;
             } else {
-                Problem(LineOf(node),
-                        "unknown key \"" + key + "\" in a [[rule]]; a rule holds " + kRuleKeys);
+                Problem(LineOf(node), "unknown key " + TomlQuoted(key) +
+                                          " in a [[rule]]; a rule holds " + kRuleKeys);
                 good = false;
             }
         }
@@ -144,25 +143,6 @@ private:
     ParsedRules& out_;
 };
 
-// A TOML basic string: quotes, backslashes and control characters escaped.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
-
 bool ProgramMatches(const std::string& rule, const std::string& program) {
     if (rule.empty() || program.empty()) {
         return false;
@@ -179,17 +159,6 @@ bool ClassMatches(const std::string& rule, const WindowIdentity& window) {
     return !rule.empty() && (rule == window.instance || rule == window.windowClass);
 }
 
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        return home;
-    }
-    // No HOME (a service, su): the password database knows it.
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-        return entry->pw_dir;
-    }
-    return {};
-}
-
 }  // namespace
 
 bool operator==(const AutomaticRule& a, const AutomaticRule& b) {
@@ -199,15 +168,13 @@ bool operator==(const AutomaticRule& a, const AutomaticRule& b) {
 ParsedRules ParseAutomaticRules(const std::string& text, const std::string& fileName) {
     ParsedRules parsed;
     std::vector<ProfileProblem> problems;
-    try {
-        const toml::table document = toml::parse(text);
+    ProfileProblem problem;
+    if (const std::optional<toml::table> document = ParseToml(text, problem)) {
         Reader reader(parsed);
-        reader.Document(document);
+        reader.Document(*document);
         problems = std::move(reader.problems);
-    } catch (const toml::parse_error& error) {
-        parsed.rules = {};
-        problems.push_back({static_cast<int>(error.source().begin.line),
-                            "TOML syntax: " + std::string(error.description())});
+    } else {
+        problems.push_back(std::move(problem));
     }
     // The rules in the order they stand (toml++ keeps keys sorted, not in file order).
     std::ranges::stable_sort(parsed.rules.rules, {}, &AutomaticRule::line);
@@ -228,17 +195,17 @@ std::string AutomaticRulesText(const AutomaticRules& rules) {
            "# with / are taken from this file's folder.\n"
         << "format = " << kRulesFormat << "\n";
     if (!rules.defaultProfile.empty()) {
-        out << "default = " << Quoted(rules.defaultProfile) << "\n";
+        out << "default = " << TomlQuoted(rules.defaultProfile) << "\n";
     }
     for (const AutomaticRule& rule : rules.rules) {
         out << "\n[[rule]]\n";
         if (!rule.program.empty()) {
-            out << "program = " << Quoted(rule.program) << "\n";
+            out << "program = " << TomlQuoted(rule.program) << "\n";
         }
         if (!rule.windowClass.empty()) {
-            out << "window_class = " << Quoted(rule.windowClass) << "\n";
+            out << "window_class = " << TomlQuoted(rule.windowClass) << "\n";
         }
-        out << "profile = " << Quoted(rule.profile) << "\n";
+        out << "profile = " << TomlQuoted(rule.profile) << "\n";
     }
     return out.str();
 }
@@ -263,18 +230,11 @@ std::string MatchingProfile(const AutomaticRules& rules, const WindowIdentity& w
 
 std::string RuleMatchText(const AutomaticRule& rule) {
     if (!rule.program.empty()) {
-        return "program \"" + rule.program + "\"";
+        return "program " + TomlQuoted(rule.program);
     }
-    return "window class \"" + rule.windowClass + "\"";
+    return "window class " + TomlQuoted(rule.windowClass);
 }
 
 std::string DefaultRulesPath() {
-    std::string config;
-    // A relative XDG_CONFIG_HOME is to be ignored, as the XDG rules say.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-        config = xdg;
-    } else {
-        config = HomeFolder() + "/.config";
-    }
-    return config + "/kestrine-config/rules.toml";
+    return ConfigHome() + "/kestrine-config/rules.toml";
 }

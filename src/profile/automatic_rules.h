@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 // Relative profile paths are taken from the rules file's folder.
 
 inline constexpr int kRulesFormat = 1;
+// A rules file is a few kilobytes; one far larger is not one.
+inline constexpr size_t kMaxRulesBytes = size_t{1} << 20;
 
 // The window in front, as the window system describes it.
 struct WindowIdentity {

@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "profile/profile_fields.h"
+#include "profile/toml_entry.h"
+#include "profile/toml_text.h"
 
 namespace {
 
@@ -40,14 +42,7 @@ std::string TomlText(const ProfileValue& value) {
         std::snprintf(text, sizeof text, "%.1f", *d);
         return text;
     }
-    std::string text = "\"";
-    for (const char c : std::get<std::string>(value)) {
-        if (c == '"' || c == '\\') {
-            text += '\\';
-        }
-        text += c;
-    }
-    return text + "\"";
+    return TomlQuoted(std::get<std::string>(value));
 }
 
 struct Shown {
@@ -168,8 +163,8 @@ std::vector<ProfileProblem> ApplyEntries(const std::vector<ProfileEntry>& entrie
     for (const ProfileEntry& entry : entries) {
         const ProfileRule* rule = FindProfileRule(entry.key);
         if (!rule) {
-            problems.push_back({entry.line, "unknown setting \"" + entry.key +
-                                                "\"; the settings are: " + KnownKeys()});
+            problems.push_back({entry.line, "unknown setting " + TomlQuoted(entry.key) +
+                                                "; the settings are: " + KnownKeys()});
             continue;
         }
         if (!lineOfKey.try_emplace(entry.key, entry.line).second) {
@@ -251,15 +246,13 @@ std::string FormatProfileJson(const SettingsRecord& record, std::vector<std::str
 
 ParsedProfile ParseProfileText(std::string_view text) {
     ParsedProfile parsed;
-    toml::table document;
-    try {
-        document = toml::parse(text);
-    } catch (const toml::parse_error& error) {
-        parsed.problems.push_back({static_cast<int>(error.source().begin.line),
-                                   "TOML syntax: " + std::string(error.description())});
+    ProfileProblem problem;
+    const std::optional<toml::table> document = ParseToml(text, problem);
+    if (!document) {
+        parsed.problems.push_back(std::move(problem));
         return parsed;
     }
-    Flattener(parsed).Top(document);
+    Flattener(parsed).Top(*document);
     const auto byLine = [](const auto& a, const auto& b) { return a.line < b.line; };
     std::ranges::stable_sort(parsed.entries, byLine);
     std::ranges::stable_sort(parsed.problems, byLine);
@@ -278,6 +271,12 @@ std::vector<ProfileProblem> ApplyProfile(const ParsedProfile& profile, SettingsR
     return ApplyEntries(profile.entries, record);
 }
 
+std::vector<ProfileProblem> CheckProfile(const ParsedProfile& profile) {
+    SettingsRecord trial{};
+    LoadDefaultSettings(trial);
+    return ApplyProfile(profile, trial);
+}
+
 std::vector<ProfileProblem> ApplyAssignments(const std::vector<std::string>& assignments,
                                              SettingsRecord& record) {
     std::vector<ProfileEntry> entries;
@@ -291,13 +290,12 @@ std::vector<ProfileProblem> ApplyAssignments(const std::vector<std::string>& ass
         std::string key = assignment.substr(0, equals);
         const std::string text = assignment.substr(equals + 1);
         ProfileValue value = text;
-        try {
-            const toml::table one = toml::parse("v = " + text);
-            if (const toml::node* node = one.get("v")) {
+        // Not a TOML value: the words themselves, as a shell leaves them.
+        ProfileProblem notToml;
+        if (const std::optional<toml::table> one = ParseToml("v = " + text, notToml)) {
+            if (const toml::node* node = one->get("v")) {
                 value = ValueOf(*node).value_or(ProfileValue(text));
             }
-        } catch (const toml::parse_error&) {
-            // Not a TOML value: the words themselves, as a shell leaves them.
         }
         entries.push_back({std::move(key), std::move(value), 0});
     }
@@ -311,7 +309,7 @@ std::optional<std::string> ProfileValueText(const SettingsRecord& record, std::s
                                             std::string& error) {
     const ProfileRule* rule = FindProfileRule(key);
     if (rule == nullptr || key == "format") {
-        error = "unknown setting \"" + std::string(key) + "\"; the settings are: " + KnownKeys();
+        error = "unknown setting " + TomlQuoted(key) + "; the settings are: " + KnownKeys();
         return std::nullopt;
     }
     const std::optional<ProfileValue> value = rule->show(record);

@@ -54,6 +54,11 @@ ParsedProfile ParseProfileText(std::string_view text);
 // them in `record`. A profile must name its format (format = 1).
 std::vector<ProfileProblem> ApplyProfile(const ParsedProfile& profile, SettingsRecord& record);
 
+// The profile checked whole on the default settings, as import checks it
+// before it looks for a mouse: a bad profile is told the same with or
+// without one. Empty when it is good.
+std::vector<ProfileProblem> CheckProfile(const ParsedProfile& profile);
+
 // "NAME=VALUE" assignments with the profile's names, validated alike and set
 // all at once or not at all. VALUE is read as a TOML value where it is one,
 // else as text: polling_rate_hz=1000, forward=key:F13, smoothing=Force Off.

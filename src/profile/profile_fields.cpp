@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "profile/action_names.h"
+#include "profile/toml_text.h"
 #include "settings/button_actions.h"
 #include "settings/click_filters.h"
 #include "settings/cpi_scale.h"
@@ -29,10 +30,6 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
 std::string Describe(const ProfileValue& value) {
     if (const auto* b = std::get_if<bool>(&value)) {
         return *b ? "true" : "false";
@@ -45,7 +42,7 @@ std::string Describe(const ProfileValue& value) {
         std::snprintf(text, sizeof text, "%g", *d);
         return text;
     }
-    return Quoted(std::get<std::string>(value));
+    return TomlQuoted(std::get<std::string>(value));
 }
 
 // The number at the start of a list entry's text: 1000 of "1000Hz", 1.2 of "1.2mm".
@@ -65,7 +62,7 @@ std::string JoinChoiceNumbers(std::span<const SensorChoice> choices) {
 std::string JoinChoiceTexts(std::span<const SensorChoice> choices) {
     std::string text;
     for (const SensorChoice& choice : choices) {
-        text += (text.empty() ? "" : ", ") + Quoted(choice.text);
+        text += (text.empty() ? "" : ", ") + TomlQuoted(choice.text);
     }
     return text;
 }
@@ -339,7 +336,8 @@ ProfileRule FilterRule(int slot) {
     std::string allowed = "a multiclick filter level, 0 to " + std::to_string(kClickFilterLevelMax);
     if (switchModes) {
         for (size_t mode = 1; mode < SwitchModes().size(); ++mode) {
-            allowed += std::string(mode == 1 ? ", or " : " or ") + Quoted(SwitchModes()[mode].text);
+            allowed +=
+                std::string(mode == 1 ? ", or " : " or ") + TomlQuoted(SwitchModes()[mode].text);
         }
     }
     return {"multiclick_filter." + std::string(kButtonKeys[slot]), allowed,

@@ -228,6 +228,23 @@ TEST_F(AutomaticProfilesTest, AFileWithProblemsIsReplacedOnlyWhenTheUserAgrees) 
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
 }
 
+// The file that overflowed the TOML library's stack: 35,000 dotted parts.
+TEST_F(AutomaticProfilesTest, ADottedNameOfThousandsOfPartsIsShownWithItsLine) {
+    QByteArray chain = "a";
+    for (int part = 1; part < 35000; ++part) {
+        chain += ".a";
+    }
+    WriteRules("format = 1\n" + chain + ".b = 1\n");
+    Open();
+    auto* problems = Find<QLabel>("rulesProblemsText");
+    EXPECT_TRUE(problems->isVisibleTo(dialog.get()));
+    EXPECT_TRUE(problems->text().contains(RulesPath() +
+                                          ":2: a dotted name of more than 8 parts; no setting "
+                                          "has that many"))
+        << problems->text().toStdString();
+    EXPECT_TRUE(TableRows().isEmpty());
+}
+
 TEST_F(AutomaticProfilesTest, ASaveThatFailsSaysWhyAndStaysOpen) {
     // A folder where the file should be: nothing can replace it.
     QDir().mkpath(RulesPath());

@@ -86,6 +86,26 @@ TEST_F(ProfileButtonsTest, ABadProfileShowsItsLinesAndChangesNothing) {
     EXPECT_FALSE(ApplyEnabled());
 }
 
+// The file that overflowed the TOML library's stack: 35,000 dotted parts.
+TEST_F(ProfileButtonsTest, ADottedNameOfThousandsOfPartsIsRefusedWithItsLine) {
+    StartWindow();
+    QString chain = "a";
+    for (int part = 1; part < 35000; ++part) {
+        chain += ".a";
+    }
+    WriteProfile("format = 1\n" + chain + ".b = 1\n");
+    const SettingsRecord before = pendingSettings;
+
+    QTest::mouseClick(Button("importButton"), Qt::LeftButton);
+
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0],
+              "The profile p.toml was not loaded; nothing changed:\n2: a dotted name of more than "
+              "8 parts; no setting has that many");
+    EXPECT_FALSE(SettingsDiffer(before, pendingSettings));
+    EXPECT_FALSE(ApplyEnabled());
+}
+
 TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
     StartWindow();
     QTest::mouseClick(window->findChild<QCheckBox*>("angleSnappingCheck"), Qt::LeftButton);

@@ -2,6 +2,7 @@
 // statuses, and what reaches the mouse (nothing, when anything is wrong).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,14 +15,15 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/profile_file.h"
 #include "device/device_link.h"
 #include "device/find_result_text.h"
 #include "device/simulated/simulated_mouse.h"
 #include "platform/instance_lock.h"
+#include "platform/user_files.h"
 #include "profile/profile.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
@@ -486,10 +488,10 @@ TEST_F(CommandsTest, ExportRefusesWhatIsNoFileAndLeavesItThere) {
         const char* said;
     };
     const Case cases[] = {
-        {"fifo", S_IFIFO, "is a FIFO"},
-        {"device", S_IFCHR, "is a character device"},
-        {"socket", S_IFSOCK, "is a socket"},
-        {"folder", S_IFDIR, "is a folder"},
+        {"fifo", S_IFIFO, ": a FIFO"},
+        {"device", S_IFCHR, ": a character device"},
+        {"socket", S_IFSOCK, ": a socket"},
+        {"folder", S_IFDIR, ": a folder"},
     };
     for (const Case& c : cases) {
         const std::string path = Path(c.name);
@@ -513,7 +515,7 @@ TEST_F(CommandsTest, ExportRefusesWhatIsNoFileAndLeavesItThere) {
             fs::create_directory(path);
         }
         EXPECT_EQ(Run({"export", path}), kExitUsage) << c.name;
-        EXPECT_NE(err.str().find(path + " " + c.said), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find(path + c.said), std::string::npos) << err.str();
         EXPECT_TRUE(IsNode(path, c.type)) << c.name << " was replaced";
         if (listener >= 0) {
             ::close(listener);
@@ -581,11 +583,12 @@ TEST_F(CommandsTest, ExportLeavesAReadOnlyFileAndSaysWhereAFolderIsMissing) {
     WriteFile(readOnly, "kept\n");
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(Run({"export", readOnly}), kExitUsage);
-    EXPECT_NE(err.str().find(readOnly + " is read-only"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(readOnly + ": the file is read-only"), std::string::npos) << err.str();
     EXPECT_EQ(ReadFile(readOnly), "kept\n");
 
     EXPECT_EQ(Run({"export", Path("absent/p.toml")}), kExitUsage);
-    EXPECT_EQ(err.str(), "kestrine-config: folder " + Path("absent") + " does not exist\n");
+    EXPECT_EQ(err.str(), "kestrine-config: " + Path("absent/p.toml") + ": the folder " +
+                             Path("absent") + " does not exist\n");
 }
 
 // In a folder everyone may write to and the sticky bit guards, a link is
@@ -657,7 +660,7 @@ TEST_F(CommandsTest, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
 TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
     const std::string path = Path("p.toml");
     WriteFile(path, "format = 1\n");
-    SetProfileOpenHook([](const std::string& opened) {
+    SetReadOpenHook([](const std::string& opened) {
         ::unlink(opened.c_str());
         ::mkfifo(opened.c_str(), 0600);
     });
@@ -672,10 +675,10 @@ TEST_F(CommandsTest, AProfileSwappedForAFifoCannotHangTheImport) {
         const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
         ::close(writer);
         import.wait();
-        SetProfileOpenHook({});
+        SetReadOpenHook({});
         FAIL() << "the import waited on the FIFO";
     }
-    SetProfileOpenHook({});
+    SetReadOpenHook({});
     EXPECT_EQ(import.get(), kExitUsage);
     EXPECT_NE(err.str().find(path + ": a FIFO, not a regular file"), std::string::npos)
         << err.str();
@@ -778,6 +781,61 @@ TEST_F(CommandsTest, KeysListsEveryBindableKeyByItsProfileName) {
         ASSERT_TRUE(ApplyAssignments({"forward=" + *shown}, again).empty()) << *shown;
         EXPECT_FALSE(SettingsDiffer(record, again)) << name << " came back as " << *shown;
     }
+}
+
+// The file that overflowed the TOML library's stack: 35,000 dotted parts.
+TEST_F(CommandsTest, ADottedNameOfThousandsOfPartsIsRefusedWithItsLine) {
+    std::string chain = "a";
+    for (int part = 1; part < 35000; ++part) {
+        chain += ".a";
+    }
+    const std::string path = Path("deep.toml");
+    WriteFile(path, "format = 1\n" + chain + ".b = 1\n");
+    for (const char* command : {"check", "import"}) {
+        err.str("");
+        EXPECT_EQ(Run({command, path}), kExitUsage) << command;
+        EXPECT_NE(err.str().find(path + ":2: a dotted name of more than 8 parts"),
+                  std::string::npos)
+            << command << ": " << err.str();
+    }
+    EXPECT_TRUE(mouse.SentReports().empty());
+}
+
+// A disk that fills during the export: the old file stays whole, nothing is
+// left beside it, and the status is 1 (the output could not be written), not
+// the 2 of a place no profile may go.
+TEST_F(CommandsTest, ExportOnAFullDiskExitsOneAndKeepsTheOldFile) {
+    // A small tmpfs where root may mount one; else files may not grow, as on a full disk.
+    const std::string disk = Path("disk");
+    fs::create_directory(disk);
+    const bool mounted = ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=8k") == 0;
+    const std::string path = disk + "/p.toml";
+    WriteFile(path, "old\n");
+    // What is left of the disk, taken by a filler.
+    WriteFile(disk + "/filler", std::string(4096, 'f'));
+    int status = 0;
+    {
+        std::optional<FileSizeLimit> limit;
+        if (!mounted) {
+            limit.emplace(100);
+        }
+        status = Run({"export", path});
+    }
+    const std::string text = ReadFile(path);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(disk)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::ranges::sort(names);
+    if (mounted) {
+        ::umount(disk.c_str());
+    }
+    EXPECT_EQ(status, kExitMouse) << err.str();
+    EXPECT_NE(err.str().find(path + (mounted ? ": No space left on device" : ": File too large")),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(text, "old\n");
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "p.toml"}));
 }
 
 }  // namespace

@@ -185,4 +185,39 @@ TEST_F(RulesCheckTest, RulesFromStdin) {
     EXPECT_NE(out.str().find("<stdin>: a good rules file"), std::string::npos) << out.str();
 }
 
+// Text from the file reaches the terminal escaped: a window class or a path
+// can never move the cursor or change the colours.
+TEST_F(RulesCheckTest, ControlCharactersFromTheFileAreShownEscaped) {
+    Write(Config("good.toml"), kGoodProfile);
+    Write(Config("rules.toml"),
+          "format = 1\n[[rule]]\nwindow_class = \"x\\u001b[2Jy\"\nprofile = \"good.toml\"\n"
+          "[[rule]]\nprogram = \"p\"\nprofile = \"bad\\u0007.toml\"\n");
+    EXPECT_EQ(Run({"rules", "check"}), kExitUsage);
+    const std::string all = out.str() + err.str();
+    EXPECT_EQ(all.find('\x1b'), std::string::npos) << all;
+    EXPECT_EQ(all.find('\x07'), std::string::npos) << all;
+    EXPECT_NE(out.str().find("window class \"x\\u001b[2Jy\" -> "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("bad\\u0007.toml"), std::string::npos) << out.str();
+}
+
+// The reader's limits name a rules file, and the library never sees a name
+// of thousands of parts (it overflowed its stack on one).
+TEST_F(RulesCheckTest, OversizedAndOverdeepFilesAreRefusedWithTheirLine) {
+    std::string chain = "a";
+    for (int part = 1; part < 35000; ++part) {
+        chain += ".a";
+    }
+    Write(Config("rules.toml"), "format = 1\n" + chain + ".b = 1\n");
+    EXPECT_EQ(Run({"rules", "check"}), kExitUsage);
+    EXPECT_NE(err.str().find(Config("rules.toml") + ":2: a dotted name of more than 8 parts"),
+              std::string::npos)
+        << err.str();
+
+    err.str("");
+    Write(Config("rules.toml"), "format = 1\n#" + std::string(size_t{1} << 20, 'x') + "\n");
+    EXPECT_EQ(Run({"rules", "check"}), kExitUsage);
+    EXPECT_EQ(err.str(), "kestrine-config: " + Config("rules.toml") +
+                             ": too large for a rules file (more than 1 MiB)\n");
+}
+
 }  // namespace

@@ -55,6 +55,6 @@ done
 mkfifo "$WORK/fifo"
 status=0
 timeout 20 "$PROGRAM" --simulate export "$WORK/fifo" 2>"$WORK/err" || status=$?
-[ "$status" -eq 2 ] && grep -q "is a FIFO" "$WORK/err" || fail "export onto a FIFO: status $status"
+[ "$status" -eq 2 ] && grep -q ": a FIFO" "$WORK/err" || fail "export onto a FIFO: status $status"
 [ -p "$WORK/fifo" ] || fail "export replaced the FIFO"
 echo "PASS"

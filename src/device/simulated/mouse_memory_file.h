@@ -8,7 +8,7 @@
 //
 // A symbolic link is followed to the file it names, also when that file does
 // not exist yet (it is created there and the link stays a link), unless it
-// is another user's link in a shared folder (see file_target.h). Every save
+// is another user's link in a shared folder (see platform/user_files.h). Every save
 // writes a temporary file beside the target and renames it over the target,
 // so a reader sees either the old or the new memory, never part of each. The
 // temporaries have recognisable names and a killed run's are removed at the
