@@ -26,9 +26,16 @@ std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int ca
         return std::nullopt;
     }
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    // What waits already in the source's buffer came before the question.
-    source.ReadChanges();
     for (;;) {
+        // What the start brought with it waits in the source's buffer, not on the descriptor.
+        const std::optional<ActiveWindow> changed = source.ReadChanges();
+        if (source.Broken()) {
+            error = source.Name() + " closed the connection";
+            return std::nullopt;
+        }
+        if (changed && !changed->Empty() && !IsOwn(*changed, ownPid)) {
+            return changed;
+        }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                               giveUp - std::chrono::steady_clock::now())
                               .count();
@@ -39,25 +46,13 @@ std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int ca
             return std::nullopt;
         }
         pollfd fds[2] = {{source.Fd(), POLLIN, 0}, {cancelFd, POLLIN, 0}};
-        const int ready = ::poll(fds, cancelFd >= 0 ? 2 : 1, static_cast<int>(left));
-        if (ready < 0 && errno != EINTR) {
+        if (::poll(fds, cancelFd >= 0 ? 2 : 1, static_cast<int>(left)) < 0 && errno != EINTR) {
             error = std::string("waiting for a window failed: ") + std::strerror(errno);
             return std::nullopt;
         }
         if (cancelFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             error = "no window was picked (cancelled)";
             return std::nullopt;
-        }
-        if (fds[0].revents == 0) {
-            continue;
-        }
-        const std::optional<ActiveWindow> changed = source.ReadChanges();
-        if (source.Broken()) {
-            error = source.Name() + " closed the connection";
-            return std::nullopt;
-        }
-        if (changed && !changed->Empty() && !IsOwn(*changed, ownPid)) {
-            return changed;
         }
     }
 }

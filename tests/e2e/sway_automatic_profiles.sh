@@ -47,7 +47,8 @@ as_desktop_user() {
 as_desktop_user sway -c "$DESKTOP/config" >"$WORK/sway.log" 2>&1 &
 PIDS+=($!)
 sway_socket() { ls "$DESKTOP"/runtime/sway-ipc.*.sock 2>/dev/null | head -n 1; }
-wait_until 20 "sway did not start" test -n "$(sway_socket)"
+sway_listens() { [ -n "$(sway_socket)" ]; }
+wait_until 20 "sway did not start" sway_listens
 export SWAYSOCK
 SWAYSOCK=$(sway_socket)
 wait_until 20 "sway made no Wayland socket" test -S "$DESKTOP/runtime/wayland-1"
