@@ -497,7 +497,7 @@ void AutomaticProfilesDialog::OnPick() {
         ShowPicked("No window was picked: " + Text(std::strerror(errno)));
         return;
     }
-    pickButton_->setText("Stop &picking");
+    pickButton_->setText("Stop &waiting");
     ShowPicked(picker_.prompt);
     const int generation = ++pickGeneration_;
     pickThread_ = std::thread([this, pick = picker_.pick, cancelFd = pickCancelFd_, generation] {
@@ -642,7 +642,7 @@ WindowPicker SessionWindowPicker() {
     }
     return {[identity, choice, session](int cancelFd,
                                         std::string& error) -> std::optional<WindowIdentity> {
-                const std::unique_ptr<WindowSource> source = MakeWindowSource(choice.kind, session);
+                const std::unique_ptr<WindowSource> source = MakeWindowSource(choice.kind, session, true);
                 const std::optional<ActiveWindow> picked = WaitForNextActiveWindow(
                     *source, cancelFd, kPickLimitMs, static_cast<long>(::getpid()), error);
                 return picked ? std::optional(identity(*picked)) : std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/kwin_window_source.h"
 #include "platform/sway_window_source.h"
 #include "platform/x11_window_source.h"
 
@@ -26,9 +27,6 @@ bool DesktopIs(const std::string& list, const std::string& name) {
 }
 
 std::string WaylandDesktopName(const SessionEnvironment& session) {
-    if (DesktopIs(session.currentDesktop, "KDE")) {
-        return "KDE Plasma";
-    }
     if (DesktopIs(session.currentDesktop, "GNOME")) {
         return "GNOME";
     }
@@ -48,6 +46,9 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
         return {WindowSourceKind::Sway, {}};
     }
     const bool wayland = !session.waylandDisplay.empty() || session.sessionType == "wayland";
+    if (wayland && DesktopIs(session.currentDesktop, "KDE")) {
+        return {WindowSourceKind::KWin, {}};
+    }
     if (wayland) {
         // Other Wayland desktops tell no other program which window is in
         // front; wlr-foreign-toplevel-management would, but no Debian
@@ -84,12 +85,16 @@ std::string WindowsFollowedText(const WindowSourceChoice& choice) {
         case WindowSourceKind::I3:
             text = "followed through i3";
             break;
+        case WindowSourceKind::KWin:
+            text = "followed through the KWin script";
+            break;
     }
     return choice.note.empty() ? text : text + "; " + choice.note;
 }
 
 std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
-                                               const SessionEnvironment& session) {
+                                               const SessionEnvironment& session,
+                                               bool forPicking) {
     switch (kind) {
         case WindowSourceKind::X11:
             return std::make_unique<X11WindowSource>();
@@ -97,6 +102,8 @@ std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
             return std::make_unique<SwayWindowSource>(session.swaySocket, "sway");
         case WindowSourceKind::I3:
             return std::make_unique<SwayWindowSource>(session.i3Socket, "i3");
+        case WindowSourceKind::KWin:
+            return std::make_unique<KWinWindowSource>(forPicking);
         case WindowSourceKind::None:
             break;
     }

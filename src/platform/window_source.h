@@ -5,7 +5,7 @@
 #include <string>
 
 // The window in front, whichever desktop reports it: X11, sway or i3 over
-// their IPC socket, KWin through a script, GNOME Shell through an extension.
+// their IPC socket, KWin through a script.
 // Each source follows events; none polls.
 
 // What a desktop says about its active window, for matching rules and
@@ -53,7 +53,7 @@ struct SessionEnvironment {
     static SessionEnvironment OfThisProcess();
 };
 
-enum class WindowSourceKind { None, X11, Sway, I3 };
+enum class WindowSourceKind { None, X11, Sway, I3, KWin };
 
 struct WindowSourceChoice {
     WindowSourceKind kind = WindowSourceKind::None;
@@ -70,7 +70,9 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session);
 // "followed on X11; ..." with the note, or "cannot be followed: why".
 std::string WindowsFollowedText(const WindowSourceChoice& choice);
 
-// The source of that kind for the session; nullptr for None.
+// The source of that kind for the session; nullptr for None. `forPicking`:
+// for "Pick a window", while the agent may follow the same desktop.
 std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
-                                               const SessionEnvironment& session);
+                                               const SessionEnvironment& session,
+                                               bool forPicking = false);
 

@@ -62,6 +62,12 @@ protected:
         return parsed.rules;
     }
 
+    // A picker whose user picks nothing: the button is on.
+    static WindowPicker NeverPicks() {
+        return {[](int, std::string&) { return std::optional<WindowIdentity>(); }, "Click a window.",
+                {}};
+    }
+
     void Open(WindowPicker picker = {}) {
         dialog = std::make_unique<AutomaticProfilesDialog>(RulesPath(), std::move(picker));
     }
@@ -307,7 +313,7 @@ TEST_F(AutomaticProfilesTest, APickNeverBlocksTheDialog) {
     Click("pickWindowButton");
     EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(),
               "Bring the window to the front within 10 seconds.");
-    EXPECT_EQ(Find<QPushButton>("pickWindowButton")->text(), "Stop &picking");
+    EXPECT_EQ(Find<QPushButton>("pickWindowButton")->text(), "Stop &waiting");
     Click("addRuleButton");  // the dialog answers while the pick waits
     EXPECT_EQ(TableRows().size(), 1);
     Click("pickWindowButton");
@@ -361,7 +367,7 @@ TEST_F(AutomaticProfilesTest, BrowsedProfilesAreWrittenFromTheRulesFolderWhenIns
 
 TEST_F(AutomaticProfilesTest, TheKeyboardReachesEverythingAndEnterOrEscapeCloseNothing) {
     WriteRules(kRules);
-    Open([] { return std::optional<WindowIdentity>(); });
+    Open(NeverPicks());
     ShowActive(*dialog);
     EXPECT_EQ(
         TabWalk(Find("rulesTable")),
@@ -385,7 +391,7 @@ TEST_F(AutomaticProfilesTest, TheKeyboardReachesEverythingAndEnterOrEscapeCloseN
 // offscreen platform delivers no shortcuts: the letters are checked here, and
 // pressed for real in the end-to-end run.)
 TEST_F(AutomaticProfilesTest, EveryControlHasItsOwnAltLetter) {
-    Open([] { return std::optional<WindowIdentity>(); });
+    Open(NeverPicks());
     std::map<QString, QString> letters;  // Alt+letter -> control
     const auto take = [&](const QString& text, QWidget* control) {
         const QKeySequence key = QKeySequence::mnemonic(text);

@@ -36,10 +36,11 @@ TEST(WindowSourceChoiceTest, TheDesktopsOwnSourceElseX11) {
         {{"i3", "x11", "", "/run/i3.sock", "", ":0"}, WindowSourceKind::I3, ""},
         {{"XFCE", "x11", "", "", "", ":0"}, WindowSourceKind::X11, ""},
         {{"", "", "", "", "", ":1"}, WindowSourceKind::X11, ""},
-        {{"KDE", "wayland", "", "", "wayland-0", ":1"}, WindowSourceKind::X11,
-         "KDE Plasma tells other programs nothing"},
+        {{"KDE", "wayland", "", "", "wayland-0", ":1"}, WindowSourceKind::KWin, ""},
+        {{"KDE", "x11", "", "", "", ":0"}, WindowSourceKind::X11, ""},
         {{"ubuntu:GNOME", "wayland", "", "", "wayland-0", ":0"}, WindowSourceKind::X11,
-         "only the windows of X11 programs (XWayland)"},
+         "GNOME tells other programs nothing of its native windows (wlr-foreign-toplevel-management "
+         "is not supported): only the windows of X11 programs (XWayland)"},
         {{"Hyprland", "wayland", "", "", "wayland-1", ""}, WindowSourceKind::None,
          "Hyprland (Wayland) tells other programs nothing"},
         {{"", "wayland", "", "", "", ""}, WindowSourceKind::None, "this Wayland desktop"},
@@ -156,6 +157,16 @@ private:
     std::thread server_;
 };
 
+// Starts the source on the stand-in and waits until the start's answers are all sent.
+::testing::AssertionResult StartOn(FakeSway& sway, SwayWindowSource& source) {
+    std::string error;
+    if (!source.Start(error)) {
+        return ::testing::AssertionFailure() << error;
+    }
+    sway.Started();
+    return ::testing::AssertionSuccess();
+}
+
 bool WaitReadable(int fd) {
     pollfd item{fd, POLLIN, 0};
     return ::poll(&item, 1, 5000) == 1;
@@ -168,9 +179,7 @@ std::string FocusEvent(const std::string& container) {
 TEST(SwayWindowSourceTest, FollowsTheFocusFromTheTreeOn) {
     FakeSway sway(Tree("game"));
     SwayWindowSource source(sway.Path(), "sway");
-    std::string error;
-    ASSERT_TRUE(source.Start(error)) << error;
-    sway.Started();
+    ASSERT_TRUE(StartOn(sway, source));
     // XWayland's window by its WM_CLASS; the stale event before the tree is not taken.
     EXPECT_EQ(source.Current(), (ActiveWindow{"", "gamex", "GameX", 0}));
     EXPECT_EQ(source.Name(), "sway");
@@ -216,17 +225,14 @@ TEST(SwayWindowSourceTest, FollowsTheFocusFromTheTreeOn) {
 TEST(SwayWindowSourceTest, AFocusedWorkspaceIsNoWindow) {
     FakeSway sway(Tree("workspace"));
     SwayWindowSource source(sway.Path(), "i3");
-    std::string error;
-    ASSERT_TRUE(source.Start(error)) << error;
+    ASSERT_TRUE(StartOn(sway, source));
     EXPECT_EQ(source.Current(), ActiveWindow{});
 }
 
 TEST(SwayWindowSourceTest, APeerThatSpeaksNoIpcIsLeft) {
     FakeSway sway(Tree("foot"));
     SwayWindowSource source(sway.Path(), "sway");
-    std::string error;
-    ASSERT_TRUE(source.Start(error)) << error;
-    sway.Started();
+    ASSERT_TRUE(StartOn(sway, source));
     sway.Send(std::string(64, 'x'));
     ASSERT_TRUE(WaitReadable(source.Fd()));
     EXPECT_EQ(source.ReadChanges(), std::nullopt);
@@ -248,8 +254,7 @@ TEST(NextActiveWindowTest, TheNextOtherWindowToComeToTheFront) {
     FakeSway sway(Tree("foot"));
     SwayWindowSource source(sway.Path(), "sway");
     std::string error;
-    ASSERT_TRUE(source.Start(error)) << error;
-    sway.Started();
+    ASSERT_TRUE(StartOn(sway, source));
     const long self = ::getpid();
     sway.Send(FocusEvent(R"({"app_id":"kestrine-config","pid":)" + std::to_string(self) + "}") +
               FocusEvent(R"({"app_id":"org.example.Game","pid":0})"));
@@ -262,8 +267,7 @@ TEST(NextActiveWindowTest, EndsWithTheReason) {
     FakeSway sway(Tree("foot"));
     SwayWindowSource source(sway.Path(), "sway");
     std::string error;
-    ASSERT_TRUE(source.Start(error)) << error;
-    sway.Started();
+    ASSERT_TRUE(StartOn(sway, source));
     EXPECT_EQ(WaitForNextActiveWindow(source, -1, 50, ::getpid(), error), std::nullopt);
     EXPECT_EQ(error, "no other window came to the front within 1 second");
 
