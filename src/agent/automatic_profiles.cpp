@@ -148,7 +148,8 @@ void AutomaticProfiles::OnWindowEvents(int64_t nowMs) {
         switcher_.OnActiveWindow(ProfileFor(*changed), nowMs);
     }
     if (windows_->Broken()) {
-        status_.Set("windows", "no longer followed: " + windows_->Name() + " closed the connection");
+        status_.Set("windows",
+                    "no longer followed: " + windows_->Name() + " closed the connection");
         windows_.reset();
     }
 }

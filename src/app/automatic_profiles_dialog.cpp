@@ -88,9 +88,10 @@ QString InstanceText(const WindowIdentity& window) {
 
 QString PickedText(const WindowIdentity& window) {
     if (window.program.empty()) {
-        return QString("Picked: window class \"%1\"%2. Its program is unknown (the desktop does "
-                       "not say which process the window belongs to), so the rule matches it by "
-                       "window class.")
+        return QString(
+                   "Picked: window class \"%1\"%2. Its program is unknown (the desktop does "
+                   "not say which process the window belongs to), so the rule matches it by "
+                   "window class.")
             .arg(Text(window.windowClass), InstanceText(window));
     }
     return QString("Picked: program \"%1\", window class \"%2\"%3")
@@ -533,7 +534,8 @@ void AutomaticProfilesDialog::OnPicked(int generation, const std::optional<Windo
     }
     StopPicking();
     if (!window) {
-        ShowPicked(error.isEmpty() ? "No window was picked." : "No window was picked: " + error + ".");
+        ShowPicked(error.isEmpty() ? "No window was picked."
+                                   : "No window was picked: " + error + ".");
         return;
     }
     if (Selected() < 0) {
@@ -626,8 +628,10 @@ WindowPicker SessionWindowPicker() {
     const SessionEnvironment session = SessionEnvironment::OfThisProcess();
     const WindowSourceChoice choice = ChooseWindowSource(session);
     if (choice.kind == WindowSourceKind::None) {
-        return {{}, {}, Text("Picking a window needs a desktop whose windows can be followed: " +
-                             choice.note + ".")};
+        return {{},
+                {},
+                Text("Picking a window needs a desktop whose windows can be followed: " +
+                     choice.note + ".")};
     }
     const auto identity = [](const auto& window) {
         return WindowIdentity{window.program, window.instance, window.windowClass};
@@ -638,11 +642,13 @@ WindowPicker SessionWindowPicker() {
                     const std::optional<X11WindowIdentity> picked = PickWindow(error, cancelFd);
                     return picked ? std::optional(identity(*picked)) : std::nullopt;
                 },
-                "Click the window to pick (Escape: none).", {}};
+                "Click the window to pick (Escape: none).",
+                {}};
     }
     return {[identity, choice, session](int cancelFd,
                                         std::string& error) -> std::optional<WindowIdentity> {
-                const std::unique_ptr<WindowSource> source = MakeWindowSource(choice.kind, session, true);
+                const std::unique_ptr<WindowSource> source =
+                    MakeWindowSource(choice.kind, session, true);
                 const std::optional<ActiveWindow> picked = WaitForNextActiveWindow(
                     *source, cancelFd, kPickLimitMs, static_cast<long>(::getpid()), error);
                 return picked ? std::optional(identity(*picked)) : std::nullopt;
@@ -655,8 +661,7 @@ WindowPicker SessionWindowPicker() {
 
 QString SessionWindowsFollowedText() {
     return "Windows: " +
-           Text(WindowsFollowedText(ChooseWindowSource(SessionEnvironment::OfThisProcess()))) +
-           ".";
+           Text(WindowsFollowedText(ChooseWindowSource(SessionEnvironment::OfThisProcess()))) + ".";
 }
 
 void SetRulesProfileChooser(std::function<QString(const QString& title)> chooser) {

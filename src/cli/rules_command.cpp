@@ -53,7 +53,8 @@ public:
         if (rules.empty()) {
             out_ << "no rules\n";
         }
-        if (std::ranges::any_of(rules, [](const AutomaticRule& rule) { return !rule.program.empty(); })) {
+        if (std::ranges::any_of(rules,
+                                [](const AutomaticRule& rule) { return !rule.program.empty(); })) {
             out_ << kProgramRulesNote << "\n";
         }
         if (parsed.rules.defaultProfile.empty()) {

@@ -109,9 +109,10 @@ bool KWinWindowSource::Start(std::string& error) {
     }
     result = sd_bus_request_name(bus_, service_.c_str(), 0);
     if (result < 0) {
-        error = result == -EEXIST ? "another program follows KWin's windows already (" + service_ + ")"
-                                  : "cannot take the name " + service_ +
-                                        " on the session bus: " + std::strerror(-result);
+        error = result == -EEXIST
+                    ? "another program follows KWin's windows already (" + service_ + ")"
+                    : "cannot take the name " + service_ +
+                          " on the session bus: " + std::strerror(-result);
         return false;
     }
     return LoadScript(error);
@@ -130,8 +131,8 @@ bool KWinWindowSource::LoadScript(std::string& error) {
     sd_bus_error busError = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
     // One left by an agent that ended without unloading it is replaced.
-    int result = sd_bus_call_method(bus_, kKWin, kScripting, kScriptingInterface,
-                                    "isScriptLoaded", &busError, &reply, "s", pluginName_.c_str());
+    int result = sd_bus_call_method(bus_, kKWin, kScripting, kScriptingInterface, "isScriptLoaded",
+                                    &busError, &reply, "s", pluginName_.c_str());
     int loaded = 0;
     if (result >= 0) {
         sd_bus_message_read(reply, "b", &loaded);

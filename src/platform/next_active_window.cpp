@@ -20,8 +20,8 @@ bool IsOwn(const ActiveWindow& window, long ownPid) {
 
 }  // namespace
 
-std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int cancelFd,
-                                                    int limitMs, long ownPid, std::string& error) {
+std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int cancelFd, int limitMs,
+                                                    long ownPid, std::string& error) {
     if (source.Fd() < 0 && !source.Start(error)) {
         return std::nullopt;
     }
@@ -36,9 +36,9 @@ std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int ca
         if (changed && !changed->Empty() && !IsOwn(*changed, ownPid)) {
             return changed;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                              giveUp - std::chrono::steady_clock::now())
-                              .count();
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now())
+                .count();
         if (left <= 0) {
             const int seconds = (limitMs + 999) / 1000;
             error = "no other window came to the front within " + std::to_string(seconds) +

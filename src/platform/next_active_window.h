@@ -12,5 +12,5 @@
 // count. Nothing, with the reason in `error`, when the source cannot start or
 // is lost, `cancelFd` (>= 0) becomes readable, or no other window came to the
 // front within `limitMs`.
-std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int cancelFd,
-                                                    int limitMs, long ownPid, std::string& error);
+std::optional<ActiveWindow> WaitForNextActiveWindow(WindowSource& source, int cancelFd, int limitMs,
+                                                    long ownPid, std::string& error);

@@ -45,7 +45,8 @@ ActiveWindow WindowOf(const Json& container) {
         }
         window.instance = Text(*properties, "instance");
     }
-    if (const auto pid = container.find("pid"); pid != container.end() && pid->is_number_integer()) {
+    if (const auto pid = container.find("pid");
+        pid != container.end() && pid->is_number_integer()) {
         const auto value = pid->get<int64_t>();
         if (value > 0 && value <= INT32_MAX) {
             window.pid = static_cast<long>(value);

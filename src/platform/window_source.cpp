@@ -26,19 +26,31 @@ bool DesktopIs(const std::string& list, const std::string& name) {
     return false;
 }
 
-std::string WaylandDesktopName(const SessionEnvironment& session) {
+// Why the native windows of a Wayland desktop without a source here cannot be seen.
+std::string WhyNotFollowed(const SessionEnvironment& session) {
     if (DesktopIs(session.currentDesktop, "GNOME")) {
-        return "GNOME";
+        return "GNOME Shell tells other programs its active window only through a Shell "
+               "extension, which this version does not have";
     }
-    return session.currentDesktop.empty() ? "this Wayland desktop"
-                                          : session.currentDesktop + " (Wayland)";
+    // wlr-foreign-toplevel-management would tell, but no Debian package
+    // ships its protocol description to build against.
+    const std::string desktop = session.currentDesktop.empty()
+                                    ? "this Wayland desktop"
+                                    : session.currentDesktop + " (Wayland)";
+    return desktop +
+           " tells other programs nothing of its native windows "
+           "(wlr-foreign-toplevel-management is not supported)";
 }
 
 }  // namespace
 
 SessionEnvironment SessionEnvironment::OfThisProcess() {
-    return {Variable("XDG_CURRENT_DESKTOP"), Variable("XDG_SESSION_TYPE"), Variable("SWAYSOCK"),
-            Variable("I3SOCK"), Variable("WAYLAND_DISPLAY"), Variable("DISPLAY")};
+    return {Variable("XDG_CURRENT_DESKTOP"),
+            Variable("XDG_SESSION_TYPE"),
+            Variable("SWAYSOCK"),
+            Variable("I3SOCK"),
+            Variable("WAYLAND_DISPLAY"),
+            Variable("DISPLAY")};
 }
 
 WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
@@ -50,17 +62,13 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
         return {WindowSourceKind::KWin, {}};
     }
     if (wayland) {
-        // Other Wayland desktops tell no other program which window is in
-        // front; wlr-foreign-toplevel-management would, but no Debian
-        // package ships its protocol description to build against.
-        const std::string why = WaylandDesktopName(session) +
-                                " tells other programs nothing of its native windows "
-                                "(wlr-foreign-toplevel-management is not supported)";
+        const std::string why = WhyNotFollowed(session);
         if (session.display.empty()) {
             return {WindowSourceKind::None, why};
         }
-        return {WindowSourceKind::X11, why + ": only the windows of X11 programs (XWayland) "
-                                             "can be seen"};
+        return {WindowSourceKind::X11, why +
+                                           ": only the windows of X11 programs (XWayland) "
+                                           "can be seen"};
     }
     if (!session.i3Socket.empty()) {
         return {WindowSourceKind::I3, {}};
@@ -68,7 +76,8 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
     if (!session.display.empty()) {
         return {WindowSourceKind::X11, {}};
     }
-    return {WindowSourceKind::None, "no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set)"};
+    return {WindowSourceKind::None,
+            "no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set)"};
 }
 
 std::string WindowsFollowedText(const WindowSourceChoice& choice) {
@@ -93,8 +102,7 @@ std::string WindowsFollowedText(const WindowSourceChoice& choice) {
 }
 
 std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
-                                               const SessionEnvironment& session,
-                                               bool forPicking) {
+                                               const SessionEnvironment& session, bool forPicking) {
     switch (kind) {
         case WindowSourceKind::X11:
             return std::make_unique<X11WindowSource>();

@@ -75,4 +75,3 @@ std::string WindowsFollowedText(const WindowSourceChoice& choice);
 std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
                                                const SessionEnvironment& session,
                                                bool forPicking = false);
-

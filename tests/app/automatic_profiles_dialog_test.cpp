@@ -64,7 +64,8 @@ protected:
 
     // A picker whose user picks nothing: the button is on.
     static WindowPicker NeverPicks() {
-        return {[](int, std::string&) { return std::optional<WindowIdentity>(); }, "Click a window.",
+        return {[](int, std::string&) { return std::optional<WindowIdentity>(); },
+                "Click a window.",
                 {}};
     }
 
@@ -274,7 +275,8 @@ TEST_F(AutomaticProfilesTest, PickAWindowFillsInItsProgramOrItsClass) {
               error = "no other window came to the front within 10 seconds";
               return answers.at(asked++);
           },
-          "Bring the window to the front.", {}});
+          "Bring the window to the front.",
+          {}});
     ASSERT_TRUE(Find("pickWindowButton")->isEnabled());
 
     Pick();  // no rule selected: a new one
@@ -302,7 +304,8 @@ TEST_F(AutomaticProfilesTest, PickAWindowFillsInItsProgramOrItsClass) {
 // button stops it, and a dialog closed during a pick ends it.
 TEST_F(AutomaticProfilesTest, APickNeverBlocksTheDialog) {
     std::atomic<int> cancelled = 0;
-    const auto waitForCancel = [&](int cancelFd, std::string& error) -> std::optional<WindowIdentity> {
+    const auto waitForCancel = [&](int cancelFd,
+                                   std::string& error) -> std::optional<WindowIdentity> {
         pollfd item{cancelFd, POLLIN, 0};
         ::poll(&item, 1, -1);
         ++cancelled;
@@ -329,8 +332,9 @@ TEST_F(AutomaticProfilesTest, APickNeverBlocksTheDialog) {
 }
 
 TEST_F(AutomaticProfilesTest, WithoutAPickerTheButtonIsOffAndSaysWhy) {
-    const QString why = "Picking a window needs a desktop whose windows can be followed: no "
-                        "desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).";
+    const QString why =
+        "Picking a window needs a desktop whose windows can be followed: no "
+        "desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).";
     Open({{}, {}, why});
     auto* pick = Find("pickWindowButton");
     EXPECT_FALSE(pick->isEnabled());

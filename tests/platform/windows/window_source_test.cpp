@@ -30,7 +30,8 @@ TEST(WindowSourceChoiceTest, TheDesktopsOwnSourceElseX11) {
     };
     const Case cases[] = {
         {{"sway", "wayland", "/run/sway.sock", "/run/sway.sock", "wayland-1", ""},
-         WindowSourceKind::Sway, ""},
+         WindowSourceKind::Sway,
+         ""},
         // XWayland's display beside sway changes nothing: sway sees every window.
         {{"sway", "wayland", "/run/sway.sock", "", "wayland-1", ":0"}, WindowSourceKind::Sway, ""},
         {{"i3", "x11", "", "/run/i3.sock", "", ":0"}, WindowSourceKind::I3, ""},
@@ -38,18 +39,22 @@ TEST(WindowSourceChoiceTest, TheDesktopsOwnSourceElseX11) {
         {{"", "", "", "", "", ":1"}, WindowSourceKind::X11, ""},
         {{"KDE", "wayland", "", "", "wayland-0", ":1"}, WindowSourceKind::KWin, ""},
         {{"KDE", "x11", "", "", "", ":0"}, WindowSourceKind::X11, ""},
-        {{"ubuntu:GNOME", "wayland", "", "", "wayland-0", ":0"}, WindowSourceKind::X11,
-         "GNOME tells other programs nothing of its native windows (wlr-foreign-toplevel-management "
-         "is not supported): only the windows of X11 programs (XWayland)"},
-        {{"Hyprland", "wayland", "", "", "wayland-1", ""}, WindowSourceKind::None,
+        {{"ubuntu:GNOME", "wayland", "", "", "wayland-0", ":0"},
+         WindowSourceKind::X11,
+         "GNOME Shell tells other programs its active window only through a Shell extension, "
+         "which this version does not have: only the windows of X11 programs (XWayland)"},
+        {{"Hyprland", "wayland", "", "", "wayland-1", ""},
+         WindowSourceKind::None,
          "Hyprland (Wayland) tells other programs nothing"},
         {{"", "wayland", "", "", "", ""}, WindowSourceKind::None, "this Wayland desktop"},
-        {{"", "tty", "", "", "", ""}, WindowSourceKind::None, "neither WAYLAND_DISPLAY nor DISPLAY"},
+        {{"", "tty", "", "", "", ""},
+         WindowSourceKind::None,
+         "neither WAYLAND_DISPLAY nor DISPLAY"},
     };
     for (const Case& c : cases) {
         const WindowSourceChoice choice = ChooseWindowSource(c.session);
-        const std::string where = c.session.currentDesktop + "/" + c.session.waylandDisplay + "/" +
-                                  c.session.display;
+        const std::string where =
+            c.session.currentDesktop + "/" + c.session.waylandDisplay + "/" + c.session.display;
         EXPECT_EQ(choice.kind, c.kind) << where;
         if (*c.note == '\0') {
             EXPECT_EQ(choice.note, "") << where;
@@ -91,9 +96,9 @@ std::string Tree(const std::string& focused) {
 class FakeSway {
 public:
     explicit FakeSway(std::string tree) : tree_(std::move(tree)) {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("kestrine-sway-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(counter_++));
+        folder_ =
+            std::filesystem::temp_directory_path() /
+            ("kestrine-sway-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         std::filesystem::create_directories(folder_);
         path_ = (folder_ / "ipc.sock").string();
         listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -143,8 +148,7 @@ private:
         // An event that the tree is newer than comes first, as it may.
         const std::string early = Message(kWindowEvent, R"({"change":"focus","container":)"
                                                         R"({"app_id":"stale","pid":0}})");
-        const std::string replies =
-            Message(2, R"({"success":true})") + early + Message(4, tree_);
+        const std::string replies = Message(2, R"({"success":true})") + early + Message(4, tree_);
         (void)!::write(peer_, replies.data(), replies.size());
     }
 
@@ -243,8 +247,7 @@ TEST(SwayWindowSourceTest, NoCompositorSaysWhy) {
     SwayWindowSource source("/nonexistent/sway-ipc.sock", "sway");
     std::string error;
     EXPECT_FALSE(source.Start(error));
-    EXPECT_NE(error.find("cannot connect to sway at /nonexistent/sway-ipc.sock"),
-              std::string::npos)
+    EXPECT_NE(error.find("cannot connect to sway at /nonexistent/sway-ipc.sock"), std::string::npos)
         << error;
 }
 
@@ -258,7 +261,8 @@ TEST(NextActiveWindowTest, TheNextOtherWindowToComeToTheFront) {
     const long self = ::getpid();
     sway.Send(FocusEvent(R"({"app_id":"kestrine-config","pid":)" + std::to_string(self) + "}") +
               FocusEvent(R"({"app_id":"org.example.Game","pid":0})"));
-    const std::optional<ActiveWindow> picked = WaitForNextActiveWindow(source, -1, 5000, self, error);
+    const std::optional<ActiveWindow> picked =
+        WaitForNextActiveWindow(source, -1, 5000, self, error);
     ASSERT_TRUE(picked) << error;
     EXPECT_EQ(picked->windowClass, "org.example.Game");
 }
