@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/kwin_window_source.h"
+#include "platform/bus_window_source.h"
 #include "platform/sway_window_source.h"
 #include "platform/x11_window_source.h"
 
@@ -28,10 +28,6 @@ bool DesktopIs(const std::string& list, const std::string& name) {
 
 // Why the native windows of a Wayland desktop without a source here cannot be seen.
 std::string WhyNotFollowed(const SessionEnvironment& session) {
-    if (DesktopIs(session.currentDesktop, "GNOME")) {
-        return "GNOME Shell tells other programs its active window only through a Shell "
-               "extension, which this version does not have";
-    }
     // wlr-foreign-toplevel-management would tell, but no Debian package
     // ships its protocol description to build against.
     const std::string desktop = session.currentDesktop.empty()
@@ -60,6 +56,9 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
     const bool wayland = !session.waylandDisplay.empty() || session.sessionType == "wayland";
     if (wayland && DesktopIs(session.currentDesktop, "KDE")) {
         return {WindowSourceKind::KWin, {}};
+    }
+    if (wayland && DesktopIs(session.currentDesktop, "GNOME")) {
+        return {WindowSourceKind::GnomeShell, {}};
     }
     if (wayland) {
         const std::string why = WhyNotFollowed(session);
@@ -97,6 +96,9 @@ std::string WindowsFollowedText(const WindowSourceChoice& choice) {
         case WindowSourceKind::KWin:
             text = "followed through the KWin script";
             break;
+        case WindowSourceKind::GnomeShell:
+            text = "followed through the GNOME Shell extension";
+            break;
     }
     return choice.note.empty() ? text : text + "; " + choice.note;
 }
@@ -111,7 +113,10 @@ std::unique_ptr<WindowSource> MakeWindowSource(WindowSourceKind kind,
         case WindowSourceKind::I3:
             return std::make_unique<SwayWindowSource>(session.i3Socket, "i3");
         case WindowSourceKind::KWin:
-            return std::make_unique<KWinWindowSource>(forPicking);
+            return std::make_unique<BusWindowSource>(BusWindowSource::Desktop::KWin, forPicking);
+        case WindowSourceKind::GnomeShell:
+            return std::make_unique<BusWindowSource>(BusWindowSource::Desktop::GnomeShell,
+                                                     forPicking);
         case WindowSourceKind::None:
             break;
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 // The window in front, whichever desktop reports it: X11, sway or i3 over
-// their IPC socket, KWin through a script.
+// their IPC socket, KWin through a script, GNOME Shell through an extension.
 // Each source follows events; none polls.
 
 // What a desktop says about its active window, for matching rules and
@@ -53,7 +53,7 @@ struct SessionEnvironment {
     static SessionEnvironment OfThisProcess();
 };
 
-enum class WindowSourceKind { None, X11, Sway, I3, KWin };
+enum class WindowSourceKind { None, X11, Sway, I3, KWin, GnomeShell };
 
 struct WindowSourceChoice {
     WindowSourceKind kind = WindowSourceKind::None;

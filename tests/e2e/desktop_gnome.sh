@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Automatic profiles on GNOME Shell, run headless (--headless --wayland) on a
+# private session bus with a stand-in system bus (the Shell asks logind for
+# its session): our Shell extension, installed for the user and enabled in
+# the Shell's settings before it starts, reports each focused window to the
+# agent; two native Wayland windows (Qt's) with different app ids are
+# focused in turn through the Shell itself (its Eval, which only its unsafe
+# mode allows), and each puts its rule's profile on the simulated mouse, one
+# write per switch. Needs GNOME Shell: asked for with KESTRINE_TEST_DESKTOPS=1.
+source "$(dirname "$0")/e2e_lib.bash"
+if [ "${KESTRINE_TEST_DESKTOPS:-0}" != 1 ]; then
+    echo "skipped: GNOME Shell runs only when asked: KESTRINE_TEST_DESKTOPS=1"
+    exit 77
+fi
+unset DISPLAY SWAYSOCK I3SOCK
+for program in gnome-shell gsettings dbus-daemon gdbus; do
+    command -v "$program" >/dev/null || fail "$program is not installed (scripts/install-deps)"
+done
+TEST_WINDOW=${WAYLAND_TEST_WINDOW:?the Wayland test window program (set by ctest)}
+SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+UUID=kestrine-config-windows@kestrine.github.io
+MEMORY="$WORK/mouse.bin"
+SOCKET=kestrine-gnome
+export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/home/.local/share"
+mkdir -p "$HOME" "$XDG_DATA_HOME/gnome-shell/extensions"
+cp -r "$SOURCE_DIR/packaging/gnome-shell/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
+
+dbus-daemon --config-file=/usr/share/dbus-1/session.conf --fork --print-pid \
+    --address="unix:path=$WORK/system-bus" >"$WORK/system-bus.pid"
+PIDS+=("$(cat "$WORK/system-bus.pid")")
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus"
+dbus-daemon --session --fork --print-pid --address="unix:path=$WORK/bus" >"$WORK/bus.pid"
+PIDS+=("$(cat "$WORK/bus.pid")")
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/bus"
+gsettings set org.gnome.shell enabled-extensions "['$UUID']"
+gsettings set org.gnome.shell disable-extension-version-validation true
+
+gnome-shell --headless --wayland --no-x11 --unsafe-mode --virtual-monitor 1280x800 \
+    --wayland-display "$SOCKET" >"$WORK/shell.log" 2>&1 &
+PIDS+=($!)
+shell() { gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell "$@"; }
+extension_state() {
+    shell --method org.gnome.Shell.Extensions.GetExtensionInfo "$UUID" 2>/dev/null |
+        grep -oE "'state': <[0-9.]+>" | grep -oE "[0-9.]+"
+}
+extension_enabled() { [ "$(extension_state)" = 1.0 ]; }
+wait_until 60 "GNOME Shell did not enable the extension (state: $(extension_state))" extension_enabled
+
+RULES="$XDG_CONFIG_HOME/kestrine-config"
+mkdir -p "$RULES"
+printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/alpha.toml"
+printf 'format = 1\npolling_rate_hz = 500\nsensor_angle = 5\n' >"$RULES/beta.toml"
+cat >"$RULES/rules.toml" <<'TOML'
+format = 1
+[[rule]]
+window_class = "kestrine.alpha"
+profile = "alpha.toml"
+[[rule]]
+window_class = "kestrine.beta"
+profile = "beta.toml"
+TOML
+
+for app in alpha beta; do
+    WAYLAND_DISPLAY="$SOCKET" QT_QPA_PLATFORM=wayland "$TEST_WINDOW" "kestrine.$app" \
+        >"$WORK/window-$app.log" 2>&1 &
+    PIDS+=($!)
+done
+
+XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY="$SOCKET" \
+    "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
+PIDS+=($!)
+following() {
+    "$PROGRAM" agent --status | grep -q "^windows: followed through the GNOME Shell extension$"
+}
+wait_until 20 "the agent does not follow the windows through the extension" following
+
+# The Shell's own way to focus a window: its Eval, in unsafe mode.
+focus() {
+    shell --method org.gnome.Shell.Eval "global.get_window_actors().map(a => a.meta_window)
+        .filter(w => w.get_wm_class() == 'kestrine.$1')
+        .forEach(w => w.activate(global.get_current_time()))" >/dev/null ||
+        fail "GNOME Shell did not run the focusing code"
+}
+rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
+angle() { od -An -td1 -j112 -N1 "$MEMORY" | tr -d ' '; }
+writes() { od -An -tu8 -N8 "$XDG_RUNTIME_DIR/kestrine-config-device.lock" 2>/dev/null | tr -d ' '; }
+# The windows map a moment after they start: focused again until the Shell has them.
+focused() {
+    focus "$1"
+    [ "$(rate)" = "$2" ]
+}
+
+wait_until 20 "alpha's profile did not reach the mouse" focused alpha 8
+first=$(writes)
+wait_until 10 "beta's profile did not reach the mouse" focused beta 16
+[ "$(angle)" = 5 ] || fail "beta's sensor angle is $(angle), expected 5"
+[ "$(writes)" = $((first + 1)) ] || fail "$(writes) writes after one switch from $first"
+wait_until 10 "alpha's profile did not come back" focused alpha 8
+[ "$(writes)" = $((first + 2)) ] || fail "$(writes) writes after two switches from $first"
+echo "PASS"
