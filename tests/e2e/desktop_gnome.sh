@@ -4,9 +4,10 @@
 # its session): our Shell extension, installed for the user and enabled in
 # the Shell's settings before it starts, reports each focused window to the
 # agent; two native Wayland windows (Qt's) with different app ids are
-# focused in turn through the Shell itself (its Eval, which only its unsafe
-# mode allows), and each puts its rule's profile on the simulated mouse, one
-# write per switch. Needs GNOME Shell: asked for with KESTRINE_TEST_DESKTOPS=1.
+# focused in turn through the Shell's own window calls (a second, test-only
+# extension offers them on the bus, since GNOME 43 allows its Eval only in an
+# unsafe mode its command line cannot turn on), and each puts its rule's
+# profile on the simulated mouse, one write per switch. Needs GNOME Shell: asked for with KESTRINE_TEST_DESKTOPS=1.
 source "$(dirname "$0")/e2e_lib.bash"
 if [ "${KESTRINE_TEST_DESKTOPS:-0}" != 1 ]; then
     echo "skipped: GNOME Shell runs only when asked: KESTRINE_TEST_DESKTOPS=1"
@@ -32,10 +33,44 @@ export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/system-bus"
 dbus-daemon --session --fork --print-pid --address="unix:path=$WORK/bus" >"$WORK/bus.pid"
 PIDS+=("$(cat "$WORK/bus.pid")")
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/bus"
-gsettings set org.gnome.shell enabled-extensions "['$UUID']"
+# The test's own extension: Focus(app id) activates that window as a click would.
+FOCUS_UUID=kestrine-test-focus@kestrine.github.io
+mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions/$FOCUS_UUID"
+cat >"$XDG_DATA_HOME/gnome-shell/extensions/$FOCUS_UUID/metadata.json" <<JSON
+{"uuid": "$FOCUS_UUID", "name": "focus for tests", "description": "Focus(app id) on the bus",
+ "shell-version": ["43", "44"]}
+JSON
+cat >"$XDG_DATA_HOME/gnome-shell/extensions/$FOCUS_UUID/extension.js" <<'JS'
+const { Gio } = imports.gi;
+const XML = `<node><interface name="io.github.kestrine.config.TestFocus">
+  <method name="Focus"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
+</interface></node>`;
+class Focus {
+    enable() {
+        this._object = Gio.DBusExportedObject.wrapJSObject(XML, this);
+        this._object.export(Gio.DBus.session, '/io/github/kestrine/config/TestFocus');
+        this._name = Gio.bus_own_name(Gio.BusType.SESSION, 'io.github.kestrine.config.TestFocus',
+            Gio.BusNameOwnerFlags.NONE, null, null, null);
+    }
+    disable() {
+        this._object.unexport();
+        Gio.bus_unown_name(this._name);
+    }
+    Focus(appId) {
+        const windows = global.get_window_actors().map(actor => actor.meta_window)
+            .filter(window => window.get_wm_class() === appId);
+        windows.forEach(window => window.activate(global.get_current_time()));
+        return windows.length > 0;
+    }
+}
+function init() {
+    return new Focus();
+}
+JS
+gsettings set org.gnome.shell enabled-extensions "['$UUID', '$FOCUS_UUID']"
 gsettings set org.gnome.shell disable-extension-version-validation true
 
-gnome-shell --headless --wayland --no-x11 --unsafe-mode --virtual-monitor 1280x800 \
+gnome-shell --headless --wayland --no-x11 --virtual-monitor 1280x800 \
     --wayland-display "$SOCKET" >"$WORK/shell.log" 2>&1 &
 PIDS+=($!)
 shell() { gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell "$@"; }
@@ -74,12 +109,11 @@ following() {
 }
 wait_until 20 "the agent does not follow the windows through the extension" following
 
-# The Shell's own way to focus a window: its Eval, in unsafe mode.
 focus() {
-    shell --method org.gnome.Shell.Eval "global.get_window_actors().map(a => a.meta_window)
-        .filter(w => w.get_wm_class() == 'kestrine.$1')
-        .forEach(w => w.activate(global.get_current_time()))" >/dev/null ||
-        fail "GNOME Shell did not run the focusing code"
+    gdbus call --session --dest io.github.kestrine.config.TestFocus \
+        --object-path /io/github/kestrine/config/TestFocus \
+        --method io.github.kestrine.config.TestFocus.Focus "kestrine.$1" >/dev/null ||
+        fail "GNOME Shell's test extension did not answer"
 }
 rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
 angle() { od -An -td1 -j112 -N1 "$MEMORY" | tr -d ' '; }
