@@ -119,12 +119,13 @@ int RunAgentCommand(const CommandLine& line, CommandStreams& io) {
             io.out << AgentStatusText();
             return kExitDone;
         case AgentAction::Enable:
+            // Before the agent starts, so that it finds the windows followable.
+            EnableDesktopWindowSource(io);
             if (!EnableAgent(OwnProgram(), AgentArguments(line), error)) {
                 io.err << "kestrine-config agent: " << error << "\n";
                 return kExitMouse;
             }
             io.out << "The agent runs now and at every login (" << AgentAutostartPath() << ").\n";
-            EnableDesktopWindowSource(io);
             return kExitDone;
         case AgentAction::Disable:
             if (!DisableAgent(error)) {

@@ -67,7 +67,8 @@ function init() {
     return new Focus();
 }
 JS
-gsettings set org.gnome.shell enabled-extensions "['$UUID', '$FOCUS_UUID']"
+# Ours is installed, not enabled: `agent --enable` enables it.
+gsettings set org.gnome.shell enabled-extensions "['$FOCUS_UUID']"
 gsettings set org.gnome.shell disable-extension-version-validation true
 
 gnome-shell --headless --wayland --no-x11 --virtual-monitor 1280x800 \
@@ -78,8 +79,12 @@ extension_state() {
     shell --method org.gnome.Shell.Extensions.GetExtensionInfo "$UUID" 2>/dev/null |
         grep -oE "'state': <[0-9.]+>" | grep -oE "[0-9.]+"
 }
-extension_enabled() { [ "$(extension_state)" = 1.0 ]; }
-wait_until 60 "GNOME Shell did not enable the extension (state: $(extension_state))" extension_enabled
+focus_ready() { has_name io.github.kestrine.config.TestFocus; }
+has_name() {
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
+}
+wait_until 60 "GNOME Shell did not start with the test's extension" focus_ready
 
 RULES="$XDG_CONFIG_HOME/kestrine-config"
 mkdir -p "$RULES"
@@ -101,9 +106,28 @@ for app in alpha beta; do
     PIDS+=($!)
 done
 
-XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY="$SOCKET" \
-    "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
-PIDS+=($!)
+export XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY="$SOCKET"
+# Not enabled yet: the agent runs, and says what is missing.
+"$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
+agent=$!
+PIDS+=($agent)
+not_enabled() {
+    "$PROGRAM" agent --status |
+        grep -q "^windows: cannot be followed: the GNOME Shell extension $UUID is installed but not enabled: kestrine-config agent --enable enables it"
+}
+wait_until 20 "agent --status does not say the extension is not enabled" not_enabled
+kill "$agent"
+wait_until 10 "the agent did not stop" sh -c "! kill -0 $agent 2>/dev/null"
+
+# --enable enables it, then starts the agent (detached: --disable stops it).
+disable() { "$PROGRAM" agent --disable >/dev/null 2>&1 || true; }
+trap 'disable; cleanup' EXIT
+"$PROGRAM" --simulate="$MEMORY" agent --enable >"$WORK/enable.out" 2>"$WORK/enable.log" ||
+    fail "agent --enable failed"
+grep -q "The GNOME Shell extension $UUID is enabled" "$WORK/enable.out" ||
+    fail "agent --enable did not enable the extension: $(cat "$WORK/enable.log")"
+extension_enabled() { [ "$(extension_state)" = 1.0 ]; }
+wait_until 10 "GNOME Shell did not enable the extension (state: $(extension_state))" extension_enabled
 following() {
     "$PROGRAM" agent --status | grep -q "^windows: followed through the GNOME Shell extension$"
 }
