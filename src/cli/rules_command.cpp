@@ -17,8 +17,8 @@ namespace {
 // Which desktops name a window's process is theirs to say, not the file's.
 constexpr char kProgramRulesNote[] =
     "note: a rule by program matches a window only where the desktop names its process (sway, "
-    "and X11 windows that set _NET_WM_PID); any other window is matched by window class only "
-    "(WM_CLASS, or the Wayland app id)";
+    "KWin, GNOME Shell, and X11 windows that set _NET_WM_PID); any other window is matched by "
+    "window class only (WM_CLASS, or the Wayland app id)";
 
 class RulesCheck {
 public:
