@@ -9,6 +9,7 @@
 # unsafe mode its command line cannot turn on), and each puts its rule's
 # profile on the simulated mouse, one write per switch. Needs GNOME Shell: asked for with KESTRINE_TEST_DESKTOPS=1.
 source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/desktop_rules.bash"
 if [ "${KESTRINE_TEST_DESKTOPS:-0}" != 1 ]; then
     echo "skipped: GNOME Shell runs only when asked: KESTRINE_TEST_DESKTOPS=1"
     exit 77
@@ -86,19 +87,7 @@ has_name() {
 }
 wait_until 60 "GNOME Shell did not start with the test's extension" focus_ready
 
-RULES="$XDG_CONFIG_HOME/kestrine-config"
-mkdir -p "$RULES"
-printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/alpha.toml"
-printf 'format = 1\npolling_rate_hz = 500\nsensor_angle = 5\n' >"$RULES/beta.toml"
-cat >"$RULES/rules.toml" <<'TOML'
-format = 1
-[[rule]]
-window_class = "kestrine.alpha"
-profile = "alpha.toml"
-[[rule]]
-window_class = "kestrine.beta"
-profile = "beta.toml"
-TOML
+write_alpha_beta_rules
 
 for app in alpha beta; do
     WAYLAND_DISPLAY="$SOCKET" QT_QPA_PLATFORM=wayland "$TEST_WINDOW" "kestrine.$app" \
@@ -139,20 +128,5 @@ focus() {
         --method io.github.kestrine.config.TestFocus.Focus "kestrine.$1" >/dev/null ||
         fail "GNOME Shell's test extension did not answer"
 }
-rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
-angle() { od -An -td1 -j112 -N1 "$MEMORY" | tr -d ' '; }
-writes() { od -An -tu8 -N8 "$XDG_RUNTIME_DIR/kestrine-config-device.lock" 2>/dev/null | tr -d ' '; }
-# The windows map a moment after they start: focused again until the Shell has them.
-focused() {
-    focus "$1"
-    [ "$(rate)" = "$2" ]
-}
-
-wait_until 20 "alpha's profile did not reach the mouse" focused alpha 8
-first=$(writes)
-wait_until 10 "beta's profile did not reach the mouse" focused beta 16
-[ "$(angle)" = 5 ] || fail "beta's sensor angle is $(angle), expected 5"
-[ "$(writes)" = $((first + 1)) ] || fail "$(writes) writes after one switch from $first"
-wait_until 10 "alpha's profile did not come back" focused alpha 8
-[ "$(writes)" = $((first + 2)) ] || fail "$(writes) writes after two switches from $first"
+switch_alpha_beta_alpha focus
 echo "PASS"

@@ -8,6 +8,7 @@
 # one write per switch. Slow to set up and needs KWin:
 # asked for with KESTRINE_TEST_DESKTOPS=1.
 source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/desktop_rules.bash"
 if [ "${KESTRINE_TEST_DESKTOPS:-0}" != 1 ]; then
     echo "skipped: KWin's own compositor runs only when asked: KESTRINE_TEST_DESKTOPS=1"
     exit 77
@@ -38,19 +39,7 @@ QT_QPA_PLATFORM=offscreen "$WORK/kwin_wayland" --virtual --socket "$SOCKET" --wi
 PIDS+=($!)
 wait_until 30 "KWin did not come onto the session bus" has_owner org.kde.KWin
 
-RULES="$XDG_CONFIG_HOME/kestrine-config"
-mkdir -p "$RULES"
-printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/alpha.toml"
-printf 'format = 1\npolling_rate_hz = 500\nsensor_angle = 5\n' >"$RULES/beta.toml"
-cat >"$RULES/rules.toml" <<'TOML'
-format = 1
-[[rule]]
-window_class = "kestrine.alpha"
-profile = "alpha.toml"
-[[rule]]
-window_class = "kestrine.beta"
-profile = "beta.toml"
-TOML
+write_alpha_beta_rules
 
 for app in alpha beta; do
     WAYLAND_DISPLAY="$SOCKET" QT_QPA_PLATFORM=wayland "$TEST_WINDOW" "kestrine.$app" \
@@ -85,20 +74,5 @@ JS
         string:kestrine-activate >/dev/null || fail "KWin did not load the activating script"
     "${kwin[@]}" org.kde.kwin.Scripting.start >/dev/null || fail "KWin did not run the activating script"
 }
-rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
-angle() { od -An -td1 -j112 -N1 "$MEMORY" | tr -d ' '; }
-writes() { od -An -tu8 -N8 "$XDG_RUNTIME_DIR/kestrine-config-device.lock" 2>/dev/null | tr -d ' '; }
-# The windows map a moment after they start: activated again until KWin has them.
-activated() {
-    activate "$1"
-    [ "$(rate)" = "$2" ]
-}
-
-wait_until 20 "alpha's profile did not reach the mouse" activated alpha 8
-first=$(writes)
-wait_until 10 "beta's profile did not reach the mouse" activated beta 16
-[ "$(angle)" = 5 ] || fail "beta's sensor angle is $(angle), expected 5"
-[ "$(writes)" = $((first + 1)) ] || fail "$(writes) writes after one switch from $first"
-wait_until 10 "alpha's profile did not come back" activated alpha 8
-[ "$(writes)" = $((first + 2)) ] || fail "$(writes) writes after two switches from $first"
+switch_alpha_beta_alpha activate
 echo "PASS"

@@ -6,6 +6,7 @@
 # run as root, so it and its windows run as an unprivileged user; the agent
 # (this user) reaches the compositor through its socket.
 source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/desktop_rules.bash"
 unset DISPLAY SWAYSOCK I3SOCK
 MEMORY="$WORK/mouse.bin"
 export XDG_CONFIG_HOME="$WORK/config"
@@ -53,19 +54,7 @@ export SWAYSOCK
 SWAYSOCK=$(sway_socket)
 wait_until 20 "sway made no Wayland socket" test -S "$DESKTOP/runtime/wayland-1"
 
-RULES="$XDG_CONFIG_HOME/kestrine-config"
-mkdir -p "$RULES"
-printf 'format = 1\npolling_rate_hz = 1000\n' >"$RULES/alpha.toml"
-printf 'format = 1\npolling_rate_hz = 500\nsensor_angle = 5\n' >"$RULES/beta.toml"
-cat >"$RULES/rules.toml" <<'TOML'
-format = 1
-[[rule]]
-window_class = "kestrine.alpha"
-profile = "alpha.toml"
-[[rule]]
-window_class = "kestrine.beta"
-profile = "beta.toml"
-TOML
+write_alpha_beta_rules
 
 for app in alpha beta; do
     as_desktop_user WAYLAND_DISPLAY=wayland-1 foot --app-id="kestrine.$app" sleep 600 \
@@ -76,9 +65,6 @@ mapped() { swaymsg -t get_tree | grep -q "\"app_id\": \"kestrine.$1\""; }
 wait_until 20 "foot's alpha window did not appear" mapped alpha
 wait_until 20 "foot's beta window did not appear" mapped beta
 
-rate() { od -An -tu1 -j5 -N1 "$MEMORY" | tr -d ' '; }
-angle() { od -An -td1 -j112 -N1 "$MEMORY" | tr -d ' '; }
-writes() { od -An -tu8 -N8 "$XDG_RUNTIME_DIR/kestrine-config-device.lock" 2>/dev/null | tr -d ' '; }
 rate_is() { [ "$(rate)" = "$1" ]; }
 applied() { [ "$(grep -c "^Profile '$1' applied$" "$WORK/agent.out")" = "$2" ]; }
 focus() { swaymsg "[app_id=\"kestrine.$1\"] focus" >/dev/null || fail "swaymsg could not focus $1"; }
