@@ -99,24 +99,22 @@ void AutomaticProfiles::Start(std::ostream& err, int64_t nowMs) {
     WatchRules();
     ReadRules(nowMs, false);
     ShowBase();
-    windows_ = std::make_unique<ActiveWindowWatcher>();
-    std::string problem;
-    if (!windows_->Start(problem)) {
+    const SessionEnvironment session = SessionEnvironment::OfThisProcess();
+    const WindowSourceChoice choice = ChooseWindowSource(session);
+    windows_ = MakeWindowSource(choice.kind, session);
+    std::string problem = choice.note;
+    if (!windows_ || !windows_->Start(problem)) {
         windows_.reset();
         status_.Set("windows", "cannot be followed: " + problem);
         err << "kestrine-config agent: automatic profiles are off: " << problem << std::endl;
         return;
     }
-    if (OnlyXWaylandWindowsVisible()) {
-        const std::string note =
-            "a Wayland session: only the windows of X11 programs (XWayland) can be seen";
-        status_.Set("windows", note);
-        err << "kestrine-config agent: " << note << std::endl;
-    } else {
-        status_.Set("windows", "followed on X11");
+    status_.Set("windows", WindowsFollowedText(choice));
+    if (!choice.note.empty()) {
+        err << "kestrine-config agent: " << choice.note << std::endl;
     }
     switcher_.OnActiveWindow(ProfileFor(windows_->Current()), nowMs);
-    // Events that came with the first replies wait in xcb's queue, not on the descriptor.
+    // Events that came with the first replies wait in the source's buffer, not on the descriptor.
     OnWindowEvents(nowMs);
 }
 
@@ -210,7 +208,7 @@ void AutomaticProfiles::UseRules(ParsedRules parsed) {
     }
 }
 
-std::string AutomaticProfiles::ProfileFor(const X11WindowIdentity& window) const {
+std::string AutomaticProfiles::ProfileFor(const ActiveWindow& window) const {
     const std::string profile = MatchingProfile(
         rules_, WindowIdentity{window.program, window.instance, window.windowClass});
     return profile.empty() ? std::string() : ResolveProfilePath(rulesFile_, profile);
@@ -224,7 +222,8 @@ void AutomaticProfiles::OnWindowEvents(int64_t nowMs) {
         switcher_.OnActiveWindow(ProfileFor(*changed), nowMs);
     }
     if (windows_->Broken()) {
-        status_.Set("windows", "the X display was closed");
+        status_.Set("windows",
+                    "no longer followed: " + windows_->Name() + " closed the connection");
         windows_.reset();
     }
 }

@@ -9,13 +9,14 @@
 
 #include "agent/profile_apply.h"
 #include "agent/profile_switcher.h"
-#include "platform/x11_windows.h"
+#include "platform/window_source.h"
 #include "profile/automatic_rules.h"
 
 class AgentStatus;
 struct inotify_event;
 
-// The agent's automatic profiles: follows the active window on X11, matches
+// The agent's automatic profiles: follows the active window through the
+// desktop's window source (window_source.h), matches
 // it against the rules file (read again whenever it changes, through
 // inotify), and puts the matching profile on the mouse after a short settle,
 // as APPLY would, only when it differs from what the mouse holds. A rules
@@ -41,7 +42,7 @@ public:
     // Reads the rules and starts following the active window; what cannot
     // be followed is said in the status and once on `err`.
     void Start(std::ostream& err, int64_t nowMs);
-    // The descriptors to poll (-1 = none): the X connection, and the inotify
+    // The descriptors to poll (-1 = none): the window source's, and the inotify
     // watch of the rules folder and the lock folder.
     int WindowFd() const;
     int FileFd() const { return inotifyFd_; }
@@ -59,7 +60,7 @@ private:
     void ReadRules(int64_t nowMs, bool changed);
     void RefuseRulesFile(const std::string& reason);
     void UseRules(ParsedRules parsed);
-    std::string ProfileFor(const X11WindowIdentity& window) const;
+    std::string ProfileFor(const ActiveWindow& window) const;
     void Apply(const std::string& profile);
     // Says in the status what every profile is laid over.
     void ShowBase();
@@ -70,7 +71,7 @@ private:
     std::function<void(const std::string&)> notify_;
     std::function<void()> beforeApply_;
     std::ostream* err_ = nullptr;
-    std::unique_ptr<ActiveWindowWatcher> windows_;
+    std::unique_ptr<WindowSource> windows_;
     AutomaticRules rules_;
     std::string rulesText_;
     ProfileSwitcher switcher_;

@@ -1,5 +1,8 @@
 #include "app/automatic_profiles_dialog.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
@@ -16,18 +19,15 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "platform/next_active_window.h"
 #include "platform/user_files.h"
+#include "platform/window_source.h"
 #include "platform/x11_windows.h"
 #include "ui/dialog_keys.h"
 #include "ui/message_box.h"
 #include "ui/tab_order.h"
 
 namespace {
-
-WindowPicker& GlobalPicker() {
-    static WindowPicker picker;
-    return picker;
-}
 
 std::function<QString(const QString&)>& ProfileChooser() {
     static std::function<QString(const QString&)> chooser;
@@ -39,7 +39,8 @@ constexpr int kProfileColumn = 1;
 constexpr int kByProgram = 0;
 constexpr int kByClass = 1;
 
-const char kNoPicker[] = "Picking a window needs an X11 session.";
+// A Wayland pick waits this long for the user to bring a window to the front.
+constexpr int kPickLimitMs = 10000;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -59,16 +60,30 @@ QLabel* NewLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     return label;
 }
 
+QString InstanceText(const WindowIdentity& window) {
+    return window.instance.empty() ? QString() : " (instance \"" + Text(window.instance) + "\")";
+}
+
 QString PickedText(const WindowIdentity& window) {
-    return QString("Picked: program \"%1\", window class \"%2\" (instance \"%3\")")
-        .arg(Text(window.program), Text(window.windowClass), Text(window.instance));
+    if (window.program.empty()) {
+        return QString(
+                   "Picked: window class \"%1\"%2. Its program is unknown (the desktop does "
+                   "not say which process the window belongs to), so the rule matches it by "
+                   "window class.")
+            .arg(Text(window.windowClass), InstanceText(window));
+    }
+    return QString("Picked: program \"%1\", window class \"%2\"%3")
+        .arg(Text(window.program), Text(window.windowClass), InstanceText(window));
 }
 
 }  // namespace
 
 AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, WindowPicker picker,
-                                                 QWidget* parent)
-    : QDialog(parent), rulesPath_(rulesPath), picker_(std::move(picker)) {
+                                                 QWidget* parent, const QString& windowsFollowed)
+    : QDialog(parent),
+      rulesPath_(rulesPath),
+      windowsFollowed_(windowsFollowed),
+      picker_(std::move(picker)) {
     BuildLayout();
     NameControls();
     ConnectSignals();
@@ -78,19 +93,19 @@ AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, Windo
 
 void AutomaticProfilesDialog::BuildLayout() {
     setWindowTitle("Automatic Profiles");
-    // The agent applies the rules; on Wayland it sees only XWayland's windows.
     auto* intro = new QLabel(
-        QString("While a program's window is in front, the mouse gets the profile of the first "
-                "rule that matches it; otherwise the default profile, if one is chosen. The "
-                "background agent applies them: it runs while \"Show a notice when the mouse's "
-                "buttons change CPI or report rate\" is on.") +
-            (OnlyXWaylandWindowsVisible()
-                 ? " On this Wayland session only the windows of X11 programs (XWayland) can be "
-                   "seen; most games are such programs."
-                 : ""),
+        "While a program's window is in front, the mouse gets the profile of the first rule "
+        "that matches it; otherwise the default profile, if one is chosen. The background "
+        "agent applies them: it runs while \"Show a notice when the mouse's buttons change "
+        "CPI or report rate\" is on.",
         this);
     intro->setObjectName("rulesIntroText");
     intro->setWordWrap(true);
+    // How the agent sees this session's windows, or why it cannot.
+    auto* followedText = new QLabel(windowsFollowed_, this);
+    followedText->setObjectName("windowsFollowedText");
+    followedText->setWordWrap(true);
+    followedText->setVisible(!windowsFollowed_.isEmpty());
     // The home folder as ~, as a user writes it.
     const QString home = QDir::homePath() + "/";
     auto* fileText = new QLabel(
@@ -178,6 +193,7 @@ void AutomaticProfilesDialog::BuildLayout() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
+    layout->addWidget(followedText);
     layout->addWidget(fileText);
     layout->addWidget(problemsText_);
     layout->addLayout(tableRow, 1);
@@ -204,10 +220,10 @@ void AutomaticProfilesDialog::NameControls() {
     defaultBrowseButton_->setAccessibleName("Browse for the default profile file");
     upButton_->setAccessibleName("Move the rule up");
     downButton_->setAccessibleName("Move the rule down");
-    if (!picker_) {
+    if (!picker_.pick) {
         pickButton_->setEnabled(false);
-        pickButton_->setToolTip(kNoPicker);
-        pickButton_->setAccessibleDescription(kNoPicker);
+        pickButton_->setToolTip(picker_.unavailable);
+        pickButton_->setAccessibleDescription(picker_.unavailable);
     }
 }
 
@@ -443,14 +459,60 @@ void AutomaticProfilesDialog::OnBrowseDefault() {
     }
 }
 
-// The picked window fills in the selected rule, or a new one.
+// The pick waits on a thread of its own, so the dialog answers meanwhile;
+// pressing the button again ends it.
 void AutomaticProfilesDialog::OnPick() {
-    if (!picker_) {
+    if (!picker_.pick) {
         return;
     }
-    const std::optional<WindowIdentity> window = picker_();
-    if (!window) {
+    if (pickThread_.joinable()) {
+        StopPicking();
         ShowPicked("No window was picked.");
+        return;
+    }
+    pickCancelFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (pickCancelFd_ < 0) {
+        ShowPicked("No window was picked: " + Text(std::strerror(errno)));
+        return;
+    }
+    pickButton_->setText("Stop &waiting");
+    ShowPicked(picker_.prompt);
+    const int generation = ++pickGeneration_;
+    pickThread_ = std::thread([this, pick = picker_.pick, cancelFd = pickCancelFd_, generation] {
+        std::string error;
+        const std::optional<WindowIdentity> window = pick(cancelFd, error);
+        QMetaObject::invokeMethod(
+            this, [this, window, error, generation] { OnPicked(generation, window, Text(error)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void AutomaticProfilesDialog::StopPicking() {
+    if (!pickThread_.joinable()) {
+        return;
+    }
+    const uint64_t one = 1;
+    (void)!::write(pickCancelFd_, &one, sizeof one);
+    pickThread_.join();
+    ::close(pickCancelFd_);
+    pickCancelFd_ = -1;
+    pickButton_->setText("Pick a &window");
+}
+
+AutomaticProfilesDialog::~AutomaticProfilesDialog() {
+    StopPicking();
+}
+
+// The picked window fills in the selected rule, or a new one.
+void AutomaticProfilesDialog::OnPicked(int generation, const std::optional<WindowIdentity>& window,
+                                       const QString& error) {
+    if (generation != pickGeneration_ || !pickThread_.joinable()) {
+        return;  // a pick that was stopped: its answer comes too late to count
+    }
+    StopPicking();
+    if (!window) {
+        ShowPicked(error.isEmpty() ? "No window was picked."
+                                   : "No window was picked: " + error + ".");
         return;
     }
     if (Selected() < 0) {
@@ -524,7 +586,8 @@ void AutomaticProfilesDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void OpenAutomaticProfiles(QWidget* parent) {
-    AutomaticProfilesDialog dialog(Text(DefaultRulesPath()), GlobalPicker(), parent);
+    AutomaticProfilesDialog dialog(Text(DefaultRulesPath()), SessionWindowPicker(), parent,
+                                   SessionWindowsFollowedText());
     if (!dialog.LoadProblems().empty()) {
         QStringList lines;
         for (const std::string& problem : dialog.LoadProblems()) {
@@ -538,8 +601,44 @@ void OpenAutomaticProfiles(QWidget* parent) {
     dialog.exec();
 }
 
-void SetWindowPicker(WindowPicker picker) {
-    GlobalPicker() = std::move(picker);
+WindowPicker SessionWindowPicker() {
+    const SessionEnvironment session = SessionEnvironment::OfThisProcess();
+    const WindowSourceChoice choice = ChooseWindowSource(session);
+    if (choice.kind == WindowSourceKind::None) {
+        return {{},
+                {},
+                Text("Picking a window needs a desktop whose windows can be followed: " +
+                     choice.note + ".")};
+    }
+    const auto identity = [](const auto& window) {
+        return WindowIdentity{window.program, window.instance, window.windowClass};
+    };
+    if (choice.kind == WindowSourceKind::X11 && choice.note.empty()) {
+        // A plain X11 session lets the pointer be grabbed for a click.
+        return {[identity](int cancelFd, std::string& error) -> std::optional<WindowIdentity> {
+                    const std::optional<X11WindowIdentity> picked = PickWindow(error, cancelFd);
+                    return picked ? std::optional(identity(*picked)) : std::nullopt;
+                },
+                "Click the window to pick (Escape: none).",
+                {}};
+    }
+    return {[identity, choice, session](int cancelFd,
+                                        std::string& error) -> std::optional<WindowIdentity> {
+                const std::unique_ptr<WindowSource> source =
+                    MakeWindowSource(choice.kind, session, true);
+                const std::optional<ActiveWindow> picked = WaitForNextActiveWindow(
+                    *source, cancelFd, kPickLimitMs, static_cast<long>(::getpid()), error);
+                return picked ? std::optional(identity(*picked)) : std::nullopt;
+            },
+            QString("Bring the window to pick to the front within %1 seconds: click it, or "
+                    "switch to it with the keyboard.")
+                .arg(kPickLimitMs / 1000),
+            {}};
+}
+
+QString SessionWindowsFollowedText() {
+    return "Windows: " +
+           Text(WindowsFollowedText(ChooseWindowSource(SessionEnvironment::OfThisProcess()))) + ".";
 }
 
 void SetRulesProfileChooser(std::function<QString(const QString& title)> chooser) {

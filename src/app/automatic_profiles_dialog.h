@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "profile/automatic_rules.h"
@@ -15,9 +16,16 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-// Waits for the user to click a window and says what it is; nothing when
-// no window was picked (Escape, or the pointer could not be had).
-using WindowPicker = std::function<std::optional<WindowIdentity>()>;
+// How "Pick a window" finds the window: `pick` waits (off the user
+// interface's thread) for the user to click a window or bring one to the
+// front, and says what it is; nothing, with the reason, when no window was
+// picked or `cancelFd` became readable. Without `pick` the button is off and
+// `unavailable` says why.
+struct WindowPicker {
+    std::function<std::optional<WindowIdentity>(int cancelFd, std::string& error)> pick;
+    QString prompt;       // what the user does now, shown while it waits
+    QString unavailable;  // why there is no picker
+};
 
 // "Automatic profiles…": the rules file as a table of rules (what matches,
 // and the profile file), the default profile, and Save or Cancel. Save
@@ -26,9 +34,11 @@ using WindowPicker = std::function<std::optional<WindowIdentity>()>;
 class AutomaticProfilesDialog : public QDialog {
     Q_OBJECT
 public:
-    // Without a picker, "Pick a window" is off and says why.
+    // Without a picker, "Pick a window" is off and says why. `windowsFollowed`
+    // says how the agent follows the windows of this session, or why it cannot.
     AutomaticProfilesDialog(const QString& rulesPath, WindowPicker picker,
-                            QWidget* parent = nullptr);
+                            QWidget* parent = nullptr, const QString& windowsFollowed = {});
+    ~AutomaticProfilesDialog() override;
 
     // What was wrong with the file when it was opened, one line each.
     const std::vector<std::string>& LoadProblems() const { return loadProblems_; }
@@ -66,6 +76,9 @@ private:
     void OnBrowseProfile();
     void OnBrowseDefault();
     void OnPick();
+    void OnPicked(int generation, const std::optional<WindowIdentity>& window,
+                  const QString& error);
+    void StopPicking();
     void OnSave();
     // Where the chosen file is written in the rules: from the rules file's
     // folder when it is inside it, else whole.
@@ -74,10 +87,15 @@ private:
     QStringList RowProblems() const;
 
     QString rulesPath_;
+    QString windowsFollowed_;
     WindowPicker picker_;
     std::vector<Row> rows_;
     std::vector<std::string> loadProblems_;
     bool replaceConfirmed_ = false;
+    // The pick that runs, and what ends it early.
+    std::thread pickThread_;
+    int pickCancelFd_ = -1;
+    int pickGeneration_ = 0;
 
     QLabel* problemsText_ = nullptr;
     QTableWidget* table_ = nullptr;
@@ -101,9 +119,12 @@ private:
 // with it if anything is.
 void OpenAutomaticProfiles(QWidget* parent);
 
-// The picker the dialog gets: the window system's, set where the
-// application starts. {} = none (the button is off).
-void SetWindowPicker(WindowPicker picker);
+// The picker of this session: a click on X11, the next window brought to
+// the front where the desktop's window source reports it (Wayland lets no
+// program grab the pointer), none where no window can be followed.
+WindowPicker SessionWindowPicker();
+// "Windows: followed through sway." or why they cannot be, for the dialog.
+QString SessionWindowsFollowedText();
 
 // Tests answer the dialog's file choosers: the chosen file, or "" for
 // Cancel. {} = the real file dialog.

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "app/agent_check_box.h"
-#include "app/automatic_profiles_dialog.h"
 #include "app/hotplug_watcher.h"
 #include "app/simulated_mouse_window.h"
 #include "app/main_window.h"
@@ -24,7 +23,6 @@
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 #include "platform/raise_channel.h"
-#include "platform/x11_windows.h"
 #include "ui/first_expose.h"
 #include "ui/message_box.h"
 
@@ -149,17 +147,6 @@ int CUpdaterApp::Run(int argc, char** argv) {
     if (simulation) {
         // Its unplug and plug reach the window as the real mouse's do.
         SetSimulatedHotplugSource(&simulation->Mouse());
-    }
-    if (std::getenv("DISPLAY") != nullptr) {
-        // The rules dialog's "Pick a window": the next window clicked on the X display.
-        SetWindowPicker([]() -> std::optional<WindowIdentity> {
-            std::string error;
-            const std::optional<X11WindowIdentity> picked = PickWindow(error);
-            if (!picked) {
-                return std::nullopt;
-            }
-            return WindowIdentity{picked->program, picked->instance, picked->windowClass};
-        });
     }
     MouseSession session;
     CUpdaterDlg dialog(session);

@@ -14,7 +14,9 @@
 #include "agent/desktop_notifier.h"
 #include "device/simulated/simulated_session.h"
 #include "device/user_command_lock.h"
+#include "platform/bus_window_source.h"
 #include "platform/instance_lock.h"
+#include "platform/window_source.h"
 #include "profile/automatic_rules.h"
 
 namespace {
@@ -50,6 +52,23 @@ InstanceLock::Result TakeAgentLock(InstanceLock& lock, const std::string& folder
         result = lock.Acquire(folder);
     }
     return result;
+}
+
+// GNOME Shell tells the agent its windows only through our extension, which
+// the user has to enable; the agent runs either way.
+void EnableDesktopWindowSource(CommandStreams& io) {
+    if (ChooseWindowSource(SessionEnvironment::OfThisProcess()).kind !=
+        WindowSourceKind::GnomeShell) {
+        return;
+    }
+    std::string error;
+    if (BusWindowSource::EnableGnomeShellExtension(error)) {
+        io.out << "The GNOME Shell extension " << BusWindowSource::kExtensionUuid
+               << " is enabled: automatic profiles follow GNOME's windows.\n";
+    } else {
+        io.err << "kestrine-config agent: automatic profiles cannot follow GNOME's windows: "
+               << error << "\n";
+    }
 }
 
 int Run(const CommandLine& line, CommandStreams& io) {
@@ -100,6 +119,8 @@ int RunAgentCommand(const CommandLine& line, CommandStreams& io) {
             io.out << AgentStatusText();
             return kExitDone;
         case AgentAction::Enable:
+            // Before the agent starts, so that it finds the windows followable.
+            EnableDesktopWindowSource(io);
             if (!EnableAgent(OwnProgram(), AgentArguments(line), error)) {
                 io.err << "kestrine-config agent: " << error << "\n";
                 return kExitMouse;

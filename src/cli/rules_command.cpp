@@ -1,5 +1,6 @@
 #include "cli/rules_command.h"
 
+#include <algorithm>
 #include <istream>
 #include <map>
 #include <ostream>
@@ -12,6 +13,12 @@
 #include "profile/toml_text.h"
 
 namespace {
+
+// Which desktops name a window's process is theirs to say, not the file's.
+constexpr char kProgramRulesNote[] =
+    "note: a rule by program matches a window only where the desktop names its process (sway, "
+    "KWin, GNOME Shell, and X11 windows that set _NET_WM_PID); any other window is matched by "
+    "window class only (WM_CLASS, or the Wayland app id)";
 
 class RulesCheck {
 public:
@@ -45,6 +52,10 @@ public:
         }
         if (rules.empty()) {
             out_ << "no rules\n";
+        }
+        if (std::ranges::any_of(rules,
+                                [](const AutomaticRule& rule) { return !rule.program.empty(); })) {
+            out_ << kProgramRulesNote << "\n";
         }
         if (parsed.rules.defaultProfile.empty()) {
             out_ << "default: none (when no rule matches, the mouse keeps what it holds)\n";

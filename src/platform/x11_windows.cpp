@@ -1,6 +1,5 @@
 #include "platform/x11_windows.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -12,6 +11,8 @@
 #include <deque>
 #include <memory>
 #include <vector>
+
+#include "platform/process_name.h"
 
 namespace {
 
@@ -87,32 +88,6 @@ std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0) {
         return {};
-    }
-    return name;
-}
-
-// The kernel's short name of the process: at most 15 bytes and a newline.
-std::string ProgramOfPid(uint32_t pid) {
-    if (pid == 0 || pid > static_cast<uint32_t>(INT_MAX)) {
-        return {};
-    }
-    const std::string path = "/proc/" + std::to_string(pid) + "/comm";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        return {};
-    }
-    char buffer[64];
-    ssize_t got;
-    do {
-        got = ::read(fd, buffer, sizeof buffer);
-    } while (got < 0 && errno == EINTR);
-    ::close(fd);
-    if (got <= 0) {
-        return {};
-    }
-    std::string name(buffer, static_cast<size_t>(got));
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) {
-        name.pop_back();
     }
     return name;
 }
@@ -482,14 +457,4 @@ std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd,
         return std::nullopt;
     }
     return identity;
-}
-
-bool OnlyXWaylandWindowsVisible(const char* waylandDisplay, const char* sessionType) {
-    return (waylandDisplay != nullptr && *waylandDisplay != '\0') ||
-           (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0);
-}
-
-bool OnlyXWaylandWindowsVisible() {
-    return OnlyXWaylandWindowsVisible(std::getenv("WAYLAND_DISPLAY"),
-                                      std::getenv("XDG_SESSION_TYPE"));
 }

@@ -71,9 +71,3 @@ private:
 // then on a click or Escape counts (a dialog can say "click a window" then).
 std::optional<X11WindowIdentity> PickWindow(std::string& error, int cancelFd = -1,
                                             const std::function<void()>& grabbed = {});
-
-// On a Wayland session only windows of X11 programs (through XWayland) can be
-// seen; native Wayland windows never become the active window here.
-bool OnlyXWaylandWindowsVisible();
-// The same for these values of WAYLAND_DISPLAY and XDG_SESSION_TYPE (null = unset).
-bool OnlyXWaylandWindowsVisible(const char* waylandDisplay, const char* sessionType);

@@ -13,7 +13,7 @@
 //   program = "cs2"                 # the window's program name
 //   profile = "cs2.toml"
 //   [[rule]]
-//   window_class = "steam_app_570"  # or either part of its WM_CLASS
+//   window_class = "steam_app_570"  # or either part of its WM_CLASS, or its Wayland app id
 //   profile = "profiles/dota.toml"
 //
 // Relative profile paths are taken from the rules file's folder.
@@ -24,9 +24,9 @@ inline constexpr size_t kMaxRulesBytes = size_t{1} << 20;
 
 // The window in front, as the window system describes it.
 struct WindowIdentity {
-    std::string program;      // /proc/PID/comm of the window's process
-    std::string instance;     // WM_CLASS, first part
-    std::string windowClass;  // WM_CLASS, second part
+    std::string program;      // /proc/PID/comm of the window's process; "" = unknown
+    std::string instance;     // WM_CLASS, first part ("" on Wayland)
+    std::string windowClass;  // WM_CLASS, second part, or the Wayland app id
 };
 
 // Exactly one of `program` and `windowClass` is set.
@@ -64,7 +64,9 @@ std::string ResolveProfilePath(const std::string& rulesFile, const std::string& 
 
 // The profile (as written) for the window: the first rule that matches wins,
 // else the default ("" = none). A program is the same name exactly; a window
-// class is either part of WM_CLASS exactly, upper and lower case as written.
+// class is either part of WM_CLASS, or the Wayland app id, exactly, upper and
+// lower case as written. A window whose program is unknown (its desktop does
+// not name its process) is matched by class only.
 // A program name longer than the 15 bytes the kernel keeps of it matches the
 // window's program when that is its first 15 bytes.
 std::string MatchingProfile(const AutomaticRules& rules, const WindowIdentity& window);

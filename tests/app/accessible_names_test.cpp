@@ -112,8 +112,9 @@ TEST_F(AccessibleNames, EveryControlOfBothDialogsHasAName) {
 
 // The two Browse… buttons say whose file they browse for; the table is named.
 TEST_F(AccessibleNames, EveryControlOfTheAutomaticProfilesDialogHasAName) {
-    AutomaticProfilesDialog dialog("/nowhere/rules.toml",
-                                   [] { return std::optional<WindowIdentity>(); });
+    AutomaticProfilesDialog dialog(
+        "/nowhere/rules.toml",
+        {[](int, std::string&) { return std::optional<WindowIdentity>(); }, "Click a window.", {}});
     ExpectEveryControlNamed(dialog, 13);
     const struct {
         const char* control;

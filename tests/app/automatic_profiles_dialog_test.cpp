@@ -2,6 +2,7 @@
 // the mouse or the keyboard, saved whole or not at all; Cancel and a refused
 // replacement leave the file as it was, and a file with problems says so.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <QAbstractButton>
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <map>
 
 #include "app/app_fixture.h"
@@ -60,6 +62,13 @@ protected:
         return parsed.rules;
     }
 
+    // A picker whose user picks nothing: the button is on.
+    static WindowPicker NeverPicks() {
+        return {[](int, std::string&) { return std::optional<WindowIdentity>(); },
+                "Click a window.",
+                {}};
+    }
+
     void Open(WindowPicker picker = {}) {
         dialog = std::make_unique<AutomaticProfilesDialog>(RulesPath(), std::move(picker));
     }
@@ -72,6 +81,16 @@ protected:
     }
 
     void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
+
+    // Presses "Pick a window" and waits for the pick, which runs off the dialog's thread, to end.
+    void Pick() {
+        Click("pickWindowButton");
+        auto* button = Find<QPushButton>("pickWindowButton");
+        for (int turn = 0; turn < 500 && button->text() != "Pick a &window"; ++turn) {
+            QTest::qWait(10);
+        }
+        ASSERT_EQ(button->text(), "Pick a &window");
+    }
 
     void Type(const char* field, const QString& text) {
         auto* edit = Find<QLineEdit>(field);
@@ -266,13 +285,18 @@ TEST_F(AutomaticProfilesTest, PickAWindowFillsInItsProgramOrItsClass) {
     std::vector<std::optional<WindowIdentity>> answers = {
         WindowIdentity{"dota2", "steam_app_570", "steam_app_570_class"},
         std::nullopt,
-        WindowIdentity{"", "xterm", "XTerm"},
+        WindowIdentity{"", "", "org.example.Game"},
     };
-    size_t asked = 0;
-    Open([&]() { return answers.at(asked++); });
+    std::atomic<size_t> asked = 0;
+    Open({[&](int, std::string& error) {
+              error = "no other window came to the front within 10 seconds";
+              return answers.at(asked++);
+          },
+          "Bring the window to the front.",
+          {}});
     ASSERT_TRUE(Find("pickWindowButton")->isEnabled());
 
-    Click("pickWindowButton");  // no rule selected: a new one
+    Pick();  // no rule selected: a new one
     EXPECT_EQ(TableRows(), QStringList({"program \"dota2\" -> (none chosen yet)"}));
     EXPECT_TRUE(Find<QLabel>("pickedWindowText")->text().contains("steam_app_570_class"));
     ChooseKind(1);
@@ -280,20 +304,64 @@ TEST_F(AutomaticProfilesTest, PickAWindowFillsInItsProgramOrItsClass) {
     ChooseKind(0);
     EXPECT_EQ(Find<QLineEdit>("matchNameField")->text(), "dota2");
 
-    Click("pickWindowButton");  // nothing picked: nothing changes
-    EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(), "No window was picked.");
+    Pick();  // nothing picked: nothing changes, and the reason is shown
+    EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(),
+              "No window was picked: no other window came to the front within 10 seconds.");
     EXPECT_EQ(TableRows(), QStringList({"program \"dota2\" -> (none chosen yet)"}));
 
-    Click("pickWindowButton");  // no process known: by its class
-    EXPECT_EQ(TableRows(), QStringList({"window class \"XTerm\" -> (none chosen yet)"}));
+    // No process known (a Wayland app id, say): by its class, and the dialog says why.
+    Pick();
+    EXPECT_EQ(TableRows(), QStringList({"window class \"org.example.Game\" -> (none chosen yet)"}));
+    EXPECT_TRUE(Find<QLabel>("pickedWindowText")->text().contains("Its program is unknown"))
+        << Find<QLabel>("pickedWindowText")->text().toStdString();
     EXPECT_EQ(asked, 3u);
 }
 
+// The pick waits off the dialog's thread: the dialog answers meanwhile, the
+// button stops it, and a dialog closed during a pick ends it.
+TEST_F(AutomaticProfilesTest, APickNeverBlocksTheDialog) {
+    std::atomic<int> cancelled = 0;
+    const auto waitForCancel = [&](int cancelFd,
+                                   std::string& error) -> std::optional<WindowIdentity> {
+        pollfd item{cancelFd, POLLIN, 0};
+        ::poll(&item, 1, -1);
+        ++cancelled;
+        error = "cancelled";
+        return std::nullopt;
+    };
+    Open({waitForCancel, "Bring the window to the front within 10 seconds.", {}});
+    Click("pickWindowButton");
+    EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(),
+              "Bring the window to the front within 10 seconds.");
+    EXPECT_EQ(Find<QPushButton>("pickWindowButton")->text(), "Stop &waiting");
+    Click("addRuleButton");  // the dialog answers while the pick waits
+    EXPECT_EQ(TableRows().size(), 1);
+    Click("pickWindowButton");
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(), "No window was picked.");
+    EXPECT_EQ(Find<QPushButton>("pickWindowButton")->text(), "Pick a &window");
+    QCoreApplication::processEvents();  // the stopped pick's late answer changes nothing
+    EXPECT_EQ(Find<QLabel>("pickedWindowText")->text(), "No window was picked.");
+
+    Click("pickWindowButton");
+    dialog.reset();
+    EXPECT_EQ(cancelled, 2);
+}
+
 TEST_F(AutomaticProfilesTest, WithoutAPickerTheButtonIsOffAndSaysWhy) {
-    Open();
+    const QString why =
+        "Picking a window needs a desktop whose windows can be followed: no "
+        "desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).";
+    Open({{}, {}, why});
     auto* pick = Find("pickWindowButton");
     EXPECT_FALSE(pick->isEnabled());
-    EXPECT_EQ(pick->toolTip(), "Picking a window needs an X11 session.");
+    EXPECT_EQ(pick->toolTip(), why);
+}
+
+TEST_F(AutomaticProfilesTest, SaysHowTheWindowsAreFollowed) {
+    dialog = std::make_unique<AutomaticProfilesDialog>(RulesPath(), WindowPicker{}, nullptr,
+                                                       "Windows: followed through sway.");
+    EXPECT_EQ(Find<QLabel>("windowsFollowedText")->text(), "Windows: followed through sway.");
 }
 
 TEST_F(AutomaticProfilesTest, BrowsedProfilesAreWrittenFromTheRulesFolderWhenInsideIt) {
@@ -320,7 +388,7 @@ TEST_F(AutomaticProfilesTest, BrowsedProfilesAreWrittenFromTheRulesFolderWhenIns
 
 TEST_F(AutomaticProfilesTest, TheKeyboardReachesEverythingAndEnterOrEscapeCloseNothing) {
     WriteRules(kRules);
-    Open([] { return std::optional<WindowIdentity>(); });
+    Open(NeverPicks());
     ShowActive(*dialog);
     EXPECT_EQ(
         TabWalk(Find("rulesTable")),
@@ -344,7 +412,7 @@ TEST_F(AutomaticProfilesTest, TheKeyboardReachesEverythingAndEnterOrEscapeCloseN
 // offscreen platform delivers no shortcuts: the letters are checked here, and
 // pressed for real in the end-to-end run.)
 TEST_F(AutomaticProfilesTest, EveryControlHasItsOwnAltLetter) {
-    Open([] { return std::optional<WindowIdentity>(); });
+    Open(NeverPicks());
     std::map<QString, QString> letters;  // Alt+letter -> control
     const auto take = [&](const QString& text, QWidget* control) {
         const QKeySequence key = QKeySequence::mnemonic(text);

@@ -174,6 +174,10 @@ TEST(AutomaticRules, TheFirstMatchingRuleWinsElseTheDefault) {
         {{"SomeVeryLongGam", "", ""}, "long.toml"},  // as the kernel cut it
         {{"SomeVeryLongGameName", "", ""}, "long.toml"},
         {{"SomeVeryLongGameNameX", "", ""}, "desktop.toml"},
+        // A Wayland window: its app id is its class; a desktop that names no
+        // process leaves the program unknown, and a program rule cannot match.
+        {{"", "", "steam_app_570"}, "dota.toml"},
+        {{"", "", "cs2"}, "cs2-class.toml"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MatchingProfile(rules, c.window), c.profile)

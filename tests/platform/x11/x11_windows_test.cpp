@@ -461,21 +461,4 @@ TEST_F(PickTest, APointerHeldElsewhereIsAnError) {
     EXPECT_NE(error.find("holds the pointer"), std::string::npos) << error;
 }
 
-TEST(WaylandTest, OnlyXWaylandWindowsOnAWaylandSession) {
-    struct Case {
-        const char* waylandDisplay;
-        const char* sessionType;
-        bool expected;
-    };
-    const Case cases[] = {
-        {nullptr, nullptr, false},    {nullptr, "x11", false},    {"", "x11", false},
-        {"wayland-0", nullptr, true}, {nullptr, "wayland", true}, {"wayland-0", "x11", true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(OnlyXWaylandWindowsVisible(c.waylandDisplay, c.sessionType), c.expected)
-            << (c.waylandDisplay ? c.waylandDisplay : "-") << " "
-            << (c.sessionType ? c.sessionType : "-");
-    }
-}
-
 }  // namespace

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+
+#include "platform/window_source.h"
+
+struct sd_bus;
+struct sd_bus_slot;
+
+// The active window of a desktop that tells it on the session bus, from a
+// piece of code of ours running inside its compositor, which calls this
+// source's object with each window that becomes active (its class, which is
+// the app id of a Wayland window, its instance, pid and title):
+// - KWin (KDE Plasma 5.27 and 6 on Wayland): a small KWin script, which this
+//   source loads through KWin's scripting D-Bus interface;
+// - GNOME Shell 43 and 44: a Shell extension the package installs, which
+//   the user enables (`agent --enable` does); the source checks that it is.
+class BusWindowSource : public WindowSource {
+public:
+    enum class Desktop { KWin, GnomeShell };
+
+    static constexpr char kService[] = "io.github.kestrine.config.ActiveWindow";
+    static constexpr char kPath[] = "/io/github/kestrine/config/ActiveWindow";
+    static constexpr char kPluginName[] = "kestrine-config-windows";
+    static constexpr char kExtensionUuid[] = "kestrine-config-windows@kestrine.github.io";
+
+    // `forPicking`: the rules dialog's, beside the agent's: a bus name (and a
+    // KWin script) of its own, so that the two never take each other's place.
+    explicit BusWindowSource(Desktop desktop, bool forPicking = false);
+    ~BusWindowSource() override;
+    BusWindowSource(const BusWindowSource&) = delete;
+    BusWindowSource& operator=(const BusWindowSource&) = delete;
+
+    bool Start(std::string& error) override;
+    int Fd() const override;
+    std::optional<ActiveWindow> ReadChanges() override;
+    ActiveWindow Current() const override { return current_; }
+    bool Broken() const override { return broken_; }
+    std::string Name() const override {
+        return desktop_ == Desktop::KWin ? "the KWin script" : "the GNOME Shell extension";
+    }
+
+    // Asks GNOME Shell to enable the extension (`agent --enable` on GNOME).
+    // false with the reason in `error`.
+    static bool EnableGnomeShellExtension(std::string& error);
+
+    // What the script or extension said: the window that became active.
+    void OnActivated(const ActiveWindow& window) { current_ = window; }
+
+private:
+    bool LoadScript(std::string& error);
+    void UnloadScript();
+    bool ExtensionEnabled(std::string& error);
+
+    Desktop desktop_;
+    std::string service_;
+    std::string pluginName_;
+    sd_bus* bus_ = nullptr;
+    sd_bus_slot* slot_ = nullptr;
+    std::string scriptPath_;
+    bool loaded_ = false;
+    ActiveWindow current_;
+    ActiveWindow reported_;
+    bool broken_ = false;
+};

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Automatic profiles on sway, a real Wayland compositor run headless: two
+# native Wayland windows (foot) with different app ids, focused in turn with
+# swaymsg, put their rules' profiles on the simulated mouse, one write per
+# switch; the agent follows them through sway's IPC socket. sway refuses to
+# run as root, so it and its windows run as an unprivileged user; the agent
+# (this user) reaches the compositor through its socket.
+source "$(dirname "$0")/e2e_lib.bash"
+source "$(dirname "$0")/desktop_rules.bash"
+unset DISPLAY SWAYSOCK I3SOCK
+MEMORY="$WORK/mouse.bin"
+export XDG_CONFIG_HOME="$WORK/config"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"  # notices on the agent's output
+
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+for program in sway swaymsg foot setpriv; do
+    command -v "$program" >/dev/null || skip "$program is not installed (scripts/install-deps)"
+done
+DESKTOP_UID=$(id -u nobody 2>/dev/null) || skip "there is no user 'nobody' to run sway as"
+DESKTOP_GID=$(id -g nobody)
+if [ "$(id -u)" != 0 ] && [ "$(id -u)" != "$DESKTOP_UID" ]; then
+    # Only root can start programs as another user; sway then runs as this one.
+    DESKTOP_UID=$(id -u)
+    DESKTOP_GID=$(id -g)
+fi
+[ "$DESKTOP_UID" != 0 ] || skip "no unprivileged user to run sway as"
+
+# The desktop's own folder: its runtime folder (0700, its own) and a home.
+DESKTOP="$WORK/desktop"
+mkdir -p "$DESKTOP/runtime" "$DESKTOP/home"
+chmod 755 "$WORK" "$DESKTOP"
+chmod 700 "$DESKTOP/runtime"
+echo "output HEADLESS-1 resolution 1280x800" >"$DESKTOP/config"
+chown -R "$DESKTOP_UID:$DESKTOP_GID" "$DESKTOP"
+# Run in the background only: it becomes the program, so that its pid is the program's.
+as_desktop_user() {
+    local run=(env -i PATH=/usr/bin:/bin HOME="$DESKTOP/home" XDG_RUNTIME_DIR="$DESKTOP/runtime"
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "$@")
+    if [ "$(id -u)" = "$DESKTOP_UID" ]; then
+        exec "${run[@]}"
+    else
+        exec setpriv --reuid="$DESKTOP_UID" --regid="$DESKTOP_GID" --clear-groups "${run[@]}"
+    fi
+}
+as_desktop_user sway -c "$DESKTOP/config" >"$WORK/sway.log" 2>&1 &
+PIDS+=($!)
+sway_socket() { ls "$DESKTOP"/runtime/sway-ipc.*.sock 2>/dev/null | head -n 1; }
+sway_listens() { [ -n "$(sway_socket)" ]; }
+wait_until 20 "sway did not start" sway_listens
+export SWAYSOCK
+SWAYSOCK=$(sway_socket)
+wait_until 20 "sway made no Wayland socket" test -S "$DESKTOP/runtime/wayland-1"
+
+write_alpha_beta_rules
+
+for app in alpha beta; do
+    as_desktop_user WAYLAND_DISPLAY=wayland-1 foot --app-id="kestrine.$app" sleep 600 \
+        >"$WORK/foot-$app.log" 2>&1 &
+    PIDS+=($!)
+done
+mapped() { swaymsg -t get_tree | grep -q "\"app_id\": \"kestrine.$1\""; }
+wait_until 20 "foot's alpha window did not appear" mapped alpha
+wait_until 20 "foot's beta window did not appear" mapped beta
+
+rate_is() { [ "$(rate)" = "$1" ]; }
+applied() { [ "$(grep -c "^Profile '$1' applied$" "$WORK/agent.out")" = "$2" ]; }
+focus() { swaymsg "[app_id=\"kestrine.$1\"] focus" >/dev/null || fail "swaymsg could not focus $1"; }
+
+# beta has the focus when the agent starts: its profile comes unasked.
+focus beta
+# The agent of this session: sway's socket and Wayland display, no X display.
+WAYLAND_DISPLAY="$DESKTOP/runtime/wayland-1" XDG_CURRENT_DESKTOP=sway \
+    "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
+PIDS+=($!)
+following() { "$PROGRAM" agent --status | grep -q "^windows: followed through sway$"; }
+wait_until 10 "the agent does not follow the windows through sway" following
+
+wait_until 10 "beta's profile did not reach the mouse at the start" rate_is 16
+[ "$(angle)" = 5 ] || fail "beta's sensor angle is $(angle), expected 5"
+[ "$(writes)" = 1 ] || fail "$(writes) writes for the first window"
+
+# Each focus is one switch and one write.
+focus alpha
+wait_until 10 "alpha's profile did not reach the mouse" rate_is 8
+[ "$(writes)" = 2 ] || fail "$(writes) writes after one switch"
+focus beta
+wait_until 10 "beta's profile did not come back" rate_is 16
+focus alpha
+wait_until 10 "alpha's profile did not come back" rate_is 8
+wait_until 10 "no notice for alpha's second switch" applied alpha 2
+applied beta 2 || fail "beta's profile was applied $(grep -c "^Profile 'beta' applied$" "$WORK/agent.out") times, expected 2"
+[ "$(writes)" = 4 ] || fail "$(writes) writes for the first window and three switches"
+echo "PASS"
