@@ -64,14 +64,18 @@ void ShowStatus(QLabel* label, const QString& text, bool again) {
     if (old == text && !again) {
         return;
     }
+    // QLabel tells of its new name itself when the text changes; only an
+    // unchanged text repeated as news needs that said here.
     label->setText(text);
     if (!QAccessible::isActive() || text.isEmpty()) {
         return;
+    }
+    if (old == text) {
+        QAccessibleEvent named(label, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
     }
     // All of the old text goes and all of the new one comes, even when they
     // are the same: the reader presents the inserted text.
     QAccessibleTextUpdateEvent update(label, 0, old, text);
     QAccessible::updateAccessibility(&update);
-    QAccessibleEvent named(label, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&named);
 }

@@ -199,12 +199,33 @@ def status_event(start, words):
             if words in str(e[2])]
 
 
+def announced_once(start, texts):
+    """Each status change in `texts` reached the bus once: one inserted text
+    and one new name each, in order, and nothing else."""
+    pump(0.5)
+    for kind in ("object:text-changed:insert", "object:property-change:accessible-name"):
+        said = [str(e[2]) for e in events_since(start, kind, status)]
+        check(len(said) == len(texts) and all(t in s for t, s in zip(texts, said)),
+              "%s events of the status bar: %s, one for each of %s expected"
+              % (kind, said, texts))
+
+
+# The edit above made the confirmation of start-up untrue: the line said so, once.
+wait_for("no text event saying that the changes are not applied",
+         lambda: status_event(0, "Changes not applied"))
 start = len(EVENTS)
 act(find(main, "push button", "APPLY"), "Press")
 wait_for("no text event carrying the APPLY confirmation",
          lambda: status_event(start, "Settings saved"))
 if "Settings saved" not in name(status):
     fail("after APPLY the status bar says '%s'" % name(status))
+announced_once(start, ["Writing the settings to the mouse", "Settings saved on the mouse."])
+
+start = len(EVENTS)
+slider.set_current_value(2600)
+wait_for("no text event saying that the new edit is not applied",
+         lambda: status_event(start, "Changes not applied"))
+announced_once(start, ["Changes not applied"])
 
 simulator = wait_for("no simulated mouse window", lambda: window("Simulated mouse"))
 start = len(EVENTS)
