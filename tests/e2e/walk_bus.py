@@ -200,14 +200,21 @@ def status_event(start, words):
 
 
 def announced_once(start, texts):
-    """Each status change in `texts` reached the bus once: one inserted text
-    and one new name each, in order, and nothing else."""
+    """Each status change in `texts` reached the bus once: one new name each,
+    and text events that carry only that change's text, in order. (Qt's
+    bridge sends each text change of any widget as more than one pair of
+    delete and insert, the CPI fields' too: the pairs are counted as one.)"""
     pump(0.5)
-    for kind in ("object:text-changed:insert", "object:property-change:accessible-name"):
-        said = [str(e[2]) for e in events_since(start, kind, status)]
-        check(len(said) == len(texts) and all(t in s for t, s in zip(texts, said)),
-              "%s events of the status bar: %s, one for each of %s expected"
-              % (kind, said, texts))
+    names = events_since(start, "object:property-change:accessible-name", status)
+    check(len(names) == len(texts),
+          "%d name changes of the status bar for the %d status changes %s"
+          % (len(names), len(texts), texts))
+    said = []
+    for e in events_since(start, "object:text-changed:insert", status):
+        if not said or said[-1] != str(e[2]):
+            said.append(str(e[2]))
+    check(len(said) == len(texts) and all(t in s for t, s in zip(texts, said)),
+          "the status bar's text events said %s for the status changes %s" % (said, texts))
 
 
 # The edit above made the confirmation of start-up untrue: the line said so, once.
