@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,7 +100,8 @@ TEST_F(ProfileButtonsTest, ABadProfileShowsItsLinesAndChangesNothing) {
 TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
     StartWindow();
     QTest::mouseClick(window->findChild<QCheckBox*>("angleSnappingCheck"), Qt::LeftButton);
-    chosen = folder.filePath("out.toml");
+    // A name that would be markup is shown as it is.
+    chosen = folder.filePath("<b>out.toml");
 
     QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
 
@@ -112,6 +114,7 @@ TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
               "Kestrine XQ3 8k v2 connected, firmware V1.07. Changes not applied: "
               "press APPLY to save them on the mouse. Profile saved to " +
                   chosen + ".");
+    EXPECT_EQ(window->findChild<QLabel*>("statusText")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(ProfileButtonsTest, CancelDoesNothingAndTheButtonsFollowTheMouse) {
