@@ -18,16 +18,40 @@ DeviceStatus DeviceStatusFor(FindResult result) {
     return DeviceStatus::OpenFailed;
 }
 
-QString DeviceStatusText(DeviceStatus status, const QString& firmwareVersion) {
+bool IsSettledStatus(DeviceStatus status) {
     switch (status) {
         case DeviceStatus::Connected:
-            return QString("Kestrine XQ3 8k v2 connected, firmware %1.").arg(firmwareVersion);
         case DeviceStatus::Saved:
-            return DeviceStatusText(DeviceStatus::Connected, firmwareVersion) +
-                   " Settings saved on the mouse.";
+        case DeviceStatus::LevelSet:
         case DeviceStatus::ResetDone:
-            return DeviceStatusText(DeviceStatus::Connected, firmwareVersion) +
-                   " Factory settings restored.";
+        case DeviceStatus::ProfileMatches:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QString DeviceStatusText(DeviceStatus status, const QString& firmwareVersion,
+                         const QString& detail) {
+    const QString connected =
+        QString("Kestrine XQ3 8k v2 connected, firmware %1.").arg(firmwareVersion);
+    switch (status) {
+        case DeviceStatus::Connected:
+            return connected;
+        case DeviceStatus::Unapplied:
+            return connected + " Changes not applied: press APPLY to save them on the mouse.";
+        case DeviceStatus::Saved:
+            return connected + " Settings saved on the mouse.";
+        case DeviceStatus::LevelSet:
+            return connected + ' ' + detail;
+        case DeviceStatus::ResetDone:
+            return connected + " Factory settings restored.";
+        case DeviceStatus::ProfileLoaded:
+            return connected +
+                   QString(" Profile loaded: %1 %2 from the mouse; press APPLY.")
+                       .arg(detail, detail == "1" ? "setting differs" : "settings differ");
+        case DeviceStatus::ProfileMatches:
+            return connected + " Profile loaded: it matches what the mouse holds.";
         case DeviceStatus::NoMouse:
             return QString::fromStdString(FindResultText(FindResult::NoMouse));
         case DeviceStatus::AccessDenied:
@@ -45,12 +69,18 @@ QString DeviceStatusText(DeviceStatus status, const QString& firmwareVersion) {
         case DeviceStatus::ResetNotConfirmed:
             return "The mouse did not confirm the Factory Reset; the pages show what it holds "
                    "now.";
+        case DeviceStatus::ResetNotDone:
+            return "The Factory Reset did not happen: the mouse did not take it and holds its "
+                   "settings as before. Your changes are kept.";
         case DeviceStatus::NotAnsweringAfterReset:
             return "The mouse did not answer after the Factory Reset: unplug it and plug it in "
                    "again.";
         case DeviceStatus::UnpluggedWithChanges:
             return "Your changes were not applied: they were discarded when the mouse was "
                    "unplugged.";
+        case DeviceStatus::UnpluggedUnconfirmed:
+            return "The mouse was unplugged before it confirmed your changes: it may hold them "
+                   "or not. Plug it in to see what it holds.";
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -21,6 +22,7 @@
 #include "app/status_line.h"
 #include "device/event_listener.h"
 #include "device/sleep.h"
+#include "device/user_command_lock.h"
 #include "device/write_retries.h"
 #include "settings/firmware_version.h"
 #include "settings/settings_image.h"
@@ -37,8 +39,12 @@ const QString kFactoryResetQuestion =
     "Restore the factory settings? Every setting on the mouse is replaced.";
 // Said before a command that may take long, painted before its waits begin.
 const QString kWaitingForMouse = "Waiting for the mouse…";
+const QString kReadingTheMouse = "the window reads the mouse's settings.";
 const QString kWritingSettings = "Writing the settings to the mouse…";
 const QString kRestoringFactorySettings = "Restoring the factory settings…";
+// Another process of the user (a command, the agent) holds the mouse: what
+// this window waits for comes after it.
+const QString kOtherProgramWait = "Waiting while another program of yours uses the mouse… (%1).";
 const QString kCloseQuestion =
     "Your changes have not been applied to the mouse. Apply them before closing?";
 constexpr unsigned kArrivalSettleMs = 900;
@@ -59,6 +65,18 @@ bool TryUpTo(int tries, Read read) {
     return false;
 }
 
+// "CPI level 3 (800 CPI)", or "(800 × 1600 CPI)" with the axes apart.
+QString LevelChoiceText(const SettingsRecord& record) {
+    const uint8_t level = record.activeCpiLevel;
+    if (level >= kCpiLevelCount) {
+        return QString("CPI level %1").arg(level + 1);
+    }
+    const CpiLevel& cpi = record.cpiLevels[level];
+    const QString value =
+        cpi.x == cpi.y ? QString::number(cpi.x) : QString("%1 × %2").arg(cpi.x).arg(cpi.y);
+    return QString("CPI level %1 (%2 CPI)").arg(level + 1).arg(value);
+}
+
 // The mouse's interfaces carry its vendor and product in their device path.
 bool IsMousePath(const std::string& path) {
     const QString text = QString::fromStdString(path);
@@ -77,6 +95,7 @@ CUpdaterDlg::CUpdaterDlg(MouseSession& session, QWidget* parent)
 }
 
 CUpdaterDlg::~CUpdaterDlg() {
+    SetUserCommandWaitObserver({});
     // The listener hands events to this window; none may arrive after it.
     StopDeviceEventListener();
     SetDeviceEventHandler({});
@@ -175,6 +194,13 @@ void CUpdaterDlg::Initialise() {
             this, [this, code, value, readNumber] { OnDeviceEvent(code, value, readNumber); },
             Qt::QueuedConnection);
     });
+    // A command or the agent holding the mouse makes every device command
+    // wait: the window says so while it waits.
+    SetUserCommandWaitObserver([this](const std::string& holder) {
+        if (QThread::currentThread() == thread()) {
+            ShowOtherProgramWait(QString::fromStdString(holder));
+        }
+    });
     ShowWaiting(kWaitingForMouse);
     DeviceWait wait;
     session_.deviceConnected = FindDevice(kProductId);
@@ -248,15 +274,26 @@ void CUpdaterDlg::LoadAllPages() {
     }
 }
 
-void CUpdaterDlg::ShowPendingSettings() {
-    LoadAllPages();
-    RefreshApplyState();
-}
-
-void CUpdaterDlg::RefreshApplyState() {
+void CUpdaterDlg::UpdateApplyButton() {
     // After an unconfirmed write the mouse may hold neither record: APPLY
     // stays on offer, as the status line says, even if the edits are undone.
     applyButton_->setEnabled(session_.HasUnappliedEdits() || status_ == DeviceStatus::NotSaved);
+}
+
+void CUpdaterDlg::RefreshApplyState() {
+    UpdateApplyButton();
+    const bool unapplied = session_.HasUnappliedEdits();
+    if (!session_.deviceConnected) {
+        return;
+    }
+    // A confirmation is no longer the whole truth once an edit waits for
+    // APPLY; an import's count of differences not after a further edit.
+    if (unapplied && (IsSettledStatus(status_) || status_ == DeviceStatus::ProfileLoaded)) {
+        SetStatus(DeviceStatus::Unapplied);
+    } else if (!unapplied &&
+               (status_ == DeviceStatus::Unapplied || status_ == DeviceStatus::ProfileLoaded)) {
+        SetStatus(DeviceStatus::Connected);
+    }
 }
 
 void CUpdaterDlg::SetConnectedState(bool connected) {
@@ -268,18 +305,34 @@ void CUpdaterDlg::SetConnectedState(bool connected) {
     }
 }
 
-void CUpdaterDlg::SetStatus(DeviceStatus status) {
+void CUpdaterDlg::SetStatus(DeviceStatus status, const QString& detail) {
     status_ = status;
+    statusDetail_ = detail;
+    waitingFor_.clear();
     // A confirmation is news even when it repeats the last one.
-    statusLine_->Show(DeviceStatusText(status, firmwareVersionField_->text()),
+    statusLine_->Show(DeviceStatusText(status, firmwareVersionField_->text(), detail),
                       status == DeviceStatus::AccessDenied,
-                      status == DeviceStatus::Saved || status == DeviceStatus::ResetDone);
+                      status == DeviceStatus::Saved || status == DeviceStatus::ResetDone ||
+                          status == DeviceStatus::LevelSet);
 }
 
 void CUpdaterDlg::ShowWaiting(const QString& text) {
+    waitingFor_ = text;
     statusLine_->Show(text, false);
     // The UI thread is about to wait: the text must be on screen before.
     statusLine_->repaint();
+}
+
+void CUpdaterDlg::ShowOtherProgramWait(const QString& holder) {
+    const QString then = waitingFor_.isEmpty() ? QString() : " Then: " + waitingFor_;
+    statusLine_->Show(kOtherProgramWait.arg(holder) + then, false);
+    statusLine_->repaint();
+}
+
+void CUpdaterDlg::ShowWaitingToStart(const QString& holder) {
+    SetConnectedState(false);
+    waitingFor_ = kReadingTheMouse;
+    ShowOtherProgramWait(holder);
 }
 
 void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block) {
@@ -287,20 +340,22 @@ void CUpdaterDlg::ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSi
         QString::fromStdString(FirmwareVersionText(block[1] + 256u * block[2])));
 }
 
-bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed) {
+bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed,
+                               const QString& waitingText) {
     if (writeInProgress_) {
         return false;
     }
     writeInProgress_ = true;
-    ShowWaiting(kWritingSettings);
+    ShowWaiting(waitingText);
     DeviceWait wait;
     bool written = false;
+    const uint64_t readBefore = DeviceEventsRead();
     if (!EnsureMouseFound()) {
         SetStatus(DeviceStatusFor(LastFindResult()));
     } else if (WriteSettingsWithRetries(record)) {
         // The caller says in the status line what the write changed.
-        readAtLastWrite_ = DeviceEventsRead();
         session_.CopyToDeviceSettings(record);
+        TakeChangesMadeOnTheMouse(readBefore);
         for (SettingsPage* page : pages_) {
             page->OnSettingsWritten();
         }
@@ -310,16 +365,48 @@ bool CUpdaterDlg::WriteToMouse(const SettingsRecord& record, DeviceStatus notCon
         SetStatus(notConfirmed);
     }
     writeInProgress_ = false;
-    RefreshApplyState();
+    // The caller's status comes next: one change of the line, not two.
+    UpdateApplyButton();
     return written;
 }
 
+void CUpdaterDlg::TakeChangesMadeOnTheMouse(uint64_t readBefore) {
+    // Reports read until now are older than what a read now would show.
+    const uint64_t readNow = DeviceEventsRead();
+    readAtLastWrite_ = readNow;
+    if (readNow == readBefore) {
+        return;
+    }
+    // A report read while the write waited tells of a press of the mouse's
+    // own buttons made before the write replaced it, or after, which the
+    // mouse holds now: only the mouse knows which, so it is asked.
+    if (ReadSettings() != 1) {
+        return;  // the confirmed write is the best picture there is
+    }
+    SettingsRecord held{};
+    DecodeSettingsImage(lastReadImage, held);
+    if (!SettingsDiffer(held, session_.deviceSettings)) {
+        return;
+    }
+    session_.TakeChangesMadeOnTheMouse(held);
+    LoadAllPages();
+}
+
 bool CUpdaterDlg::WriteLevelChoice() {
-    if (!WriteToMouse(session_.LevelChoice(), DeviceStatus::LevelNotSaved)) {
+    const SettingsRecord choice = session_.LevelChoice();
+    if (!WriteToMouse(choice, DeviceStatus::LevelNotSaved,
+                      "Setting " + LevelChoiceText(choice) + " on the mouse…")) {
         return false;
     }
     // A level write does not save the other edits of an APPLY that failed.
-    SetStatus(status_ == DeviceStatus::NotSaved ? DeviceStatus::NotSaved : DeviceStatus::Connected);
+    if (status_ == DeviceStatus::NotSaved) {
+        SetStatus(DeviceStatus::NotSaved);
+    } else {
+        // What the mouse holds now, which its own buttons may have changed meanwhile.
+        SetStatus(DeviceStatus::LevelSet,
+                  LevelChoiceText(session_.deviceSettings) + " set on the mouse." +
+                      (session_.HasUnappliedEdits() ? " Other changes wait for APPLY." : ""));
+    }
     return true;
 }
 
@@ -331,7 +418,7 @@ void CUpdaterDlg::OnApply() {
     for (SettingsPage* page : pages_) {
         page->StoreToSettings();
     }
-    if (WriteToMouse(session_.pendingSettings, DeviceStatus::NotSaved)) {
+    if (WriteToMouse(session_.pendingSettings, DeviceStatus::NotSaved, kWritingSettings)) {
         SetStatus(DeviceStatus::Saved);
         RefreshApplyState();
     }
@@ -351,6 +438,8 @@ void CUpdaterDlg::OnFactoryReset() {
         return;
     }
     const bool confirmed = FactoryReset() == 1;
+    // Reports read from here on may be newer than the read below: they are taken.
+    readAtLastWrite_ = DeviceEventsRead();
     // Confirmed or not, the mouse is asked what it holds now: the reset may
     // have happened without its confirmation, and its own factory image
     // clears what the tool cannot show.
@@ -358,8 +447,16 @@ void CUpdaterDlg::OnFactoryReset() {
         DropSilentMouse(DeviceStatus::NotAnsweringAfterReset);
         return;
     }
+    SettingsRecord held{};
+    DecodeSettingsImage(lastReadImage, held);
+    if (!confirmed && !SettingsDiffer(held, session_.deviceSettings)) {
+        // The mouse holds what it held: the reset did not happen, and the
+        // edits on the pages are as true as before it.
+        SetStatus(DeviceStatus::ResetNotDone);
+        RefreshApplyState();
+        return;
+    }
     session_.LoadFromImage(lastReadImage);
-    readAtLastWrite_ = DeviceEventsRead();
     LoadAllPages();
     SetStatus(confirmed ? DeviceStatus::ResetDone : DeviceStatus::ResetNotConfirmed);
     RefreshApplyState();
@@ -415,9 +512,16 @@ void CUpdaterDlg::OnDeviceChange(DeviceChange change, const std::string& deviceP
         session_.deviceConnected = false;
     }
     // Each of the mouse's interfaces reports its removal: the first one says it all.
-    const bool saidLost = status_ == DeviceStatus::UnpluggedWithChanges;
-    ShowDisconnected(editsLost || saidLost ? DeviceStatus::UnpluggedWithChanges
-                                           : DeviceStatus::NoMouse);
+    if (status_ == DeviceStatus::UnpluggedWithChanges ||
+        status_ == DeviceStatus::UnpluggedUnconfirmed) {
+        ShowDisconnected(status_);
+    } else if (status_ == DeviceStatus::NotSaved) {
+        // The write went out and only its confirmation is missing: the mouse
+        // may well hold the edits.
+        ShowDisconnected(DeviceStatus::UnpluggedUnconfirmed);
+    } else {
+        ShowDisconnected(editsLost ? DeviceStatus::UnpluggedWithChanges : DeviceStatus::NoMouse);
+    }
 }
 
 void CUpdaterDlg::ReconnectAfterArrival() {
@@ -445,7 +549,31 @@ void CUpdaterDlg::OnDeviceEvent(uint8_t code, uint8_t value, uint64_t readNumber
     for (SettingsPage* page : pages_) {
         page->OnDeviceEvent(code, value);
     }
+    // What a level click set is old news once the mouse's own buttons spoke.
+    if (status_ == DeviceStatus::LevelSet) {
+        SetStatus(session_.HasUnappliedEdits() ? DeviceStatus::Unapplied : DeviceStatus::Connected);
+    }
     RefreshApplyState();
+}
+
+void CUpdaterDlg::ShowProfileExported(const QString& path) {
+    // The mouse's state is unchanged: the line keeps saying it, and adds the file.
+    statusLine_->Show(DeviceStatusText(status_, firmwareVersionField_->text(), statusDetail_) +
+                          " Profile saved to " + path + ".",
+                      false);
+}
+
+void CUpdaterDlg::ShowImportedProfile(int settingsDiffering) {
+    LoadAllPages();
+    UpdateApplyButton();
+    if (settingsDiffering > 0) {
+        SetStatus(DeviceStatus::ProfileLoaded, QString::number(settingsDiffering));
+    } else if (session_.HasUnappliedEdits()) {
+        // Only settings a profile does not name differ: APPLY says the rest.
+        SetStatus(DeviceStatus::Unapplied);
+    } else {
+        SetStatus(DeviceStatus::ProfileMatches);
+    }
 }
 
 void CUpdaterDlg::keyPressEvent(QKeyEvent* event) {

@@ -52,17 +52,26 @@ public:
 
     // PageHost and ProfileHost
     MouseSession& Session() override { return session_; }
+    // APPLY lit exactly while there is something to apply, and the status
+    // line no longer calling everything saved once it is lit.
     void RefreshApplyState() override;
     bool WriteLevelChoice() override;
     bool WriteInProgress() const override { return writeInProgress_; }
     QWidget* HostWindow() override { return this; }
-    // The pages show pendingSettings anew (after an import, say).
-    void ShowPendingSettings() override;
+    void ShowImportedProfile(int settingsDiffering) override;
+    void ShowProfileExported(const QString& path) override;
     void SetConnectedState(bool connected);
     // The one way the status line says what the tool knows about the mouse.
-    void SetStatus(DeviceStatus status);
+    // `detail` as DeviceStatusText takes it.
+    void SetStatus(DeviceStatus status, const QString& detail = {});
     // What a device command about to run waits for, until it sets the status.
     void ShowWaiting(const QString& text);
+    // The command waits because another process of the user (`holder`, as
+    // its lock records it) holds the mouse.
+    void ShowOtherProgramWait(const QString& holder);
+    // Before Initialise(): another program of the user (`holder`) holds the
+    // mouse, and the window starts once it is done.
+    void ShowWaitingToStart(const QString& holder);
     void ShowFirmwareVersion(const std::array<uint8_t, kFirmwareBlockSize>& block);
 
     void OnApply();
@@ -85,6 +94,7 @@ private:
     // Arrival and removal of the mouse's interfaces; false when none can be delivered.
     bool WatchDeviceChanges();
     void LoadAllPages();
+    void UpdateApplyButton();
     void ReconnectAfterArrival();
     // After FindDevice: reads the found mouse (each read up to `tries` times)
     // and enables everything once it answered; otherwise says why not.
@@ -97,7 +107,12 @@ private:
     // APPLY and the level write: one write at a time, found mouse first.
     // deviceSettings becomes `record` only when the mouse confirmed it;
     // otherwise the status line says `notConfirmed`.
-    bool WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed);
+    bool WriteToMouse(const SettingsRecord& record, DeviceStatus notConfirmed,
+                      const QString& waitingText);
+    // After a confirmed write: when the listener read reports meanwhile, the
+    // mouse is read again and the changes made with its own buttons are taken
+    // (`readBefore`: DeviceEventsRead() before the write).
+    void TakeChangesMadeOnTheMouse(uint64_t readBefore);
 
     MouseSession& session_;
     std::vector<SettingsPage*> pages_;
@@ -107,7 +122,9 @@ private:
     QPushButton* factoryResetButton_ = nullptr;
     QPushButton* applyButton_ = nullptr;
     StatusLine* statusLine_ = nullptr;
+    QString waitingFor_;  // the last ShowWaiting() text
     DeviceStatus status_ = DeviceStatus::NoMouse;
+    QString statusDetail_;
     // One plug-in brings an arrival for each of the mouse's interfaces: the
     // ones delivered together share this timer, and once a plug-in was tried
     // the later ones wait for the mouse's removal before trying again.

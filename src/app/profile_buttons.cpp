@@ -1,5 +1,6 @@
 #include "app/profile_buttons.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -73,6 +74,19 @@ QString ProblemLines(const std::vector<ProfileProblem>& problems) {
     return lines.join('\n');
 }
 
+// How many of a profile's settings differ between two records, counted by
+// the names the profile file gives them.
+int SettingsDifferingByName(const SettingsRecord& a, const SettingsRecord& b) {
+    int differing = 0;
+    for (const ProfileKeyHelp& key : ProfileKeys()) {
+        std::string unused;
+        if (ProfileValueText(a, key.key, unused) != ProfileValueText(b, key.key, unused)) {
+            ++differing;
+        }
+    }
+    return differing;
+}
+
 }  // namespace
 
 void AddProfileButtons(ProfileHost* host, QWidget* enabledLike, QGroupBox* info,
@@ -115,6 +129,7 @@ void ExportProfile(ProfileHost* host) {
         }
         ShowMessage(window, "Exported, with these settings left out:\n" + notes.join('\n'));
     }
+    host->ShowProfileExported(QDir::toNativeSeparators(path));
 }
 
 void ImportProfile(ProfileHost* host) {
@@ -138,7 +153,7 @@ void ImportProfile(ProfileHost* host) {
         return;
     }
     host->Session().pendingSettings = record;
-    host->ShowPendingSettings();
+    host->ShowImportedProfile(SettingsDifferingByName(record, host->Session().deviceSettings));
 }
 
 void SetProfileFileChooser(std::function<QString(ProfileDialog)> chooser) {

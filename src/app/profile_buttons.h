@@ -13,8 +13,11 @@ class ProfileHost {
 public:
     virtual QWidget* HostWindow() = 0;
     virtual MouseSession& Session() = 0;
-    // The pages show pendingSettings anew, after an import.
-    virtual void ShowPendingSettings() = 0;
+    // After an import into pendingSettings: the pages show it anew, and the
+    // status line says how many named settings now differ from the mouse.
+    virtual void ShowImportedProfile(int settingsDiffering) = 0;
+    // An export wrote the profile to `path`.
+    virtual void ShowProfileExported(const QString& path) = 0;
 
 protected:
     ~ProfileHost() = default;

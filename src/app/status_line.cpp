@@ -19,6 +19,9 @@ const QString kCommandsCopied = "The commands are copied.";
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
     text_ = new QLabel(this);
     text_->setObjectName("statusText");
+    // File paths and the holder another program recorded are shown as they
+    // are, never read as markup.
+    text_->setTextFormat(Qt::PlainText);
     text_->setWordWrap(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ReportAsStatusBar(text_);

@@ -4,12 +4,12 @@
 #include <QDir>
 #include <QIcon>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "app/agent_check_box.h"
 #include "app/hotplug_watcher.h"
@@ -30,6 +30,8 @@ namespace {
 
 // Bad usage exits as the command line does (kExitUsage); so does a refusal to run unlocked.
 constexpr int kExitNoLock = 1;
+// How often a window waiting for another program of the user tries again.
+constexpr int kTurnRetryMs = 50;
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "kestrine-config: %s\n", text.c_str());
@@ -59,20 +61,19 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-// The background agent holds the lock only while it writes a profile: a
-// moment, after which the window reads what the agent wrote.
-InstanceLock::Result AcquireWaitingForTheAgent(InstanceLock& lock) {
-    constexpr auto kAgentWriteLimit = std::chrono::seconds(10);
-    constexpr auto kRetryAfter = std::chrono::milliseconds(20);
-    const auto giveUp = std::chrono::steady_clock::now() + kAgentWriteLimit;
-    InstanceLock::Result result = lock.Acquire();
-    while (result == InstanceLock::Result::HeldElsewhere &&
-           lock.HeldBy().holder == InstanceLock::Holder::Agent &&
-           std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(kRetryAfter);
-        result = lock.Acquire();
-    }
-    return result;
+// Another process of the user that holds the mouse (a command, the agent
+// writing a profile) is done in a moment; the window is not.
+bool HeldByAnotherProgram(InstanceLock::Result result, const InstanceLock& lock) {
+    return result == InstanceLock::Result::HeldElsewhere &&
+           lock.HeldBy().holder != InstanceLock::Holder::Window;
+}
+
+// Who holds the window's lock, as it recorded itself.
+std::string LockHolderText(const InstanceLock::HolderInfo& held) {
+    const std::string who = held.holder == InstanceLock::Holder::Agent
+                                ? "the background agent"
+                                : "a kestrine-config command";
+    return held.pid > 0 ? who + ", pid " + std::to_string(held.pid) : who;
 }
 
 }  // namespace
@@ -93,13 +94,11 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
 
     InstanceLock lock;
-    switch (AcquireWaitingForTheAgent(lock)) {
+    InstanceLock::Result locked = lock.Acquire();
+    switch (locked) {
         case InstanceLock::Result::HeldElsewhere:
-            if (lock.HeldBy().holder == InstanceLock::Holder::Agent) {
-                PrintError(
-                    "the background agent is still writing a profile to the mouse; start "
-                    "the window again in a moment");
-                return kExitNoLock;
+            if (HeldByAnotherProgram(locked, lock)) {
+                break;  // the window shows at once and waits for its turn
             }
             AskRunningInstanceToRaise(lock.Folder());
             return 0;  // the running instance shows its window, if it can
@@ -110,8 +109,6 @@ int CUpdaterApp::Run(int argc, char** argv) {
         case InstanceLock::Result::Acquired:
             break;
     }
-    // The background agent may be reading the mouse: the two take turns at each command.
-    UseUserCommandLock(lock.Folder());
 
     std::unique_ptr<SimulatedSession> simulation;
     if (options->simulate) {
@@ -150,14 +147,63 @@ int CUpdaterApp::Run(int argc, char** argv) {
     }
     MouseSession session;
     CUpdaterDlg dialog(session);
-    // Listening before the mouse is read, so a second start meanwhile is not lost.
     RaiseListener raiseListener(&dialog);
-    if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
-        PrintError("a second start cannot show this window: " + raiseError);
-    }
-    dialog.Initialise();
+    int status = 0;
+    bool gaveUp = false;
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
+    // While another program of the user holds the mouse the window is there
+    // at once and says so, instead of appearing when that program is done.
+    QTimer turnTimer;
+    turnTimer.setSingleShot(true);
+    turnTimer.setInterval(kTurnRetryMs);
+    const auto tryToStart = [&] {
+        if (locked != InstanceLock::Result::Acquired) {
+            const std::string folder = lock.Folder();
+            locked = lock.Acquire(folder);
+            if (locked == InstanceLock::Result::Acquired) {
+                UseUserCommandLock(folder);
+            }
+        }
+        if (locked != InstanceLock::Result::Acquired && !HeldByAnotherProgram(locked, lock)) {
+            // A window started meanwhile took the lock (it is the one to
+            // show), or the lock went away.
+            if (locked == InstanceLock::Result::HeldElsewhere) {
+                AskRunningInstanceToRaise(lock.Folder());
+            } else {
+                PrintError("cannot make sure that only one copy runs: " + lock.Problem());
+                status = kExitNoLock;
+            }
+            gaveUp = true;
+            dialog.close();
+            return;
+        }
+        std::optional<std::string> holder;
+        if (locked == InstanceLock::Result::HeldElsewhere) {
+            holder = LockHolderText(lock.HeldBy());
+        } else {
+            holder = UserCommandTurnHolder();
+        }
+        if (holder) {
+            dialog.ShowWaitingToStart(QString::fromStdString(*holder));
+            turnTimer.start();
+            return;
+        }
+        // Listening before the mouse is read, so a second start meanwhile is not lost.
+        if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
+            PrintError("a second start cannot show this window: " + raiseError);
+        }
+        dialog.Initialise();
+    };
+    QObject::connect(&turnTimer, &QTimer::timeout, &dialog, tryToStart);
+    if (locked == InstanceLock::Result::Acquired) {
+        // The background agent may be reading the mouse: the two take turns at each command.
+        UseUserCommandLock(lock.Folder());
+    }
+    tryToStart();
+    if (gaveUp) {
+        return status;
+    }
     dialog.show();
     // What nobody looks at before the window is on screen comes after it.
     RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
@@ -170,9 +216,10 @@ int CUpdaterApp::Run(int argc, char** argv) {
         }
     });
     QApplication::exec();
+    turnTimer.stop();
     // Both connections close before the mouse or the HID library behind them ends.
     StopDeviceEventListener();
     ReleaseDevice();
     SetSimulatedHotplugSource(nullptr);
-    return 0;
+    return status;
 }

@@ -64,14 +64,13 @@ void ShowStatus(QLabel* label, const QString& text, bool again) {
     if (old == text && !again) {
         return;
     }
+    // A new text is announced by QLabel itself, once: its name changes, and
+    // the bridge sends the text that came. An event of our own on top made
+    // readers say it twice. Only an unchanged text repeated as news needs
+    // saying here.
     label->setText(text);
-    if (!QAccessible::isActive() || text.isEmpty()) {
-        return;
+    if (old == text && QAccessible::isActive() && !text.isEmpty()) {
+        QAccessibleEvent named(label, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
     }
-    // All of the old text goes and all of the new one comes, even when they
-    // are the same: the reader presents the inserted text.
-    QAccessibleTextUpdateEvent update(label, 0, old, text);
-    QAccessible::updateAccessibility(&update);
-    QAccessibleEvent named(label, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&named);
 }

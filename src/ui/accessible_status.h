@@ -8,8 +8,8 @@ class QLabel;
 // status bar to a screen reader: its name and text are what it shows.
 void ReportAsStatusBar(QLabel* label);
 
-// Shows `text` and tells a screen reader, as the name changing and the new
-// text replacing the old; orca and others present such a change of a status
-// bar. `again` announces it also when the text is the one shown already (a
-// second APPLY confirmed is news too).
+// Shows `text` and tells a screen reader once: the status bar's name changes
+// to it, which orca and others present for a status bar.
+// `again` announces it also when the text is the one shown already (a second
+// APPLY confirmed is news too).
 void ShowStatus(QLabel* label, const QString& text, bool again = false);

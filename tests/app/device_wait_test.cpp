@@ -2,17 +2,23 @@
 // dropped, not delivered late; the status line says what the wait is for;
 // and a report the mouse sent before the tool's own confirmed command never
 // undoes it.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <thread>
 
 #include "app_fixture.h"
+#include "device/user_command_lock.h"
 
 namespace {
 
@@ -159,8 +165,19 @@ TEST_F(DeviceWaitTest, TheStatusLineSaysWhatEachWaitIsFor) {
     window->show();
     statusDuringWaits.clear();
     QTest::mouseClick(Radio(1), Qt::LeftButton);
+    const CpiLevel level2 = MouseMemory().cpiLevels[1];
+    ASSERT_EQ(level2.x, level2.y);
+    EXPECT_EQ(statusDuringWaits.value(0).toStdString(),
+              "Setting CPI level 2 (" + std::to_string(level2.x) + " CPI) on the mouse…");
+    EXPECT_EQ(window->Status(), DeviceStatus::LevelSet);
+    EXPECT_EQ(StatusText().toStdString(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. CPI level 2 (" +
+                  std::to_string(level2.x) + " CPI) set on the mouse.");
+
+    statusDuringWaits.clear();
+    QTest::mouseClick(window->findChild<QWidget*>("angleSnappingCheck"), Qt::LeftButton);
+    QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
     EXPECT_EQ(statusDuringWaits.value(0).toStdString(), "Writing the settings to the mouse…");
-    EXPECT_EQ(window->Status(), DeviceStatus::Connected);
 
     statusDuringWaits.clear();
     QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
@@ -233,6 +250,121 @@ TEST_F(DeviceWaitTest, AReportBeforeACommandsConfirmationNeverUndoesItOneAfterIt
             StopDeviceEventListener();
         }
     }
+}
+
+// The mouse's CPI button or rate switch is pressed while a write of the
+// window waits for the mouse, in each of its waits, and the listener reads
+// the report before the write ends: the window then shows what the mouse
+// holds, the user's choice stays on it, and the next write keeps the
+// mouse's change instead of undoing it.
+TEST_F(DeviceWaitTest, AChangeOnTheMouseDuringAWriteIsShownAndKept) {
+    const std::pair<const char*, std::function<void(SimulatedMouse&)>> changes[] = {
+        {"CPI button", [](SimulatedMouse& m) { m.PressCpiButton(); }},
+        {"rate switch", [](SimulatedMouse& m) { m.SwitchReportRate(4); }},
+    };
+    const std::pair<const char*, std::function<void()>> writes[] = {
+        {"level click", [this] { QTest::mouseClick(Radio(2), Qt::LeftButton); }},
+        {"APPLY",
+         [this] {
+             QTest::mouseClick(window->findChild<QWidget*>("angleSnappingCheck"), Qt::LeftButton);
+             QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
+         }},
+        {"Factory Reset",
+         [this] { QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton); }},
+    };
+    for (const auto& [writeName, write] : writes) {
+        for (const auto& [changeName, change] : changes) {
+            for (int wait = 0;; ++wait) {
+                SCOPED_TRACE(std::string(writeName) + ", " + changeName + " in wait " +
+                             std::to_string(wait));
+                SettingsRecord start = UsersOwnSettings();
+                start.activeCpiLevel = 1;
+                start.pollingRateCode = 1;
+                SetMouseMemory(start);
+                StartWindow();
+                window->show();
+                bool changed = false;
+                int waitsSeen = 0;
+                std::function<void()> inWait = [&] {
+                    if (waitsSeen++ < wait) {
+                        duringWait = inWait;
+                        return;
+                    }
+                    const uint64_t readBefore = DeviceEventsRead();
+                    change(mouse);
+                    ASSERT_TRUE(
+                        QTest::qWaitFor([&] { return DeviceEventsRead() > readBefore; }, 10000));
+                    changed = true;
+                };
+                duringWait = inWait;
+                write();
+                duringWait = {};
+                if (!changed) {
+                    break;  // past the write's last wait
+                }
+                QTest::qWait(20);
+                DeliverQueuedEvents();
+
+                const SettingsRecord held = MouseMemory();
+                EXPECT_FALSE(SettingsDiffer(deviceSettings, held))
+                    << "the window's picture of the mouse is not what it holds";
+                EXPECT_FALSE(SettingsDiffer(pendingSettings, held)) << "the pages do not show it";
+                EXPECT_FALSE(ApplyEnabled());
+                EXPECT_TRUE(Radio(held.activeCpiLevel)->isChecked());
+                if (std::string(writeName) == "APPLY") {
+                    EXPECT_NE(held.angleSnapping, start.angleSnapping)
+                        << "the user's choice is not on the mouse";
+                }
+
+                // The next write keeps what the window showed.
+                const int next = held.activeCpiLevel == 0 ? 3 : 0;
+                QTest::mouseClick(Radio(next), Qt::LeftButton);
+                EXPECT_EQ(MouseMemory().activeCpiLevel, next);
+                EXPECT_EQ(MouseMemory().pollingRateCode, held.pollingRateCode)
+                    << "the next write undid the mouse's own change";
+            }
+        }
+    }
+}
+
+// Another process of the user holds the mouse (a second open of the lock
+// file stands for it: its lock conflicts as another process's would): the
+// line says so, names the holder as the file records it and what the window
+// waits for, and the write goes ahead once the holder is done.
+TEST_F(DeviceWaitTest, AWaitForAnotherProgramOfTheUserSaysSo) {
+    QTemporaryDir folder;
+    UseUserCommandLock(folder.path().toStdString());
+    StartWindow();
+    window->show();
+    const int other = ::open(UserCommandLockPath(folder.path().toStdString()).c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    char entry[120] = "kestrine-config set, pid 4242";
+    ASSERT_EQ(::pwrite(other, entry, sizeof entry, 8), ssize_t(sizeof entry));
+
+    // The window's own observer says it; the line is read right after, and
+    // the other program is then done.
+    auto* label = window->findChild<QLabel*>("statusText");
+    QStringList seen;
+    UserCommandWaitObserver windowObserver = SetUserCommandWaitObserver({});
+    ASSERT_TRUE(windowObserver);
+    SetUserCommandWaitObserver([&](const std::string& holder) {
+        windowObserver(holder);
+        seen << label->text();
+        ::flock(other, LOCK_UN);
+    });
+    QTest::mouseClick(Radio(2), Qt::LeftButton);
+    SetUserCommandWaitObserver(windowObserver);
+    UseUserCommandLock({});
+    ::close(other);
+
+    const QString waited = seen.filter("Waiting while").value(0);
+    EXPECT_TRUE(
+        waited.startsWith("Waiting while another program of yours uses the mouse… "
+                          "(kestrine-config set, pid 4242). Then: Setting CPI level 3 ("))
+        << waited.toStdString();
+    EXPECT_EQ(MouseMemory().activeCpiLevel, 2);
+    EXPECT_EQ(window->Status(), DeviceStatus::LevelSet);
 }
 
 }  // namespace

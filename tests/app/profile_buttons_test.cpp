@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,9 +64,20 @@ TEST_F(ProfileButtonsTest, ImportLoadsThePagesAndLightsApplyWithoutWriting) {
     EXPECT_TRUE(mouse.SentReports().empty());
     EXPECT_EQ(MouseMemory().angleSnapping, 0);
 
+    EXPECT_EQ(StatusText(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. Profile loaded: 2 "
+              "settings differ from the mouse; press APPLY.");
+
     QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
     EXPECT_EQ(MouseMemory().angleSnapping, 1);
     EXPECT_EQ(MouseMemory().pollingRateCode, 8);
+
+    // The same profile again matches the mouse: the line says so, APPLY stays off.
+    QTest::mouseClick(Button("importButton"), Qt::LeftButton);
+    EXPECT_EQ(StatusText(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. Profile loaded: it "
+              "matches what the mouse holds.");
+    EXPECT_FALSE(ApplyEnabled());
 }
 
 TEST_F(ProfileButtonsTest, ABadProfileShowsItsLinesAndChangesNothing) {
@@ -109,7 +121,8 @@ TEST_F(ProfileButtonsTest, ADottedNameOfThousandsOfPartsIsRefusedWithItsLine) {
 TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
     StartWindow();
     QTest::mouseClick(window->findChild<QCheckBox*>("angleSnappingCheck"), Qt::LeftButton);
-    chosen = folder.filePath("out.toml");
+    // A name that would be markup is shown as it is.
+    chosen = folder.filePath("<b>out.toml");
 
     QTest::mouseClick(Button("exportButton"), Qt::LeftButton);
 
@@ -118,6 +131,11 @@ TEST_F(ProfileButtonsTest, ExportSavesWhatThePagesShow) {
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.contains("\nangle_snapping = true\n")) << text.toStdString();
     EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_EQ(StatusText(),
+              "Kestrine XQ3 8k v2 connected, firmware V1.07. Changes not applied: "
+              "press APPLY to save them on the mouse. Profile saved to " +
+                  chosen + ".");
+    EXPECT_EQ(window->findChild<QLabel*>("statusText")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(ProfileButtonsTest, ANewExportsModeFollowsTheUmask) {

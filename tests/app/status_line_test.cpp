@@ -55,6 +55,30 @@ void ResetNotConfirmed(CUpdaterDlg& window, SimulatedMouse& mouse) {
     QTest::mouseClick(window.FactoryResetButton(), Qt::LeftButton);
 }
 
+void Edit(CUpdaterDlg& window) {
+    QTest::mouseClick(window.findChild<QCheckBox*>("angleSnappingCheck"), Qt::LeftButton);
+}
+
+void EditAfterApply(CUpdaterDlg& window, SimulatedMouse&) {
+    window.show();
+    Edit(window);
+    QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
+    Edit(window);
+}
+
+void EditAfterReset(CUpdaterDlg& window, SimulatedMouse&) {
+    window.show();
+    QTest::mouseClick(window.FactoryResetButton(), Qt::LeftButton);
+    Edit(window);
+}
+
+void ResetNotSent(CUpdaterDlg& window, SimulatedMouse& mouse) {
+    window.show();
+    Edit(window);
+    mouse.FailSends(HidResult::Error, 1);
+    QTest::mouseClick(window.FactoryResetButton(), Qt::LeftButton);
+}
+
 void UnplugAfterStart(CUpdaterDlg&, SimulatedMouse& mouse) {
     mouse.Unplug();
     QCoreApplication::processEvents();
@@ -89,9 +113,23 @@ const StatusCase kStatusCases[] = {
      "Settings not saved on the mouse; press APPLY to try again.", false, true, true},
     {"LevelNotSaved", Nothing, LevelWriteNotConfirmed,
      "The CPI level was not saved on the mouse; choose it again to retry.", false, true, true},
+    {"EditAfterApply", Nothing, EditAfterApply,
+     "Kestrine XQ3 8k v2 connected, firmware V1.07. Changes not applied: press APPLY to save "
+     "them on the mouse.",
+     false, true, true},
+    {"EditAfterReset", Nothing, EditAfterReset,
+     "Kestrine XQ3 8k v2 connected, firmware V1.07. Changes not applied: press APPLY to save "
+     "them on the mouse.",
+     false, true, true},
+    {"ResetNotSent", Nothing, ResetNotSent,
+     "The Factory Reset did not happen: the mouse did not take it and holds its settings as "
+     "before. Your changes are kept.",
+     false, true, true},
+    // The mouse answered that the reset failed, and holds what it held.
     {"ResetNotConfirmed", Nothing, ResetNotConfirmed,
-     "The mouse did not confirm the Factory Reset; the pages show what it holds now.", false, true,
-     false},
+     "The Factory Reset did not happen: the mouse did not take it and holds its settings as "
+     "before. Your changes are kept.",
+     false, true, false},
 };
 
 class StatusLineTest : public AppFixture, public ::testing::WithParamInterface<StatusCase> {};
@@ -196,6 +234,37 @@ TEST_F(RuleCommands, TheSimulatedMouseWindowCanDenyAccess) {
     EXPECT_EQ(StatusText(), "Kestrine XQ3 8k v2 connected, firmware V1.07.");
 }
 
+using TrueTexts = AppFixture;
+
+// A Factory Reset the mouse never received leaves the mouse, and so the
+// user's unapplied edit, as they were.
+TEST_F(TrueTexts, AResetThatDidNotHappenKeepsTheEdits) {
+    StartWindow();
+    ResetNotSent(*window, mouse);
+    EXPECT_EQ(pendingSettings.angleSnapping, 1);
+    EXPECT_TRUE(window->findChild<QCheckBox*>("angleSnappingCheck")->isChecked());
+    EXPECT_FALSE(SettingsDiffer(deviceSettings, MouseMemory()));
+    EXPECT_EQ(MouseMemory().angleSnapping, 0);
+    QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(MouseMemory().angleSnapping, 1);
+    EXPECT_EQ(window->Status(), DeviceStatus::Saved);
+}
+
+// Unplugged while APPLY waited for the confirmation: the mouse took the edits,
+// and the line must not say they were discarded.
+TEST_F(TrueTexts, AnUnplugBeforeTheConfirmationDoesNotCallTheEditsDiscarded) {
+    StartWindow();
+    window->show();
+    Edit(*window);
+    sleeps.duringNextWait = [this] { mouse.Unplug(); };
+    QTest::mouseClick(window->ApplyButton(), Qt::LeftButton);
+    DeliverQueuedEvents();
+    EXPECT_EQ(MouseMemory().angleSnapping, 1);
+    EXPECT_EQ(StatusText(),
+              "The mouse was unplugged before it confirmed your changes: it may hold them or not. "
+              "Plug it in to see what it holds.");
+}
+
 using NotSaved = AppFixture;
 
 // After an unconfirmed write the mouse may hold neither record: APPLY stays
@@ -220,12 +289,12 @@ TEST_F(NotSaved, LastsUntilAnApplyIsConfirmed) {
     EXPECT_FALSE(ApplyEnabled());
 }
 
-TEST_F(NotSaved, AConfirmedWriteAfterAnUnconfirmedResetSaysConnected) {
+TEST_F(NotSaved, AConfirmedWriteAfterAnUnconfirmedResetSaysWhatItSet) {
     StartWindow();
     window->show();
     ResetNotConfirmed(*window, mouse);
     QTest::mouseClick(window->findChild<QRadioButton*>("cpiLevelRadio2"), Qt::LeftButton);
-    EXPECT_EQ(window->Status(), DeviceStatus::Connected);
+    EXPECT_EQ(window->Status(), DeviceStatus::LevelSet);
     ResetNotConfirmed(*window, mouse);
     QTest::mouseClick(window->FactoryResetButton(), Qt::LeftButton);
     EXPECT_EQ(window->Status(), DeviceStatus::ResetDone);

@@ -184,12 +184,40 @@ def status_event(start, words):
             if words in str(e[2])]
 
 
+def announced_once(start, texts):
+    """Each status change in `texts` reached the bus once: one new name each,
+    and text events that carry only that change's text, in order. (Qt's
+    bridge sends each text change of any widget as more than one pair of
+    delete and insert, the CPI fields' too: the pairs are counted as one.)"""
+    pump(0.5)
+    names = events_since(start, "object:property-change:accessible-name", status)
+    check(len(names) == len(texts),
+          "%d name changes of the status bar for the %d status changes %s"
+          % (len(names), len(texts), texts))
+    said = []
+    for e in events_since(start, "object:text-changed:insert", status):
+        if not said or said[-1] != str(e[2]):
+            said.append(str(e[2]))
+    check(len(said) == len(texts) and all(t in s for t, s in zip(texts, said)),
+          "the status bar's text events said %s for the status changes %s" % (said, texts))
+
+
+# The edit above made the confirmation of start-up untrue: the line said so, once.
+wait_for("no text event saying that the changes are not applied",
+         lambda: status_event(0, "Changes not applied"))
 start = len(EVENTS)
 act(find(main, "push button", "APPLY"), "Press")
 wait_for("no text event carrying the APPLY confirmation",
          lambda: status_event(start, "Settings saved"))
 if "Settings saved" not in name(status):
     fail("after APPLY the status bar says '%s'" % name(status))
+announced_once(start, ["Writing the settings to the mouse", "Settings saved on the mouse."])
+
+start = len(EVENTS)
+slider.set_current_value(2600)
+wait_for("no text event saying that the new edit is not applied",
+         lambda: status_event(start, "Changes not applied"))
+announced_once(start, ["Changes not applied"])
 
 simulator = wait_for("no simulated mouse window", lambda: window("Simulated mouse"))
 start = len(EVENTS)

@@ -352,10 +352,9 @@ void CpiLevelRows::ReportUnreadableField(int level, Axis axis) {
 
 // ---------------------------------------------------------------- levels
 
+// The label and the swatch are the round button's: a click on the active
+// level writes it again, which also retries a write the mouse did not confirm.
 void CpiLevelRows::OnMarkerClicked(int level) {
-    if (rows_[level].radio->isChecked()) {
-        return;
-    }
     rows_[level].radio->setChecked(true);
     emit LevelChosen(level);
 }

@@ -262,7 +262,11 @@ void CMouseSet::RunKeyboardDialog() {
 }
 
 void CMouseSet::RunFixedCpiDialog() {
-    CFixedCPI dialog(this);
+    // Opened at the button's own fixed CPI, if it has one.
+    const ButtonAction& current = Session().pendingSettings.buttons[currentSlot];
+    const bool fixed = current.kind == static_cast<uint8_t>(ActionKind::FixedCpi);
+    CFixedCPI dialog(fixed ? current.x : CFixedCPI::kOpeningCpi,
+                     fixed ? current.y : CFixedCPI::kOpeningCpi, this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

@@ -1,7 +1,6 @@
 #include "pages/button_mapping/fixed_cpi_dialog.h"
 #include "settings/cpi_scale.h"
 #include "ui/accessible_slider.h"
-#include "ui/dialog_keys.h"
 #include "ui/digits_only.h"
 
 #include <QCheckBox>
@@ -25,7 +24,6 @@ constexpr int kMaxCpi = static_cast<int>(kMaxLevelCpi);
 constexpr int kCpiPerPosition = 10;
 constexpr int kMinPosition = 1;
 constexpr int kMaxPosition = 1400;  // 14000 CPI; larger values leave the bar at its end
-constexpr int kOpeningCpi = 400;
 
 int PositionOf(int cpi) {
     return std::clamp(cpi / kCpiPerPosition, kMinPosition, kMaxPosition);
@@ -52,10 +50,16 @@ int NormalizeFixedCpi(const QString& text) {
     return static_cast<int>(NormalizeFixedCpiValue(static_cast<uint32_t>(value)));
 }
 
-CFixedCPI::CFixedCPI(QWidget* parent) : QDialog(parent) {
+CFixedCPI::CFixedCPI(int x, int y, QWidget* parent)
+    : QDialog(parent),
+      x_(NormalizeFixedCpi(QString::number(x))),
+      y_(NormalizeFixedCpi(QString::number(y))) {
     BuildLayout();
     NameControls();
     ConnectSignals();
+    separateCheck_->setChecked(x_ != y_);
+    xSlider_->setValue(PositionOf(x_));
+    ySlider_->setValue(PositionOf(y_));
     ShowValues();
 }
 
@@ -69,7 +73,6 @@ void CFixedCPI::BuildLayout() {
         auto* slider = new QSlider(Qt::Horizontal, this);
         slider->setObjectName(name);
         slider->setRange(kMinPosition, kMaxPosition);
-        slider->setValue(PositionOf(kOpeningCpi));
         slider->setTickPosition(QSlider::NoTicks);
         slider->setMinimumWidth(360);
         return slider;
@@ -88,6 +91,10 @@ void CFixedCPI::BuildLayout() {
     yField_ = makeField("fixedCpiYField");
     okButton_ = new QPushButton("&OK", this);
     okButton_->setObjectName("fixedCpiOkButton");
+    cancelButton_ = new QPushButton("&Cancel", this);
+    cancelButton_->setObjectName("fixedCpiCancelButton");
+    // Enter presses a focused button, and OK from anywhere else.
+    okButton_->setDefault(true);
 
     auto* xLabel = new QLabel("X:", this);
     xLabel->setObjectName("fixedCpiXLabel");
@@ -104,6 +111,7 @@ void CFixedCPI::BuildLayout() {
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(okButton_);
+    bottom->addWidget(cancelButton_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(separateCheck_);
@@ -136,6 +144,7 @@ void CFixedCPI::ConnectSignals() {
     connect(xSlider_, &QSlider::actionTriggered, this, [this] { OnSliderAction(Axis::X); });
     connect(ySlider_, &QSlider::actionTriggered, this, [this] { OnSliderAction(Axis::Y); });
     connect(okButton_, &QPushButton::clicked, this, &CFixedCPI::OnOk);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool CFixedCPI::Linked() const {
@@ -193,9 +202,29 @@ void CFixedCPI::OnSeparateClicked() {
     }
 }
 
+std::optional<CFixedCPI::Axis> CFixedCPI::EditedField() const {
+    for (Axis axis : {Axis::X, Axis::Y}) {
+        if (Field(axis)->hasFocus()) {
+            return axis;
+        }
+    }
+    for (Axis axis : {Axis::X, Axis::Y}) {
+        if (Field(axis)->text() != QString::number(axis == Axis::X ? x_ : y_)) {
+            return axis;
+        }
+    }
+    return std::nullopt;
+}
+
 void CFixedCPI::OnOk() {
-    x_ = NormalizeFixedCpi(xField_->text());
-    y_ = NormalizeFixedCpi(yField_->text());
+    // Alt+O and Enter leave the focus in a field whose edit is not taken yet:
+    // OK takes what the fields show, a linked axis following the edited one.
+    if (!Linked()) {
+        CommitField(Axis::X);
+        CommitField(Axis::Y);
+    } else if (const std::optional<Axis> edited = EditedField()) {
+        CommitField(*edited);
+    }
     fixedCpiX = x_;
     fixedCpiY = y_;
     accept();
@@ -211,15 +240,6 @@ bool CFixedCPI::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusOut:
             CommitField(axis);
             break;
-        case QEvent::KeyPress: {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                CommitField(axis);
-                ShowValues();
-                return true;  // Enter commits the field and nothing else
-            }
-            break;
-        }
         default:
             break;
     }
@@ -227,10 +247,22 @@ bool CFixedCPI::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CFixedCPI::keyPressEvent(QKeyEvent* event) {
-    // Neither Esc nor Enter ends the dialog; only OK and the close box do.
-    if (!SwallowEnterAndEscape(event)) {
-        QDialog::keyPressEvent(event);
+    // Enter is OK wherever the focus is (a field passes it on); Esc cancels.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+                OnOk();
+                return;
+            }
+            break;
+        case Qt::Key_Escape:
+            reject();
+            return;
+        default:
+            break;
     }
+    QDialog::keyPressEvent(event);
 }
 
 void CFixedCPI::mousePressEvent(QMouseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QCheckBox;
 class QLineEdit;
@@ -17,12 +18,18 @@ extern int fixedCpiY;
 // gives 10.
 int NormalizeFixedCpi(const QString& text);
 
-// "FIXED CPI": one CPI value for both axes, or X and Y apart. On OK the
-// values are in fixedCpiX and fixedCpiY.
+// "FIXED CPI": one CPI value for both axes, or X and Y apart, opened at the
+// button's values (`x`, `y`; apart when they differ). OK, Enter and Alt+O take
+// what the fields show, a linked axis following the one edited; the values
+// are then in fixedCpiX and fixedCpiY. Cancel, Esc and the close box change
+// nothing.
 class CFixedCPI : public QDialog {
     Q_OBJECT
 public:
-    explicit CFixedCPI(QWidget* parent = nullptr);
+    static constexpr int kOpeningCpi = 400;
+
+    explicit CFixedCPI(QWidget* parent = nullptr) : CFixedCPI(kOpeningCpi, kOpeningCpi, parent) {}
+    CFixedCPI(int x, int y, QWidget* parent = nullptr);
 
     int X() const { return x_; }
     int Y() const { return y_; }
@@ -42,6 +49,9 @@ private:
     void CommitField(Axis axis);
     void OnSliderAction(Axis axis);
     void OnSeparateClicked();
+    // The field being edited (focused, or showing a value not taken yet):
+    // the one a linked axis follows.
+    std::optional<Axis> EditedField() const;
     void OnOk();
     void ShowValues();
     bool Linked() const;
@@ -55,6 +65,7 @@ private:
     QSlider* ySlider_ = nullptr;
     QLineEdit* yField_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    int x_ = 400;
-    int y_ = 400;
+    QPushButton* cancelButton_ = nullptr;
+    int x_ = kOpeningCpi;
+    int y_ = kOpeningCpi;
 };

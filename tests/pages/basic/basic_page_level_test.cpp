@@ -1,6 +1,7 @@
 // The active level on the Basic page: the immediate write to the mouse and the
 // mouse's own level and report-rate changes.
 #include <QLabel>
+#include <functional>
 
 #include "pages/click_filters/click_filters_page.h"
 #include "pages/basic/basic_page_fixture.h"
@@ -100,17 +101,33 @@ TEST_F(SensorLevelTest, SwatchClickChoosesItsLevel) {
     EXPECT_EQ(CheckedLevels(), std::vector<int>{3});
 }
 
-TEST_F(SensorLevelTest, MarkerOfTheCheckedLevelDoesNothingButItsRadioWritesAgain) {
-    LoadActive(2);
-    QTest::mouseClick(LevelLabel(2), Qt::LeftButton);
-    QTest::mouseClick(Swatch(2), Qt::LeftButton);
-    EXPECT_TRUE(mouse.SentReports().empty());
-    EXPECT_TRUE(sleeps.waits.empty());
+// Label and swatch are the round button's: each writes the checked level
+// again, which retries a level write the mouse did not confirm.
+TEST_F(SensorLevelTest, EveryMarkerOfTheCheckedLevelWritesItAgain) {
+    const std::pair<const char*, std::function<QWidget*()>> markers[] = {
+        {"radio", [this] { return static_cast<QWidget*>(Radio(2)); }},
+        {"label", [this] { return LevelLabel(2); }},
+        {"swatch", [this] { return static_cast<QWidget*>(Swatch(2)); }},
+    };
+    for (const auto& [name, marker] : markers) {
+        SCOPED_TRACE(name);
+        LoadActive(0);
+        // The first choice is not confirmed; the marker's click retries it.
+        mouse.Firmware().QueueStatuses({2, 2, 2});
+        QTest::mouseClick(Radio(2), Qt::LeftButton);
+        ASSERT_EQ(window->Status(), DeviceStatus::LevelNotSaved);
+        ASSERT_NE(deviceSettings.activeCpiLevel, 2);
+        mouse.ClearSentReports();
+        sleeps.waits.clear();
 
-    QTest::mouseClick(Radio(2), Qt::LeftButton);
-    EXPECT_FALSE(mouse.SentReports().empty());
-    EXPECT_EQ(sleeps.waits, std::vector<unsigned>{300});
-    EXPECT_EQ(CheckedLevels(), std::vector<int>{2});
+        QTest::mouseClick(marker(), Qt::LeftButton);
+        EXPECT_FALSE(mouse.SentReports().empty());
+        EXPECT_EQ(sleeps.waits, std::vector<unsigned>{300});
+        EXPECT_EQ(MouseRecord().activeCpiLevel, 2);
+        EXPECT_EQ(deviceSettings.activeCpiLevel, 2);
+        EXPECT_EQ(window->Status(), DeviceStatus::LevelSet);
+        EXPECT_EQ(CheckedLevels(), std::vector<int>{2});
+    }
 }
 
 TEST_F(SensorLevelTest, SpaceBarOnARadioButtonChoosesItsLevel) {

@@ -487,6 +487,17 @@ TEST_F(MouseSetTest, FixedCpiPairIsStoredAndShown) {
     Choose(0, kFixedCpiCommand);
     EXPECT_EQ(buttons[0]->text(), "X: 400, Y: 30000");
     EXPECT_EQ(Slot(1), (ActionValues{0x0C, 0x00, 400, 30000}));
+
+    // Opened again, the dialog starts at what the button holds.
+    QString shown;
+    WhenDialogOpens([&shown](QDialog& dialog) {
+        shown = dialog.findChild<QLineEdit*>("fixedCpiXField")->text() + "/" +
+                dialog.findChild<QLineEdit*>("fixedCpiYField")->text();
+        dialog.close();
+    });
+    Choose(0, kFixedCpiCommand);
+    EXPECT_EQ(shown, "400/30000");
+    EXPECT_EQ(Slot(1), (ActionValues{0x0C, 0x00, 400, 30000}));
 }
 
 TEST_F(MouseSetTest, CancelledFixedCpiChangesNothing) {

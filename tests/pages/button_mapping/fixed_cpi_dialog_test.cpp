@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -170,23 +171,86 @@ TEST_F(FixedCpiTest, ClearingTheBoxGivesYTheValueOfX) {
     EXPECT_EQ(ySlider->value(), 80);
 }
 
-TEST_F(FixedCpiTest, EnterCommitsTheFieldAndKeepsTheDialogOpen) {
-    xField->setFocus();
-    xField->selectAll();
-    QTest::keyClicks(xField, "999");
-    QTest::keyClick(xField, Qt::Key_Return);
-    ExpectShown(1000, 1000);
-    EXPECT_EQ(xSlider->value(), 100);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), 0);
-    EXPECT_TRUE(xField->hasFocus());
+// However OK is given, it takes what the fields show, and a linked Y follows
+// the X typed just before, without the field being left first.
+TEST_F(FixedCpiTest, OkByClickEnterOrAltOTakesTheFieldsAsShown) {
+    const std::pair<const char*, std::function<void(CFixedCPI&)>> ways[] = {
+        {"click",
+         [](CFixedCPI& d) {
+             QTest::mouseClick(d.findChild<QPushButton*>("fixedCpiOkButton"), Qt::LeftButton);
+         }},
+        {"Enter", [](CFixedCPI&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }},
+        // A mnemonic presses its button a moment later, as a click is shown.
+        {"Alt+O",
+         [](CFixedCPI& d) {
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+             QTest::qWaitFor([&d] { return !d.isVisible(); }, 2000);
+         }},
+    };
+    for (const auto& [way, pressOk] : ways) {
+        SCOPED_TRACE(way);
+        CFixedCPI linked;
+        linked.show();
+        linked.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&linked));
+        auto* x = linked.findChild<QLineEdit*>("fixedCpiXField");
+        x->setFocus();
+        x->selectAll();
+        QTest::keyClicks(x, "2004");
+        pressOk(linked);
+        EXPECT_EQ(linked.result(), QDialog::Accepted);
+        EXPECT_EQ(fixedCpiX, 2000);
+        EXPECT_EQ(fixedCpiY, 2000);
+    }
 }
 
-TEST_F(FixedCpiTest, EscDoesNotCancel) {
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QTest::keyClick(xField, Qt::Key_Escape);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), 0);
+TEST_F(FixedCpiTest, EscCancelAndTheCloseBoxChangeNothing) {
+    auto* cancel = dialog.findChild<QPushButton*>("fixedCpiCancelButton");
+    ASSERT_NE(cancel, nullptr);
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"Esc in a field", [this] { QTest::keyClick(xField, Qt::Key_Escape); }},
+        {"Esc", [this] { QTest::keyClick(&dialog, Qt::Key_Escape); }},
+        {"Cancel", [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); }},
+        {"Alt+C",
+         [this] {
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+             QTest::qWaitFor([this] { return !dialog.isVisible(); }, 2000);
+         }},
+        {"close box", [this] { dialog.close(); }},
+    };
+    for (const auto& [way, leave] : ways) {
+        SCOPED_TRACE(way);
+        fixedCpiX = 800;
+        fixedCpiY = 1600;
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        xField->setFocus();
+        xField->selectAll();
+        QTest::keyClicks(xField, "3000");
+        leave();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(fixedCpiX, 800);
+        EXPECT_EQ(fixedCpiY, 1600);
+    }
+}
+
+TEST(FixedCpiOpening, OpensAtTheValuesItIsGiven) {
+    const struct {
+        int x, y;
+        bool apart;
+    } cases[] = {{1200, 1200, false}, {800, 30000, true}};
+    for (const auto& c : cases) {
+        CFixedCPI dialog(c.x, c.y);
+        EXPECT_EQ(dialog.findChild<QCheckBox*>("fixedXySettingsCheck")->isChecked(), c.apart);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("fixedCpiXField")->text(), QString::number(c.x));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("fixedCpiYField")->text(), QString::number(c.y));
+        EXPECT_EQ(dialog.findChild<QSlider*>("fixedCpiXSlider")->value(), std::min(c.x / 10, 1400));
+        EXPECT_EQ(dialog.findChild<QSlider*>("fixedCpiYSlider")->value(), std::min(c.y / 10, 1400));
+        EXPECT_EQ(dialog.X(), c.x);
+        EXPECT_EQ(dialog.Y(), c.y);
+    }
 }
 
 TEST_F(FixedCpiTest, BackgroundClickCommitsTheFocusedField) {
@@ -206,16 +270,6 @@ TEST_F(FixedCpiTest, OkCommitsAFieldStillBeingEdited) {
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(fixedCpiX, 1240);
     EXPECT_EQ(fixedCpiY, 400);
-}
-
-TEST_F(FixedCpiTest, CloseBoxKeepsTheEarlierResult) {
-    fixedCpiX = 800;
-    fixedCpiY = 1600;
-    TypeAndTab(xField, "3000");
-    dialog.close();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(fixedCpiX, 800);
-    EXPECT_EQ(fixedCpiY, 1600);
 }
 
 TEST_F(FixedCpiTest, FieldsTakeDigitsOnly) {
