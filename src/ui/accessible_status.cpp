@@ -64,12 +64,19 @@ void ShowStatus(QLabel* label, const QString& text, bool again) {
     if (old == text && !again) {
         return;
     }
-    // A new text is announced by QLabel itself, once: its name changes, and
-    // the bridge sends the text that came. An event of our own on top made
-    // readers say it twice. Only an unchanged text repeated as news needs
-    // saying here.
+    // A new text is announced by QLabel itself, once, when the label's name
+    // is its text: the name changes, and the bridge sends the text that came.
+    // An event of our own on top made readers say it twice. A label with a
+    // name of its own (the meter's hint) gets no such event from QLabel, and
+    // an unchanged text repeated as news none either: those are said here.
     label->setText(text);
-    if (old == text && QAccessible::isActive() && !text.isEmpty()) {
+    if (!QAccessible::isActive() || text.isEmpty()) {
+        return;
+    }
+    if (!label->accessibleName().isEmpty()) {
+        QAccessibleTextUpdateEvent update(label, 0, old, text);
+        QAccessible::updateAccessibility(&update);
+    } else if (old == text) {
         QAccessibleEvent named(label, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&named);
     }

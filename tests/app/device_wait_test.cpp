@@ -231,9 +231,7 @@ TEST_F(DeviceWaitTest, AReportBeforeACommandsConfirmationNeverUndoesItOneAfterIt
                     << "the report must still wait for the UI thread";
             }
             c.run();
-            ASSERT_TRUE(window->Status() == DeviceStatus::Saved ||
-                        window->Status() == DeviceStatus::Connected ||
-                        window->Status() == DeviceStatus::ResetDone)
+            ASSERT_TRUE(IsSettledStatus(window->Status()))
                 << "the command failed: " << int(window->Status());
             if (!pressedBefore) {
                 const SettingsRecord afterCommand = MouseMemory();

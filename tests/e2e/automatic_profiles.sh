@@ -84,7 +84,7 @@ window_pid=$!
 PIDS+=($window_pid)
 wait_for_window "Kestrine XQ3 8k v2 Configuration Tool" >/dev/null
 xdotool windowactivate "$one"
-wait_until 10 "the agent did not wait for the window" status_says "^profile: one: waits for the window to close$"
+wait_until 10 "the agent did not wait for the window" status_says "^profile: one waits for the configuration window to close$"
 rate_is 16 || fail "the profile was written while the configuration window was open"
 [ "$(writes)" = 4 ] || fail "the mouse was written while the configuration window was open"
 kill "$window_pid"
