@@ -91,8 +91,9 @@ AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, Windo
     ShowRows(rows_.empty() ? -1 : 0);
 }
 
-void AutomaticProfilesDialog::BuildLayout() {
-    setWindowTitle("Automatic Profiles");
+// What the rules are for, how this session's windows are followed, and where
+// the rules file is; then its problems, when it has any.
+void AutomaticProfilesDialog::AddHeaderTexts(QVBoxLayout* layout) {
     auto* intro = new QLabel(
         "While a program's window is in front, the mouse gets the profile of the first rule "
         "that matches it; otherwise the default profile, if one is chosen. The background "
@@ -121,6 +122,14 @@ void AutomaticProfilesDialog::BuildLayout() {
     problemsText_->setFrameShape(QFrame::StyledPanel);
     problemsText_->hide();
 
+    layout->addWidget(intro);
+    layout->addWidget(followedText);
+    layout->addWidget(fileText);
+    layout->addWidget(problemsText_);
+}
+
+// One line a rule, with the buttons that add, remove and order them.
+QLayout* AutomaticProfilesDialog::BuildRulesTable() {
     table_ = new QTableWidget(0, 2, this);
     table_->setObjectName("rulesTable");
     table_->setHorizontalHeaderLabels({"Matches", "Profile file"});
@@ -148,6 +157,11 @@ void AutomaticProfilesDialog::BuildLayout() {
     tableRow->addWidget(table_, 1);
     tableRow->addLayout(tableButtons);
 
+    return tableRow;
+}
+
+// The editor of the rule chosen in the table.
+QWidget* AutomaticProfilesDialog::BuildRuleBox() {
     auto* ruleBox = new QGroupBox("Selected rule", this);
     ruleBox->setObjectName("selectedRuleBox");
     kindList_ = new QComboBox(ruleBox);
@@ -175,6 +189,10 @@ void AutomaticProfilesDialog::BuildLayout() {
     ruleGrid->addWidget(profileBrowseButton_, 3, 2);
     ruleGrid->setColumnStretch(1, 1);
 
+    return ruleBox;
+}
+
+QLayout* AutomaticProfilesDialog::BuildDefaultRow() {
     defaultField_ = new QLineEdit(this);
     defaultField_->setObjectName("defaultProfileField");
     defaultField_->setPlaceholderText("none: the mouse keeps its settings");
@@ -184,6 +202,16 @@ void AutomaticProfilesDialog::BuildLayout() {
     defaultRow->addWidget(defaultField_, 1);
     defaultRow->addWidget(defaultBrowseButton_);
 
+    return defaultRow;
+}
+
+void AutomaticProfilesDialog::BuildLayout() {
+    setWindowTitle("Automatic Profiles");
+    auto* layout = new QVBoxLayout(this);
+    AddHeaderTexts(layout);
+    layout->addLayout(BuildRulesTable(), 1);
+    layout->addWidget(BuildRuleBox());
+    layout->addLayout(BuildDefaultRow());
     saveButton_ = NewButton("&Save", "saveRulesButton", this);
     cancelButton_ = NewButton("&Cancel", "cancelRulesButton", this);
     auto* bottom = new QHBoxLayout;
@@ -191,14 +219,6 @@ void AutomaticProfilesDialog::BuildLayout() {
     bottom->addWidget(saveButton_);
     bottom->addWidget(cancelButton_);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
-    layout->addWidget(followedText);
-    layout->addWidget(fileText);
-    layout->addWidget(problemsText_);
-    layout->addLayout(tableRow, 1);
-    layout->addWidget(ruleBox);
-    layout->addLayout(defaultRow);
     layout->addLayout(bottom);
     resize(sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 110, 0)));
 

@@ -12,9 +12,11 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 
 // How "Pick a window" finds the window: `pick` waits (off the user
 // interface's thread) for the user to click a window or bring one to the
@@ -59,6 +61,10 @@ private:
     };
 
     void BuildLayout();
+    void AddHeaderTexts(QVBoxLayout* layout);
+    QLayout* BuildRulesTable();
+    QWidget* BuildRuleBox();
+    QLayout* BuildDefaultRow();
     void NameControls();
     void ConnectSignals();
     void Load();

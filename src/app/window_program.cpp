@@ -13,8 +13,8 @@
 
 #include "app/agent_check_box.h"
 #include "app/hotplug_watcher.h"
-#include "app/simulated_mouse_window.h"
 #include "app/main_window.h"
+#include "app/simulated_mouse_window.h"
 #include "cli/command_line.h"
 #include "device/device_link.h"
 #include "device/event_listener.h"
@@ -76,29 +76,28 @@ std::string LockHolderText(const InstanceLock::HolderInfo& held) {
     return held.pid > 0 ? who + ", pid " + std::to_string(held.pid) : who;
 }
 
-}  // namespace
-
-int CUpdaterApp::Run(int argc, char** argv) {
-    std::string error;
-    const ParseResult parsed =
-        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+// What the window program was given that is not for it: an exit status.
+std::optional<int> RefusedArguments(const ParseResult& parsed) {
     if (!parsed.commandLine) {
         std::fputs(parsed.output.c_str(), stdout);
         std::fputs(parsed.error.c_str(), stderr);
         return parsed.exitCode;
     }
-    const CommandLine* options = &*parsed.commandLine;
-    if (options->command != Command::None) {
+    if (parsed.commandLine->command != Command::None) {
         PrintError("commands are run by kestrine-config itself, not by the window program");
         return kExitUsage;
     }
+    return std::nullopt;
+}
 
-    InstanceLock lock;
-    InstanceLock::Result locked = lock.Acquire();
+// The first answer of the instance lock: an exit status when this window is
+// not to be shown (another one is, or nothing can make sure of that).
+std::optional<int> ExitForLock(InstanceLock& lock, InstanceLock::Result locked, int& argc,
+                               char** argv) {
     switch (locked) {
         case InstanceLock::Result::HeldElsewhere:
             if (HeldByAnotherProgram(locked, lock)) {
-                break;  // the window shows at once and waits for its turn
+                return std::nullopt;  // the window shows at once and waits for its turn
             }
             AskRunningInstanceToRaise(lock.Folder());
             return 0;  // the running instance shows its window, if it can
@@ -109,20 +108,31 @@ int CUpdaterApp::Run(int argc, char** argv) {
         case InstanceLock::Result::Acquired:
             break;
     }
+    return std::nullopt;
+}
 
-    std::unique_ptr<SimulatedSession> simulation;
-    if (options->simulate) {
-        simulation = SimulatedSession::Start(options->simulateFile, error);
-        if (!simulation) {
-            PrintError(error);
-            return kExitUsage;
-        }
-        if (!simulation->Notice().empty()) {
-            PrintError(simulation->Notice());
-        }
+std::unique_ptr<SimulatedSession> StartSimulation(const std::string& memoryFile) {
+    std::string error;
+    std::unique_ptr<SimulatedSession> simulation = SimulatedSession::Start(memoryFile, error);
+    if (!simulation) {
+        PrintError(error);
+        return nullptr;
     }
+    if (!simulation->Notice().empty()) {
+        PrintError(simulation->Notice());
+    }
+    if (!simulation->MemoryFile().empty()) {
+        // The agent the window turns on follows the same simulated mouse.
+        char* absolute = ::realpath(simulation->MemoryFile().c_str(), nullptr);
+        SetAgentProgram({}, {"--simulate=" +
+                             std::string(absolute ? absolute : simulation->MemoryFile().c_str())});
+        std::free(absolute);
+    }
+    return simulation;
+}
 
-    QApplication application(argc, argv);
+// Names and checks what Qt took of the command line; false after a bad option.
+bool SetUpApplication() {
     QApplication::setApplicationName("kestrine-config");
     QApplication::setApplicationVersion(KESTRINE_VERSION);
     QApplication::setDesktopFileName("io.github.kestrine.config");
@@ -130,16 +140,115 @@ int CUpdaterApp::Run(int argc, char** argv) {
         QApplication::arguments().mid(1).filter(QRegularExpression("^-[^-]"));
     if (!leftOver.isEmpty()) {
         PrintError("unknown argument " + leftOver.first().toStdString() + " (see --help)");
+        return false;
+    }
+    return true;
+}
+
+// The window's start: while another program of the user holds the mouse the
+// window is there at once and says so, instead of appearing when that
+// program is done; once the locks are free it reads the mouse.
+class WindowStart {
+public:
+    WindowStart(InstanceLock& lock, InstanceLock::Result locked, CUpdaterDlg& dialog,
+                RaiseListener& raiseListener)
+        : lock_(lock), locked_(locked), dialog_(dialog), raiseListener_(raiseListener) {
+        timer_.setSingleShot(true);
+        timer_.setInterval(kTurnRetryMs);
+        QObject::connect(&timer_, &QTimer::timeout, &dialog_, [this] { Try(); });
+        if (locked_ == InstanceLock::Result::Acquired) {
+            // The background agent may be reading the mouse: the two take turns at each command.
+            UseUserCommandLock(lock_.Folder());
+        }
+    }
+
+    void Try() {
+        TakeLockIfFree();
+        if (locked_ != InstanceLock::Result::Acquired && !HeldByAnotherProgram(locked_, lock_)) {
+            GiveUp();
+            return;
+        }
+        if (const std::optional<std::string> holder = Holder()) {
+            dialog_.ShowWaitingToStart(QString::fromStdString(*holder));
+            timer_.start();
+            return;
+        }
+        // Listening before the mouse is read, so a second start meanwhile is not lost.
+        if (std::string raiseError; !raiseListener_.Listen(lock_.Folder(), raiseError)) {
+            PrintError("a second start cannot show this window: " + raiseError);
+        }
+        dialog_.Initialise();
+    }
+
+    void Stop() { timer_.stop(); }
+    bool GaveUp() const { return gaveUp_; }
+    int Status() const { return status_; }
+
+private:
+    void TakeLockIfFree() {
+        if (locked_ == InstanceLock::Result::Acquired) {
+            return;
+        }
+        const std::string folder = lock_.Folder();
+        locked_ = lock_.Acquire(folder);
+        if (locked_ == InstanceLock::Result::Acquired) {
+            UseUserCommandLock(folder);
+        }
+    }
+
+    // A window started meanwhile took the lock (it is the one to show), or
+    // the lock went away.
+    void GiveUp() {
+        if (locked_ == InstanceLock::Result::HeldElsewhere) {
+            AskRunningInstanceToRaise(lock_.Folder());
+        } else {
+            PrintError("cannot make sure that only one copy runs: " + lock_.Problem());
+            status_ = kExitNoLock;
+        }
+        gaveUp_ = true;
+        dialog_.close();
+    }
+
+    // Who holds the window's lock or the mouse now; nothing when both are free.
+    std::optional<std::string> Holder() const {
+        if (locked_ == InstanceLock::Result::HeldElsewhere) {
+            return LockHolderText(lock_.HeldBy());
+        }
+        return UserCommandTurnHolder();
+    }
+
+    InstanceLock& lock_;
+    InstanceLock::Result locked_;
+    CUpdaterDlg& dialog_;
+    RaiseListener& raiseListener_;
+    QTimer timer_;
+    bool gaveUp_ = false;
+    int status_ = 0;
+};
+
+}  // namespace
+
+int CUpdaterApp::Run(int argc, char** argv) {
+    const ParseResult parsed =
+        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    if (const std::optional<int> exit = RefusedArguments(parsed)) {
+        return *exit;
+    }
+    const CommandLine& options = *parsed.commandLine;
+
+    InstanceLock lock;
+    const InstanceLock::Result locked = lock.Acquire();
+    if (const std::optional<int> exit = ExitForLock(lock, locked, argc, argv)) {
+        return *exit;
+    }
+    std::unique_ptr<SimulatedSession> simulation;
+    if (options.simulate && !(simulation = StartSimulation(options.simulateFile))) {
         return kExitUsage;
     }
 
-    std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
-    if (simulation && !simulation->MemoryFile().empty()) {
-        // The agent the window turns on follows the same simulated mouse.
-        char* absolute = ::realpath(simulation->MemoryFile().c_str(), nullptr);
-        SetAgentProgram({}, {"--simulate=" +
-                             std::string(absolute ? absolute : simulation->MemoryFile().c_str())});
-        std::free(absolute);
+    QApplication application(argc, argv);
+    if (!SetUpApplication()) {
+        return kExitUsage;
     }
     if (simulation) {
         // Its unplug and plug reach the window as the real mouse's do.
@@ -148,64 +257,16 @@ int CUpdaterApp::Run(int argc, char** argv) {
     MouseSession session;
     CUpdaterDlg dialog(session);
     RaiseListener raiseListener(&dialog);
-    int status = 0;
-    bool gaveUp = false;
     // Shown, not run with exec(): a modal run would block the simulated mouse's window.
     QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
-    // While another program of the user holds the mouse the window is there
-    // at once and says so, instead of appearing when that program is done.
-    QTimer turnTimer;
-    turnTimer.setSingleShot(true);
-    turnTimer.setInterval(kTurnRetryMs);
-    const auto tryToStart = [&] {
-        if (locked != InstanceLock::Result::Acquired) {
-            const std::string folder = lock.Folder();
-            locked = lock.Acquire(folder);
-            if (locked == InstanceLock::Result::Acquired) {
-                UseUserCommandLock(folder);
-            }
-        }
-        if (locked != InstanceLock::Result::Acquired && !HeldByAnotherProgram(locked, lock)) {
-            // A window started meanwhile took the lock (it is the one to
-            // show), or the lock went away.
-            if (locked == InstanceLock::Result::HeldElsewhere) {
-                AskRunningInstanceToRaise(lock.Folder());
-            } else {
-                PrintError("cannot make sure that only one copy runs: " + lock.Problem());
-                status = kExitNoLock;
-            }
-            gaveUp = true;
-            dialog.close();
-            return;
-        }
-        std::optional<std::string> holder;
-        if (locked == InstanceLock::Result::HeldElsewhere) {
-            holder = LockHolderText(lock.HeldBy());
-        } else {
-            holder = UserCommandTurnHolder();
-        }
-        if (holder) {
-            dialog.ShowWaitingToStart(QString::fromStdString(*holder));
-            turnTimer.start();
-            return;
-        }
-        // Listening before the mouse is read, so a second start meanwhile is not lost.
-        if (std::string raiseError; !raiseListener.Listen(lock.Folder(), raiseError)) {
-            PrintError("a second start cannot show this window: " + raiseError);
-        }
-        dialog.Initialise();
-    };
-    QObject::connect(&turnTimer, &QTimer::timeout, &dialog, tryToStart);
-    if (locked == InstanceLock::Result::Acquired) {
-        // The background agent may be reading the mouse: the two take turns at each command.
-        UseUserCommandLock(lock.Folder());
-    }
-    tryToStart();
-    if (gaveUp) {
-        return status;
+    WindowStart start(lock, locked, dialog, raiseListener);
+    start.Try();
+    if (start.GaveUp()) {
+        return start.Status();
     }
     dialog.show();
     // What nobody looks at before the window is on screen comes after it.
+    std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
         if (QApplication::windowIcon().isNull()) {  // else the user chose one (-qwindowicon)
             QApplication::setWindowIcon(ProgramIcon());
@@ -216,10 +277,10 @@ int CUpdaterApp::Run(int argc, char** argv) {
         }
     });
     QApplication::exec();
-    turnTimer.stop();
+    start.Stop();
     // Both connections close before the mouse or the HID library behind them ends.
     StopDeviceEventListener();
     ReleaseDevice();
     SetSimulatedHotplugSource(nullptr);
-    return status;
+    return start.Status();
 }
