@@ -12,13 +12,15 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/rules_table_model.h"
 #include "platform/next_active_window.h"
 #include "platform/user_files.h"
 #include "platform/window_source.h"
@@ -34,8 +36,6 @@ std::function<QString(const QString&)>& ProfileChooser() {
     return chooser;
 }
 
-constexpr int kMatchColumn = 0;
-constexpr int kProfileColumn = 1;
 constexpr int kByProgram = 0;
 constexpr int kByClass = 1;
 
@@ -88,7 +88,7 @@ AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, Windo
     NameControls();
     ConnectSignals();
     Load();
-    ShowRows(rows_.empty() ? -1 : 0);
+    ShowRows(model_->Size() == 0 ? -1 : 0);
 }
 
 // What the rules are for, how this session's windows are followed, and where
@@ -130,9 +130,10 @@ void AutomaticProfilesDialog::AddHeaderTexts(QVBoxLayout* layout) {
 
 // One line a rule, with the buttons that add, remove and order them.
 QLayout* AutomaticProfilesDialog::BuildRulesTable() {
-    table_ = new QTableWidget(0, 2, this);
+    model_ = new RulesTableModel(this);
+    table_ = new QTableView(this);
     table_->setObjectName("rulesTable");
-    table_->setHorizontalHeaderLabels({"Matches", "Profile file"});
+    table_->setModel(model_);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     // One line a rule: a long name or path is shortened in its middle, where
     // the folder is, and shown whole in the editor below.
@@ -248,7 +249,7 @@ void AutomaticProfilesDialog::NameControls() {
 }
 
 void AutomaticProfilesDialog::ConnectSignals() {
-    connect(table_, &QTableWidget::itemSelectionChanged, this,
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AutomaticProfilesDialog::ShowSelected);
     connect(addButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnAdd);
     connect(removeButton_, &QPushButton::clicked, this, &AutomaticProfilesDialog::OnRemove);
@@ -280,10 +281,7 @@ void AutomaticProfilesDialog::Load() {
         parsed = ParseAutomaticRules(text, path);
     }
     loadProblems_ = parsed.problems;
-    for (const AutomaticRule& rule : parsed.rules.rules) {
-        const bool byClass = rule.program.empty();
-        rows_.push_back({byClass, byClass ? rule.windowClass : rule.program, rule.profile, {}});
-    }
+    model_->Load(parsed.rules.rules);
     defaultField_->setText(Text(parsed.rules.defaultProfile));
     if (!loadProblems_.empty()) {
         QStringList lines;
@@ -301,42 +299,17 @@ void AutomaticProfilesDialog::Load() {
 AutomaticRules AutomaticProfilesDialog::Rules() const {
     AutomaticRules rules;
     rules.defaultProfile = defaultField_->text().toStdString();
-    for (const Row& row : rows_) {
-        AutomaticRule rule;
-        (row.byClass ? rule.windowClass : rule.program) = row.name;
-        rule.profile = row.profile;
-        rules.rules.push_back(rule);
-    }
+    rules.rules = model_->Rules();
     return rules;
 }
 
 void AutomaticProfilesDialog::ShowRows(int select) {
-    table_->setRowCount(static_cast<int>(rows_.size()));
-    for (int row = 0; row < table_->rowCount(); ++row) {
-        ShowRow(row);
-    }
     if (select >= 0) {
         table_->selectRow(select);
     } else {
         table_->clearSelection();
     }
     ShowSelected();
-}
-
-void AutomaticProfilesDialog::ShowRow(int row) {
-    const Row& rule = rows_[static_cast<size_t>(row)];
-    const QString kind = rule.byClass ? "window class" : "program";
-    const QString match =
-        rule.name.empty() ? kind + " (not named yet)" : kind + " \"" + Text(rule.name) + "\"";
-    const QString profile = rule.profile.empty() ? "(none chosen yet)" : Text(rule.profile);
-    for (const auto& [column, text] : {std::pair{kMatchColumn, match}, {kProfileColumn, profile}}) {
-        QTableWidgetItem* item = table_->item(row, column);
-        if (item == nullptr) {
-            item = new QTableWidgetItem;
-            table_->setItem(row, column, item);
-        }
-        item->setText(text);
-    }
 }
 
 // Shown only while it says something, so it leaves no gap in the editor.
@@ -346,8 +319,8 @@ void AutomaticProfilesDialog::ShowPicked(const QString& text) {
 }
 
 int AutomaticProfilesDialog::Selected() const {
-    const QList<QTableWidgetItem*> items = table_->selectedItems();
-    return items.isEmpty() ? -1 : items.front()->row();
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
 }
 
 // The editor shows the selected rule; with none, it is off.
@@ -361,7 +334,7 @@ void AutomaticProfilesDialog::ShowSelected() {
         control->setEnabled(any);
     }
     upButton_->setEnabled(any && row > 0);
-    downButton_->setEnabled(any && row + 1 < static_cast<int>(rows_.size()));
+    downButton_->setEnabled(any && row + 1 < model_->Size());
     if (!any) {
         kindList_->setCurrentIndex(kByProgram);
         nameField_->clear();
@@ -369,7 +342,7 @@ void AutomaticProfilesDialog::ShowSelected() {
         ShowPicked({});
         return;
     }
-    const Row& rule = rows_[static_cast<size_t>(row)];
+    const RulesTableModel::Row& rule = model_->At(row);
     kindList_->setCurrentIndex(rule.byClass ? kByClass : kByProgram);
     nameField_->setText(Text(rule.name));
     profileField_->setText(Text(rule.profile));
@@ -377,8 +350,7 @@ void AutomaticProfilesDialog::ShowSelected() {
 }
 
 void AutomaticProfilesDialog::OnAdd() {
-    rows_.push_back({});
-    ShowRows(static_cast<int>(rows_.size()) - 1);
+    ShowRows(model_->Add());
     nameField_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -387,8 +359,8 @@ void AutomaticProfilesDialog::OnRemove() {
     if (row < 0) {
         return;
     }
-    rows_.erase(rows_.begin() + row);
-    ShowRows(rows_.empty() ? -1 : std::min(row, static_cast<int>(rows_.size()) - 1));
+    model_->Remove(row);
+    ShowRows(model_->Size() == 0 ? -1 : std::min(row, model_->Size() - 1));
     // The button may have gone off under the focus.
     if (!removeButton_->isEnabled()) {
         addButton_->setFocus(Qt::OtherFocusReason);
@@ -397,12 +369,10 @@ void AutomaticProfilesDialog::OnRemove() {
 
 void AutomaticProfilesDialog::OnMove(int by) {
     const int row = Selected();
-    const int to = row + by;
-    if (row < 0 || to < 0 || to >= static_cast<int>(rows_.size())) {
+    if (!model_->Move(row, by)) {
         return;
     }
-    std::swap(rows_[static_cast<size_t>(row)], rows_[static_cast<size_t>(to)]);
-    ShowRows(to);
+    ShowRows(row + by);
     // At either end the pressed button goes off: the other one keeps the focus.
     QPushButton* pressed = by < 0 ? upButton_ : downButton_;
     if (!pressed->isEnabled()) {
@@ -415,29 +385,22 @@ void AutomaticProfilesDialog::OnKindActivated(int index) {
     if (row < 0) {
         return;
     }
-    Row& rule = rows_[static_cast<size_t>(row)];
-    rule.byClass = index == kByClass;
+    model_->SetByClass(row, index == kByClass);
     // A picked window names itself both ways.
-    if (rule.picked) {
-        rule.name = rule.byClass ? (rule.picked->windowClass.empty() ? rule.picked->instance
-                                                                     : rule.picked->windowClass)
-                                 : rule.picked->program;
-        nameField_->setText(Text(rule.name));
+    if (model_->At(row).picked) {
+        nameField_->setText(Text(model_->At(row).name));
     }
-    ShowRow(row);
 }
 
 void AutomaticProfilesDialog::OnNameEdited(const QString& text) {
     if (const int row = Selected(); row >= 0) {
-        rows_[static_cast<size_t>(row)].name = text.toStdString();
-        ShowRow(row);
+        model_->SetName(row, text.toStdString());
     }
 }
 
 void AutomaticProfilesDialog::OnProfileEdited(const QString& text) {
     if (const int row = Selected(); row >= 0) {
-        rows_[static_cast<size_t>(row)].profile = text.toStdString();
-        ShowRow(row);
+        model_->SetProfile(row, text.toStdString());
     }
 }
 
@@ -467,9 +430,8 @@ void AutomaticProfilesDialog::OnBrowseProfile() {
     if (chosen.isEmpty()) {
         return;
     }
-    rows_[static_cast<size_t>(row)].profile = ProfileAsWritten(chosen).toStdString();
-    profileField_->setText(Text(rows_[static_cast<size_t>(row)].profile));
-    ShowRow(row);
+    model_->SetProfile(row, ProfileAsWritten(chosen).toStdString());
+    profileField_->setText(Text(model_->At(row).profile));
 }
 
 void AutomaticProfilesDialog::OnBrowseDefault() {
@@ -536,24 +498,16 @@ void AutomaticProfilesDialog::OnPicked(int generation, const std::optional<Windo
         return;
     }
     if (Selected() < 0) {
-        rows_.push_back({});
-        ShowRows(static_cast<int>(rows_.size()) - 1);
+        ShowRows(model_->Add());
     }
-    const int row = Selected();
-    Row& rule = rows_[static_cast<size_t>(row)];
-    rule.picked = *window;
-    // A window whose process is unknown is still known by its class.
-    if (window->program.empty()) {
-        rule.byClass = true;
-    }
+    model_->SetPicked(Selected(), *window);
     ShowSelected();
-    OnKindActivated(rule.byClass ? kByClass : kByProgram);
 }
 
 QStringList AutomaticProfilesDialog::RowProblems() const {
     QStringList problems;
-    for (size_t index = 0; index < rows_.size(); ++index) {
-        const Row& rule = rows_[index];
+    for (int index = 0; index < model_->Size(); ++index) {
+        const RulesTableModel::Row& rule = model_->At(index);
         const QString which = QString("Rule %1: ").arg(index + 1);
         if (rule.name.empty()) {
             problems << which + "say which " + (rule.byClass ? "window class" : "program") +

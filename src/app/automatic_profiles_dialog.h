@@ -15,7 +15,8 @@ class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+class RulesTableModel;
 class QVBoxLayout;
 
 // How "Pick a window" finds the window: `pick` waits (off the user
@@ -51,15 +52,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // A rule being edited: by program or by window class, and the window it
-    // was picked from, so switching between the two takes the other name.
-    struct Row {
-        bool byClass = false;
-        std::string name;
-        std::string profile;
-        std::optional<WindowIdentity> picked;
-    };
-
     void BuildLayout();
     void AddHeaderTexts(QVBoxLayout* layout);
     QLayout* BuildRulesTable();
@@ -69,7 +61,6 @@ private:
     void ConnectSignals();
     void Load();
     void ShowRows(int select);
-    void ShowRow(int row);
     void ShowSelected();
     void ShowPicked(const QString& text);
     int Selected() const;
@@ -95,7 +86,6 @@ private:
     QString rulesPath_;
     QString windowsFollowed_;
     WindowPicker picker_;
-    std::vector<Row> rows_;
     std::vector<std::string> loadProblems_;
     bool replaceConfirmed_ = false;
     // The pick that runs, and what ends it early.
@@ -104,7 +94,8 @@ private:
     int pickGeneration_ = 0;
 
     QLabel* problemsText_ = nullptr;
-    QTableWidget* table_ = nullptr;
+    RulesTableModel* model_ = nullptr;
+    QTableView* table_ = nullptr;
     QPushButton* addButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;
     QPushButton* upButton_ = nullptr;

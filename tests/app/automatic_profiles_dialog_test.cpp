@@ -10,10 +10,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -106,18 +107,21 @@ protected:
         emit list->activated(index);
     }
 
+    // What the table shows, a line a rule.
     QStringList TableRows() const {
-        auto* table = Find<QTableWidget>("rulesTable");
+        const QAbstractItemModel* model = Find<QTableView>("rulesTable")->model();
         QStringList rows;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            rows << table->item(row, 0)->text() + " -> " + table->item(row, 1)->text();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            rows << model->index(row, 0).data().toString() + " -> " +
+                        model->index(row, 1).data().toString();
         }
         return rows;
     }
 
     int SelectedRow() const {
-        const auto items = Find<QTableWidget>("rulesTable")->selectedItems();
-        return items.isEmpty() ? -1 : items.front()->row();
+        const QModelIndexList rows =
+            Find<QTableView>("rulesTable")->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.front().row();
     }
 
     QTemporaryDir folder;
@@ -166,7 +170,7 @@ TEST_F(AutomaticProfilesTest, AddEditMoveRemoveThenSaveWritesTheRules) {
     EXPECT_EQ(SelectedRow(), 0);
     EXPECT_FALSE(Find("moveRuleUpButton")->isEnabled());
     Click("moveRuleDownButton");  // second again
-    Find<QTableWidget>("rulesTable")->selectRow(2);
+    Find<QTableView>("rulesTable")->selectRow(2);
     Click("removeRuleButton");  // dota
     EXPECT_EQ(SelectedRow(), 1);
     Type("defaultProfileField", "");
