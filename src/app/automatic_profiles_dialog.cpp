@@ -26,6 +26,7 @@
 #include "platform/window_source.h"
 #include "platform/x11_windows.h"
 #include "ui/dialog_keys.h"
+#include "ui/keyboard_focus.h"
 #include "ui/message_box.h"
 #include "ui/tab_order.h"
 
@@ -87,6 +88,7 @@ AutomaticProfilesDialog::AutomaticProfilesDialog(const QString& rulesPath, Windo
     BuildLayout();
     NameControls();
     ConnectSignals();
+    ShowFocusFrameFromTheStart(this);
     Load();
     ShowRows(model_->Size() == 0 ? -1 : 0);
 }

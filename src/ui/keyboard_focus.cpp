@@ -38,6 +38,10 @@ void ShowFocusFrame(QWidget* window) {
 
 }  // namespace
 
+void ShowFocusFrameFromTheStart(QWidget* window) {
+    ShowFocusFrame(window);
+}
+
 void PlaceSafeFocus(QTabWidget* tabs) {
     ShowFocusFrame(tabs->window());
     tabs->tabBar()->setFocus(Qt::OtherFocusReason);

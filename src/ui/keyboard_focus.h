@@ -9,6 +9,10 @@ class QWidget;
 // from the start, so a keyboard user sees where they are.
 void PlaceSafeFocus(QTabWidget* tabs);
 
+// A dialog shows where the keyboard focus is from the moment it opens, not
+// only after the first Tab.
+void ShowFocusFrameFromTheStart(QWidget* window);
+
 // Gives the focus to the first control of `page` the Tab key would reach.
 // false (focus unchanged) when the page has none that is shown and enabled.
 bool FocusFirstControl(QWidget* page);

@@ -4,10 +4,14 @@
 #include <QComboBox>
 #include <QKeySequence>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <map>
 
+#include "app/automatic_profiles_dialog.h"
 #include "app_fixture.h"
+#include "pages/button_mapping/fixed_cpi_dialog.h"
+#include "pages/button_mapping/key_capture_dialog.h"
 #include "support/keyboard_walk.h"
 
 namespace {
@@ -211,3 +215,19 @@ TEST_F(KeyboardFocus, AltLettersNeverClash) {
 }
 
 }  // namespace
+
+// A keyboard user sees where the focus is in every dialog from the moment it
+// opens: styles draw the frame only once a window has had keyboard focus moves.
+TEST(DialogFocus, EveryDialogShowsTheFocusFrameAsItOpens) {
+    QTemporaryDir folder;
+    CFixedCPI fixedCpi;
+    CKeyboard keyboard;
+    AutomaticProfilesDialog rules(folder.filePath("rules.toml"), WindowPicker{});
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&fixedCpi, &keyboard, &rules}) {
+        SCOPED_TRACE(dialog->metaObject()->className());
+        EXPECT_FALSE(dialog->testAttribute(Qt::WA_KeyboardFocusChange));
+        dialog->show();
+        EXPECT_TRUE(dialog->testAttribute(Qt::WA_KeyboardFocusChange));
+        dialog->hide();
+    }
+}

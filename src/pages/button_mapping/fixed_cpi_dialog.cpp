@@ -2,6 +2,7 @@
 #include "settings/cpi_scale.h"
 #include "ui/accessible_slider.h"
 #include "ui/digits_only.h"
+#include "ui/keyboard_focus.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -57,6 +58,7 @@ CFixedCPI::CFixedCPI(int x, int y, QWidget* parent)
     BuildLayout();
     NameControls();
     ConnectSignals();
+    ShowFocusFrameFromTheStart(this);
     separateCheck_->setChecked(x_ != y_);
     xSlider_->setValue(PositionOf(x_));
     ySlider_->setValue(PositionOf(y_));

@@ -20,6 +20,7 @@
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "ui/message_box.h"
+#include "ui/keyboard_focus.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ QStandardItemModel* KeyListModel(QObject* parent) {
 CKeyboard::CKeyboard(QWidget* parent) : QDialog(parent) {
     BuildLayout();
     ConnectSignals();
+    ShowFocusFrameFromTheStart(this);
 }
 
 CKeyboard::~CKeyboard() {
