@@ -37,6 +37,9 @@ public:
     // one return 0 at once too: the connection is about to be closed. Safe
     // from any thread.
     virtual void InterruptRead() = 0;
+    // The HID report descriptor the interface declares, as the system read it
+    // from the device: where each report keeps what. Empty when unknown.
+    virtual std::vector<uint8_t> ReportDescriptor() { return {}; }
 };
 
 class HidTransport {

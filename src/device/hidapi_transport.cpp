@@ -71,7 +71,8 @@ std::string NodeOf(hid_device* device) {
 // one reads it, and the kernel keeps at most 64 waiting reports per reader.
 class HidapiConnection : public HidConnection {
 public:
-    explicit HidapiConnection(hid_device* device) : device_(device), input_(NodeOf(device)) {}
+    explicit HidapiConnection(hid_device* device)
+        : device_(device), node_(NodeOf(device)), input_(node_) {}
     ~HidapiConnection() override { hid_close(device_); }
     HidapiConnection(const HidapiConnection&) = delete;
     HidapiConnection& operator=(const HidapiConnection&) = delete;
@@ -95,8 +96,11 @@ public:
 
     void InterruptRead() override { input_.Interrupt(); }
 
+    std::vector<uint8_t> ReportDescriptor() override { return ReadReportDescriptor(node_); }
+
 private:
     hid_device* device_;
+    std::string node_;
     HidrawInput input_;
 };
 

@@ -1,8 +1,10 @@
 #include "device/hidraw_input.h"
 
 #include <fcntl.h>
+#include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,4 +94,20 @@ void HidrawInput::Interrupt() {
     const uint64_t one = 1;
     // Can only fail when the counter is full, which is still a pending wake-up.
     [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+}
+
+std::vector<uint8_t> ReadReportDescriptor(const std::string& node) {
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::vector<uint8_t> bytes;
+    int size = 0;
+    hidraw_report_descriptor descriptor{};
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
+        descriptor.size = static_cast<uint32_t>(size);
+        if (::ioctl(fd, HIDIOCGRDESC, &descriptor) == 0)
+            bytes.assign(descriptor.value, descriptor.value + size);
+    }
+    ::close(fd);
+    return bytes;
 }

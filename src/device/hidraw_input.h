@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Reads input reports from a hidraw node with its own descriptor, so that a
 // wait can block without a time limit and still be ended from another thread:
@@ -36,3 +37,7 @@ private:
     int input_;
     int wake_;
 };
+
+// The report descriptor of a hidraw node, through the kernel's
+// HIDIOCGRDESC (hidapi 0.13 has no call for it); empty when it cannot be read.
+std::vector<uint8_t> ReadReportDescriptor(const std::string& node);

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
+
+#include "device/pointer_reader.h"
+#include "device/simulated/simulated_mouse.h"
 
 namespace {
 
@@ -95,6 +99,27 @@ TEST(PointerReportFormat, NoRelativeAxesOrABrokenDescriptorGivesNothing) {
     EXPECT_FALSE(ParsePointerReportFormat(truncated));
     EXPECT_FALSE(ParsePointerReportFormat(popWithoutPush));
     EXPECT_FALSE(ParsePointerReportFormat({}));
+}
+
+}  // namespace
+
+namespace {
+
+// The simulated mouse declares the reports its motion sends, as a mouse does.
+TEST(PointerReportFormat, TheSimulatedPointerDeclaresTheReportsItSends) {
+    SimulatedMouse mouse;
+    SetHidTransport(&mouse);
+    const std::unique_ptr<HidConnection> pointer = OpenPointerInterface();
+    SetHidTransport(nullptr);
+    ASSERT_TRUE(pointer);
+    const auto format = ParsePointerReportFormat(pointer->ReportDescriptor());
+    ASSERT_TRUE(format);
+    EXPECT_EQ(format->buttonCount, 5u);
+    const std::vector<uint8_t> oneStepRight{0, 1, 0, 0, 0, 0, 0, 0};
+    const auto decoded = DecodePointerReport(*format, oneStepRight);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->dx, 1);
+    EXPECT_EQ(decoded->dy, 0);
 }
 
 }  // namespace

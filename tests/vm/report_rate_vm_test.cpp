@@ -15,6 +15,7 @@
 #include "device/device_link.h"
 #include "device/hid_transport.h"
 #include "device/pointer_reader.h"
+#include "device/pointer_report_format.h"
 #include "device/report_rate_meter.h"
 #include "vm/support/kernel_devices.h"
 #include "vm/support/uhid_mouse_process.h"
@@ -71,6 +72,33 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinOnePercent) {
     if (std::abs(sentHz - 1000) > 30) {
         GTEST_SKIP() << "the VM's timers did not allow 1000 Hz: sent at " << sentHz << " Hz";
     }
+}
+
+// Where a report keeps X and Y comes from the descriptor the kernel read
+// from the device: the uhid mouse declares three buttons and a byte each
+// for X, Y and the wheel.
+TEST(ReportRateVm, ThePointerLayoutIsReadFromTheKernelsDescriptor) {
+    if (access("/dev/uhid", W_OK) != 0) {
+        GTEST_SKIP() << "no writable /dev/uhid: this test runs inside the VM "
+                        "(ctest -R vm.real_kernel)";
+    }
+    SetHidTransport(nullptr);
+    UhidMouseProcess mouse;
+    ASSERT_TRUE(mouse.running()) << mouse.error();
+    ASSERT_EQ(mouse.Command("plug"), "ok");
+    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
+    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
+        << "hidapi does not list the pointer interface";
+    const std::unique_ptr<HidConnection> pointer = OpenPointerInterface();
+    ASSERT_TRUE(pointer);
+    const auto format = ParsePointerReportFormat(pointer->ReportDescriptor());
+    ASSERT_TRUE(format) << "no relative X and Y in the descriptor the kernel gave";
+    EXPECT_EQ(format->reportId, 0);
+    EXPECT_EQ(format->buttonCount, 3u);
+    EXPECT_EQ(format->x.bitOffset, 8u);
+    EXPECT_EQ(format->y.bitOffset, 16u);
+    EXPECT_EQ(format->wheel.bitOffset, 24u);
+    EXPECT_TRUE(format->x.isSigned);
 }
 
 }  // namespace

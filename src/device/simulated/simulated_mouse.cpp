@@ -24,6 +24,15 @@ constexpr std::array<InterfaceKind, 3> kInterfaceKinds{{
     {kEventUsagePage, kEventUsage},
 }};
 constexpr size_t kPointerInterface = 0;
+// What the pointer interface declares for the reports SimulatedMotion sends:
+// five buttons and three bits of padding, relative X, Y and wheel of a byte
+// each, then four bytes of padding.
+constexpr uint8_t kPointerDescriptor[] = {
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01,
+    0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01,
+    0x75, 0x03, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09, 0x38, 0x15, 0x81,
+    0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0x95, 0x04, 0x81, 0x03, 0xC0, 0xC0,
+};
 constexpr size_t kConfigInterface = 1;
 constexpr size_t kEventInterface = 2;
 // The kernel keeps this many reports for each hidraw reader and drops the rest.
@@ -195,6 +204,12 @@ public:
         std::memcpy(data, report.data(), count);
         std::memset(data + count, 0, length - count);
         return static_cast<int>(count);
+    }
+
+    std::vector<uint8_t> ReportDescriptor() override {
+        if (interface_ != kPointerInterface)
+            return {};
+        return {std::begin(kPointerDescriptor), std::end(kPointerDescriptor)};
     }
 
     void InterruptRead() override {
