@@ -30,6 +30,16 @@ bool PointerListed() {
     return false;
 }
 
+// The uhid mouse plugged with its pointer interface, once hidapi lists it
+// (udev has made the node; bounded).
+void PlugWithPointer(UhidMouseProcess& mouse) {
+    ASSERT_TRUE(mouse.running()) << mouse.error();
+    ASSERT_EQ(mouse.Command("plug"), "ok");
+    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
+    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
+        << "hidapi does not list the pointer interface";
+}
+
 TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinOnePercent) {
     if (access("/dev/uhid", W_OK) != 0) {
         GTEST_SKIP() << "no writable /dev/uhid: this test runs inside the VM "
@@ -37,12 +47,7 @@ TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinOnePercent) {
     }
     SetHidTransport(nullptr);  // hidapi's hidraw backend
     UhidMouseProcess mouse;
-    ASSERT_TRUE(mouse.running()) << mouse.error();
-    ASSERT_EQ(mouse.Command("plug"), "ok");
-    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
-    // Listed once udev has made the node; bounded.
-    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
-        << "hidapi does not list the pointer interface";
+    ASSERT_NO_FATAL_FAILURE(PlugWithPointer(mouse));
 
     PointerReader reader(OpenPointerInterface());
     ASSERT_FALSE(reader.Gone()) << "the pointer interface's hidraw node did not open";
@@ -84,11 +89,7 @@ TEST(ReportRateVm, ThePointerLayoutIsReadFromTheKernelsDescriptor) {
     }
     SetHidTransport(nullptr);
     UhidMouseProcess mouse;
-    ASSERT_TRUE(mouse.running()) << mouse.error();
-    ASSERT_EQ(mouse.Command("plug"), "ok");
-    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
-    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
-        << "hidapi does not list the pointer interface";
+    ASSERT_NO_FATAL_FAILURE(PlugWithPointer(mouse));
     const std::unique_ptr<HidConnection> pointer = OpenPointerInterface();
     ASSERT_TRUE(pointer);
     const auto format = ParsePointerReportFormat(pointer->ReportDescriptor());
