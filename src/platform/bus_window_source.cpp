@@ -115,10 +115,9 @@ bool BusWindowSource::Start(std::string& error) {
     }
     result = sd_bus_request_name(bus_, service_.c_str(), 0);
     if (result < 0) {
-        error = result == -EEXIST
-                    ? "another program follows the windows already (" + service_ + ")"
-                    : "cannot take the name " + service_ +
-                          " on the session bus: " + std::strerror(-result);
+        error = result == -EEXIST ? "another program follows the windows already (" + service_ + ")"
+                                  : "cannot take the name " + service_ +
+                                        " on the session bus: " + std::strerror(-result);
         return false;
     }
     return desktop_ == Desktop::KWin ? LoadScript(error) : ExtensionEnabled(error);
@@ -157,9 +156,9 @@ bool BusWindowSource::EnableGnomeShellExtension(std::string& error) {
 bool BusWindowSource::ExtensionEnabled(std::string& error) {
     sd_bus_error busError = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
-    const int result = sd_bus_call_method(bus_, kShell, kShellPath, kExtensionsInterface,
-                                          "GetExtensionInfo", &busError, &reply, "s",
-                                          kExtensionUuid);
+    const int result =
+        sd_bus_call_method(bus_, kShell, kShellPath, kExtensionsInterface, "GetExtensionInfo",
+                           &busError, &reply, "s", kExtensionUuid);
     if (result < 0) {
         error = "GNOME Shell does not answer on the session bus: " + BusError(busError, result);
         sd_bus_error_free(&busError);

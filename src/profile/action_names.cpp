@@ -71,7 +71,7 @@ bool RunsDialog(const ActionEntry& entry) {
 // dialog refuses them rather than called unknown.
 struct KeyTables {
     std::map<std::string, uint16_t> virtualKeyOfName;  // lower-case names
-    std::map<std::string, uint16_t> refusedKeyOfName;   // lower-case
+    std::map<std::string, uint16_t> refusedKeyOfName;  // lower-case
 };
 
 const KeyTables& Keys() {

@@ -13,9 +13,9 @@
 
 #include "app/automatic_profiles_dialog.h"
 #include "app_fixture.h"
+#include "pages/basic/level_controls.h"
 #include "pages/button_mapping/fixed_cpi_dialog.h"
 #include "pages/button_mapping/key_capture_dialog.h"
-#include "pages/basic/level_controls.h"
 #include "ui/colour_swatch.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "app_fixture.h"
-#include "pages/click_filters/click_filters_page.h"
 #include "pages/basic/basic_page.h"
+#include "pages/click_filters/click_filters_page.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "app/simulated_mouse_window.h"
 #include "app/main_window.h"
+#include "app/simulated_mouse_window.h"
 #include "device/event_listener.h"
 #include "device/simulated/simulated_mouse.h"
 #include "support/file_conditions.h"

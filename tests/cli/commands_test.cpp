@@ -275,16 +275,16 @@ TEST_F(CommandsTest, ShowNamesEveryStoredKeyAsTheWindowDoes) {
 // stored bits in the dialog's order.
 TEST_F(CommandsTest, EveryKeyOfTheListComesBackByItsNameThroughSetAndGet) {
     for (const KeyRow& key : AssignableKeys()) {
-        for (const auto& [prefix, bits] : {std::pair<std::string, uint8_t>{"", 0},
-                                            {"Shift+Ctrl+", kShiftBit | kCtrlBit}}) {
+        for (const auto& [prefix, bits] :
+             {std::pair<std::string, uint8_t>{"", 0}, {"Shift+Ctrl+", kShiftBit | kCtrlBit}}) {
             const std::string name = "key:" + prefix + key.name;
             SCOPED_TRACE(name);
             ASSERT_EQ(Run({"set", "forward=" + name}), kExitDone) << err.str();
             SettingsRecord stored{};
             DecodeSettingsImage(Memory(), stored);
-            EXPECT_EQ(ValuesOf(stored.buttons[3]),
-                      (ActionValues{static_cast<uint8_t>(ActionKind::KeyboardKey), bits, key.usage,
-                                    0}));
+            EXPECT_EQ(
+                ValuesOf(stored.buttons[3]),
+                (ActionValues{static_cast<uint8_t>(ActionKind::KeyboardKey), bits, key.usage, 0}));
             ASSERT_EQ(Run({"get", "forward"}), kExitDone) << err.str();
             EXPECT_EQ(out.str(), name + "\n");
         }
@@ -293,10 +293,14 @@ TEST_F(CommandsTest, EveryKeyOfTheListComesBackByItsNameThroughSetAndGet) {
 
 TEST_F(CommandsTest, OlderSpellingsAreReadAsTheirKeys) {
     const std::pair<const char*, const char*> cases[] = {
-        {"key:Back", "key:Backspace"},       {"key:Ins", "key:Insert"},
-        {"key:Del", "key:Delete"},           {"key:Keypad 1", "key:Num 1"},
-        {"key:Keypad Enter", "key:Num Enter"}, {"key:+", "key:="},
-        {"key:Ctrl++", "key:Ctrl+="},        {"key:Equals", "key:="},
+        {"key:Back", "key:Backspace"},
+        {"key:Ins", "key:Insert"},
+        {"key:Del", "key:Delete"},
+        {"key:Keypad 1", "key:Num 1"},
+        {"key:Keypad Enter", "key:Num Enter"},
+        {"key:+", "key:="},
+        {"key:Ctrl++", "key:Ctrl+="},
+        {"key:Equals", "key:="},
         {"key:Application (Menu key)", "key:Application"},
         {"key:Right Alt (AltGr)", "key:Right Alt"},
         {"key:ctrl+shift+f13", "key:Shift+Ctrl+F13"},

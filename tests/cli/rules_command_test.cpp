@@ -81,16 +81,17 @@ TEST_F(RulesCheckTest, AGoodFilePrintsWhatEachRuleGivesAndExitsZero) {
          {std::vector<std::string>{"rules", "check"},
           std::vector<std::string>{"rules", "check", Config("rules.toml")}}) {
         EXPECT_EQ(Run(arguments), kExitDone) << err.str();
-        EXPECT_EQ(out.str(), "rule 1 (line 3): program \"cs2\" -> " + Config("cs2.toml") +
-                                 "\n"
-                                 "rule 2 (line 6): window class \"steam_app_570\" -> " +
-                                 Config("profiles/dota.toml") +
-                                 "\nnote: a rule by program matches a window only where the "
-                                 "desktop names its process (sway, KWin, GNOME Shell, and X11 "
-                                 "windows that set _NET_WM_PID); any other window is matched by "
-                                 "window class only (WM_CLASS, or the Wayland app id)\ndefault -> " +
-                                 Config("desktop.toml") + "\n" + Config("rules.toml") +
-                                 ": a good rules file\n");
+        EXPECT_EQ(out.str(),
+                  "rule 1 (line 3): program \"cs2\" -> " + Config("cs2.toml") +
+                      "\n"
+                      "rule 2 (line 6): window class \"steam_app_570\" -> " +
+                      Config("profiles/dota.toml") +
+                      "\nnote: a rule by program matches a window only where the "
+                      "desktop names its process (sway, KWin, GNOME Shell, and X11 "
+                      "windows that set _NET_WM_PID); any other window is matched by "
+                      "window class only (WM_CLASS, or the Wayland app id)\ndefault -> " +
+                      Config("desktop.toml") + "\n" + Config("rules.toml") +
+                      ": a good rules file\n");
         EXPECT_EQ(err.str(), "");
     }
     EXPECT_TRUE(mouse_.SentReports().empty());

@@ -261,7 +261,7 @@ TEST(ProfileKeyNames, NamesAreReadAsAUserTypesThem) {
         {"key:Mute", {key, 0, 0x7F, 0}},
         {"key:Ctrl++", {key, kCtrlBit, VirtualKeyToUsage(0xBB), 0}},  // "+", once the = key's name
         {"key:=", {key, 0, VirtualKeyToUsage(0xBB), 0}},
-        {"key:Num +", {key, 0, VirtualKeyToUsage(0x6B), 0}},          // keypad plus
+        {"key:Num +", {key, 0, VirtualKeyToUsage(0x6B), 0}},  // keypad plus
         {"key:Num 1", {key, 0, VirtualKeyToUsage(0x61), 0}},
         {"key:1", {key, 0, VirtualKeyToUsage(0x31), 0}},
         {"key: Up Arrow ", {key, 0, VirtualKeyToUsage(0x26), 0}},

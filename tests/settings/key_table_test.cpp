@@ -60,16 +60,16 @@ TEST(KeyTable, PositionsWhereTheGermanLayoutPrintsOtherCharacters) {
 // kernel maps (its hid_keyboard[] in drivers/hid/hid-input.c) are keys too.
 TEST(KeyTable, TheKeypadByItsKeyAndTheStandardUsagesTheKernelMaps) {
     const PositionCase cases[] = {
-        {KEY_KP0, "Num 0", 0x62},          {KEY_KP1, "Num 1", 0x59},
-        {KEY_KP5, "Num 5", 0x5D},          {KEY_KP7, "Num 7", 0x5F},
-        {KEY_KPDOT, "Num .", 0x63},        {KEY_KPSLASH, "Num /", 0x54},
-        {KEY_KPPLUS, "Num +", 0x57},       {KEY_KPENTER, "Num Enter", 0x58},
-        {KEY_NUMLOCK, "Num Lock", 0x53},   {KEY_KPEQUAL, "Num =", 0x67},
-        {KEY_OPEN, "Execute", 0x74},       {KEY_HELP, "Help", 0x75},
-        {KEY_PROPS, "Menu", 0x76},         {KEY_FRONT, "Select", 0x77},
-        {KEY_STOP, "Stop", 0x78},          {KEY_AGAIN, "Again", 0x79},
-        {KEY_UNDO, "Undo", 0x7A},          {KEY_CUT, "Cut", 0x7B},
-        {KEY_KPLEFTPAREN, "Num (", 0xB6},  {KEY_KPRIGHTPAREN, "Num )", 0xB7},
+        {KEY_KP0, "Num 0", 0x62},         {KEY_KP1, "Num 1", 0x59},
+        {KEY_KP5, "Num 5", 0x5D},         {KEY_KP7, "Num 7", 0x5F},
+        {KEY_KPDOT, "Num .", 0x63},       {KEY_KPSLASH, "Num /", 0x54},
+        {KEY_KPPLUS, "Num +", 0x57},      {KEY_KPENTER, "Num Enter", 0x58},
+        {KEY_NUMLOCK, "Num Lock", 0x53},  {KEY_KPEQUAL, "Num =", 0x67},
+        {KEY_OPEN, "Execute", 0x74},      {KEY_HELP, "Help", 0x75},
+        {KEY_PROPS, "Menu", 0x76},        {KEY_FRONT, "Select", 0x77},
+        {KEY_STOP, "Stop", 0x78},         {KEY_AGAIN, "Again", 0x79},
+        {KEY_UNDO, "Undo", 0x7A},         {KEY_CUT, "Cut", 0x7B},
+        {KEY_KPLEFTPAREN, "Num (", 0xB6}, {KEY_KPRIGHTPAREN, "Num )", 0xB7},
     };
     for (const PositionCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -143,11 +143,10 @@ TEST(KeyTable, XKeycodesAreEvdevCodesPlusEight) {
         {191, 0x7C},  // F13, which the default keymap calls XF86Tools
         {202, 0x87},  // F24
         {20, 0xBD},   // minus, ß in German
-        {50, 0xA0},   {62, 0xA1},  {37, 0xA2},  {105, 0xA3}, {64, 0xA4},
-        {108, 0xA5},  {133, 0x5B}, {134, 0x5C},
-        {79, 0x67},   // keypad 7, NumLock or not
-        {91, 0x6E},   {181, 0xA8},  // XF86Reload: Browser Refresh
-        {7, 0},       {0, 0},      {255 + 8, 0}, {0xFFFFFFFF, 0},
+        {50, 0xA0},  {62, 0xA1},  {37, 0xA2},   {105, 0xA3},     {64, 0xA4},
+        {108, 0xA5}, {133, 0x5B}, {134, 0x5C},  {79, 0x67},  // keypad 7, NumLock or not
+        {91, 0x6E},  {181, 0xA8},                            // XF86Reload: Browser Refresh
+        {7, 0},      {0, 0},      {255 + 8, 0}, {0xFFFFFFFF, 0},
     };
     for (const auto& [xKeycode, virtualKey] : cases) {
         EXPECT_EQ(XKeycodeToVirtualKey(xKeycode), virtualKey) << "X key code " << xKeycode;

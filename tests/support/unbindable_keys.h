@@ -12,11 +12,7 @@ struct UnbindableKey {
 
 inline constexpr UnbindableKey kUnbindableKeys[] = {
     // Consumer-page controls: a one-byte keyboard usage cannot say them.
-    {0xB3, "Play/Pause"},
-    {0xB0, "Next Track"},
-    {0xB2, "Stop Media"},
-    {0xA6, "Browser Back"},
-    {0xA7, "Browser Forward"},
-    {0xA8, "Browser Refresh"},
+    {0xB3, "Play/Pause"},   {0xB0, "Next Track"},      {0xB2, "Stop Media"},
+    {0xA6, "Browser Back"}, {0xA7, "Browser Forward"}, {0xA8, "Browser Refresh"},
     {0xB4, "Mail"},
 };

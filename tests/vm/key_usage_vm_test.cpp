@@ -172,7 +172,7 @@ TEST_F(KeyUsageTest, ModifierBitsAreTheLeftHandModifiers) {
 // ones no longer bring their left-hand twin.
 TEST_F(KeyUsageTest, AModifierKeyAloneIsOnlyThatKey) {
     const std::pair<uint16_t, uint16_t> keys[] = {
-        {0xA3, KEY_RIGHTCTRL}, {0xA5, KEY_RIGHTALT},  {0xA1, KEY_RIGHTSHIFT},
+        {0xA3, KEY_RIGHTCTRL}, {0xA5, KEY_RIGHTALT}, {0xA1, KEY_RIGHTSHIFT},
         {0x5C, KEY_RIGHTMETA}, {0xA2, KEY_LEFTCTRL},
     };
     for (const auto& [virtualKey, code] : keys) {

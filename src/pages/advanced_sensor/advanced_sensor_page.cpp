@@ -252,4 +252,3 @@ void CSupportDlg::OnTuningChanged() {
     Session().pendingSettings.sensorTuning = TuningFrom(Session().pendingSettings.sensorTuning);
     RefreshApplyState();
 }
-

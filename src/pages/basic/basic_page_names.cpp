@@ -2,8 +2,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 
-#include "pages/basic/cpi_level_rows.h"
 #include "pages/basic/basic_page.h"
+#include "pages/basic/cpi_level_rows.h"
 #include "ui/tab_order.h"
 
 void CSensorDlg::NameControls() {

@@ -14,9 +14,9 @@
 #include "pages/settings_bits.h"
 #include "settings/cpi_scale.h"
 #include "ui/accessible_slider.h"
+#include "ui/colour_swatch.h"
 #include "ui/digits_only.h"
 #include "ui/message_box.h"
-#include "ui/colour_swatch.h"
 
 namespace {
 

@@ -342,4 +342,3 @@ void CMouseSet::SetDeviceAvailable(bool connected) {
         button->setEnabled(connected);
     }
 }
-

@@ -19,8 +19,8 @@
 #include "pages/button_mapping/keyboard_layout.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
-#include "ui/message_box.h"
 #include "ui/keyboard_focus.h"
+#include "ui/message_box.h"
 
 namespace {
 

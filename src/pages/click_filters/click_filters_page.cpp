@@ -286,4 +286,3 @@ void CDlgDeb::OnFilterSliderAction(int slot) {
     filterFields_[slot]->setText(QString::number(level));
     RefreshApplyState();
 }
-

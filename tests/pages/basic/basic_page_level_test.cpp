@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <functional>
 
-#include "pages/click_filters/click_filters_page.h"
 #include "pages/basic/basic_page_fixture.h"
+#include "pages/click_filters/click_filters_page.h"
 
 #include "device/event_listener.h"
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/input-event-codes.h>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <linux/input-event-codes.h>
 
 #include "app/main_window.h"
 #include "pages/button_mapping/fixed_cpi_dialog.h"

@@ -19,8 +19,8 @@
 #include <tuple>
 
 #include "pages/button_mapping/key_source.h"
-#include "pages/button_mapping/keyboard_layout.h"
 #include "pages/button_mapping/key_source_qt.h"
+#include "pages/button_mapping/keyboard_layout.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "support/keyboard_walk.h"
@@ -380,13 +380,13 @@ TEST_F(KeyboardDialogTest, TheLabelAddsWhatTheLayoutTypesButNothingIsStored) {
         const char* label;
     };
     const Case cases[] = {
-        {0xBD, 0xDF, "- (\u00DF)"},              // German ß on the minus key
-        {0x59, 'z', "Y (z)"},                    // German Z on the Y key
-        {0x31, '&', "1 (&)"},                    // French layout's 1 key
-        {0xC0, 0xFE52, "` (^)"},                 // German dead circumflex
-        {0xC0, 0xFF2A, "` (Zenkaku/Hankaku)"},   // the Japanese layout's key there
-        {0x189, '\\', "Yen (\u00A5)"},            // its backslash, under a ¥ keycap
-        {0x41, 'a', "A"},                        // the same letter
+        {0xBD, 0xDF, "- (\u00DF)"},             // German ß on the minus key
+        {0x59, 'z', "Y (z)"},                   // German Z on the Y key
+        {0x31, '&', "1 (&)"},                   // French layout's 1 key
+        {0xC0, 0xFE52, "` (^)"},                // German dead circumflex
+        {0xC0, 0xFF2A, "` (Zenkaku/Hankaku)"},  // the Japanese layout's key there
+        {0x189, '\\', "Yen (\u00A5)"},          // its backslash, under a ¥ keycap
+        {0x41, 'a', "A"},                       // the same letter
         {0xBD, '-', "-"},
         {0x6A, 0xFFAA, "Num *"},  // KP_Multiply: what the name says
         {0x0D, 0xFF0D, "Enter"},  // no printable character
