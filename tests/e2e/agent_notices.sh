@@ -12,18 +12,8 @@ export XDG_CONFIG_HOME="$WORK/config"
 : >"$NOTICES"
 : >"$WORK/fake.log"
 
-dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$WORK/bus" ||
-    fail "cannot start a session bus"
-export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$WORK/bus")
-PIDS+=("$(sed -n 2p "$WORK/bus")")
-# start_service LOG: the stand-in notification service, recording into LOG.
-start_service() {
-    : >"$WORK/fake.log"
-    /usr/bin/python3 "$(dirname "$0")/fake_notifications.py" "$1" >"$WORK/fake.log" 2>&1 &
-    service=$!
-    PIDS+=($service)
-    wait_until 10 "the stand-in notification service did not start" grep -q ready "$WORK/fake.log"
-}
+source "$(dirname "$0")/notification_service.bash"
+start_session_bus
 start_service "$NOTICES"
 
 "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
