@@ -13,6 +13,10 @@ enum class HidResult { Ok, Transient, Error };
 // Why an interface could not be opened.
 enum class OpenFailure { None, AccessDenied, Gone, Other };
 
+// The kernel keeps this many input reports for each hidraw reader and drops
+// the rest until the reader catches up.
+inline constexpr size_t kHidrawQueueReports = 64;
+
 struct HidInterfaceInfo {
     std::string path;
     uint16_t vendorId;

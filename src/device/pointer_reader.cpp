@@ -47,6 +47,7 @@ PointerReader::PointerReader(std::unique_ptr<HidConnection> connection, Clock cl
         gone_.store(true);
         return;
     }
+    format_ = ParsePointerReportFormat(connection_->ReportDescriptor());
     try {
         thread_ = std::thread(&PointerReader::ReadLoop, this);
     } catch (const std::system_error&) {
@@ -87,48 +88,68 @@ void PointerReader::ReadLoop() {
             return;
         }
         if (length == 0)
-            continue;         // interrupted: the loop sees the stop request
-        int64_t reports = 1;  // the one that ended the wait
+            continue;  // interrupted: the loop sees the stop request
+        ReportBatch batch;
+        Add(report.data(), length, batch);  // the one that ended the wait
         // Moving: a round every period until one finds the queue empty.
         for (;;) {
-            const int64_t drained = Drain(report.data(), report.size());
-            if (drained < 0) {
+            if (!Drain(report.data(), report.size(), batch)) {
                 gone_.store(true);
                 return;
             }
-            reports += drained;
-            // Stamped once the queue is empty: every report counted came before.
-            if (reports > 0)
-                Store(static_cast<uint32_t>(reports));
-            if (reports == 0 || stopRequested_.load())
+            // Stored once the queue is empty: every report counted came before.
+            const bool moved = batch.reports > 0;
+            if (moved)
+                Store(batch);
+            if (!moved || stopRequested_.load())
                 break;
             pause_();
-            reports = 0;
+            batch = ReportBatch{};
         }
     }
 }
 
-int64_t PointerReader::Drain(uint8_t* buffer, size_t size) {
-    int64_t reports = 0;
+bool PointerReader::Drain(uint8_t* buffer, size_t size, ReportBatch& batch) {
+    const uint32_t before = batch.reports;
     for (;;) {
         const int length = connection_->ReadInput(buffer, size, 0);
         if (length < 0)
-            return -1;
+            return false;
         if (length == 0)
-            return reports;  // empty, or interrupted
-        ++reports;
+            break;  // empty, or interrupted
+        Add(buffer, length, batch);
     }
+    // A round that found the queue full may have come after the kernel
+    // dropped some; the first report of a movement never does.
+    if (batch.reports - before >= kHidrawQueueReports)
+        batch.mayHaveLostReports = true;
+    return true;
 }
 
-void PointerReader::Store(uint32_t reports) {
-    const int64_t now = clock_();
+void PointerReader::Add(const uint8_t* report, int length, ReportBatch& batch) const {
+    ++batch.reports;
+    if (!format_)
+        return;
+    const std::optional<PointerReport> decoded =
+        DecodePointerReport(*format_, {report, static_cast<size_t>(length)});
+    if (!decoded)
+        return;  // a report of another id: counted, carries no motion
+    batch.dx += decoded->dx;
+    batch.dy += decoded->dy;
+    batch.wheel += decoded->wheel;
+    batch.buttonsHeld = decoded->buttons;
+    batch.buttonsPressed |= decoded->buttons;
+}
+
+void PointerReader::Store(ReportBatch batch) {
+    batch.endNs = clock_();
     bool first = false;
     {
         std::lock_guard lock(mutex_);
         first = batches_.empty();
-        batches_.push_back({now, reports});
+        batches_.push_back(batch);
     }
-    count_.fetch_add(reports);
+    count_.fetch_add(batch.reports);
     // Once per batch list the taker takes, not per batch.
     if (first && arrived_)
         arrived_();

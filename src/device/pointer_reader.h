@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/hid_transport.h"
+#include "device/pointer_report_format.h"
 #include "device/report_rate_meter.h"
 
 // The standard pointer interface of the mouse: generic desktop page, mouse usage.
@@ -21,7 +22,8 @@ std::unique_ptr<HidConnection> OpenPointerInterface();
 
 // Counts the motion reports of the pointer interface on its own thread, in
 // batches, until Stop. Reading a hidraw node gets a copy of each report; the
-// pointer keeps working.
+// pointer keeps working. Where the interface's report descriptor gives the
+// layout, each batch also sums the counts and buttons its reports carried.
 //
 // The kernel keeps 64 reports for a hidraw reader (8 ms at 8000 Hz) and drops
 // the rest, so the reader need not wake for every report, only often enough
@@ -62,6 +64,8 @@ public:
     std::vector<ReportBatch> TakeBatches();
     // Reports read so far.
     uint64_t ReportCount() const { return count_.load(); }
+    // The batches carry the reports' counts and buttons.
+    bool KnowsReportLayout() const { return format_.has_value(); }
     // The read failed: the mouse has gone.
     bool Gone() const { return gone_.load(); }
     // Interrupts the read and joins the thread. Safe to call twice.
@@ -69,11 +73,14 @@ public:
 
 private:
     void ReadLoop();
-    // Reads what the queue holds without waiting; -1 = the mouse has gone.
-    int64_t Drain(uint8_t* buffer, size_t size);
-    void Store(uint32_t reports);
+    // Reads what the queue holds without waiting into `batch`; false = the
+    // mouse has gone.
+    bool Drain(uint8_t* buffer, size_t size, ReportBatch& batch);
+    void Add(const uint8_t* report, int length, ReportBatch& batch) const;
+    void Store(ReportBatch batch);
 
     std::unique_ptr<HidConnection> connection_;
+    std::optional<PointerReportFormat> format_;
     Clock clock_;
     std::function<void()> arrived_;
     Pause pause_;

@@ -15,6 +15,16 @@
 struct ReportBatch {
     int64_t endNs = 0;  // nanoseconds on a monotonic clock
     uint32_t reports = 0;
+    // What the reports carried, summed, when the pointer's report layout is
+    // known (zero otherwise).
+    int64_t dx = 0;
+    int64_t dy = 0;
+    int64_t wheel = 0;
+    uint32_t buttonsHeld = 0;     // in the batch's last report; bit 0 = left
+    uint32_t buttonsPressed = 0;  // in any of its reports: a short click still shows
+    // One wake read as many reports as the kernel keeps: the queue may have
+    // overflowed and reports, with their counts, been lost before it.
+    bool mayHaveLostReports = false;
 };
 
 // Turns the report batches of the mouse's motion into a report rate.

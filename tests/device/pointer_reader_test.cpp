@@ -106,6 +106,10 @@ TEST_F(PointerReaderTest, EmptiesTheQueueEachRoundAndWaitsForMovementOnceARoundF
     EXPECT_EQ(batches[0].reports, 1u);
     EXPECT_EQ(batches[1].endNs, 8'000'000);
     EXPECT_EQ(batches[1].reports, kKernelQueue);
+    // The full round says its counts may be short; the first report's cannot be.
+    EXPECT_FALSE(batches[0].mayHaveLostReports);
+    EXPECT_TRUE(batches[1].mayHaveLostReports);
+    EXPECT_EQ(batches[1].dx, static_cast<int64_t>(kKernelQueue));
     // Taken once, gone from the reader.
     EXPECT_TRUE(reader.TakeBatches().empty());
     gate.Open();
@@ -146,6 +150,35 @@ TEST_F(PointerReaderTest, TheRateOfAQueueThatOverflowsIsWhatArrived) {
     // The first report only starts the movement.
     const double arrivedHz = (arrived - 1) / 1.0;
     EXPECT_NEAR(meter.Current()->rateHz, arrivedHz, arrivedHz * 0.01);
+}
+
+// Counts and buttons summed as the descriptor lays them out: signed axes,
+// a click shorter than a round still shows, the held buttons are the last report's.
+TEST_F(PointerReaderTest, EachBatchCarriesTheCountsAndButtonsOfItsReports) {
+    RoundGate gate;
+    PointerReader reader(OpenPointerInterface(), PointerReader::SteadyNanoseconds, {},
+                         gate.Pause());
+    ASSERT_TRUE(reader.KnowsReportLayout());
+    mouse.SendPointerReport({0x00, 0x05, 0xFE, 0x01, 0, 0, 0, 0});  // 5 right, 2 up, wheel up
+    ASSERT_TRUE(gate.WaitForPauses(1));
+    mouse.SendPointerReport({0x04, 0x80, 0x00, 0x00, 0, 0, 0, 0});  // middle, 128 left
+    mouse.SendPointerReport({0x10, 0x7F, 0x03, 0xFF, 0, 0, 0, 0});  // forward, wheel down
+    ASSERT_NO_FATAL_FAILURE(gate.Round(mouse, true));
+    ASSERT_NO_FATAL_FAILURE(gate.Round(mouse, false));
+    gate.Open();
+
+    const std::vector<ReportBatch> batches = reader.TakeBatches();
+    ASSERT_EQ(batches.size(), 2u);
+    EXPECT_EQ(batches[0].dx, 5);
+    EXPECT_EQ(batches[0].dy, -2);
+    EXPECT_EQ(batches[0].wheel, 1);
+    EXPECT_EQ(batches[0].buttonsPressed, 0u);
+    EXPECT_EQ(batches[1].dx, -128 + 127);
+    EXPECT_EQ(batches[1].dy, 3);
+    EXPECT_EQ(batches[1].wheel, -1);
+    EXPECT_EQ(batches[1].buttonsPressed, 0x14u);
+    EXPECT_EQ(batches[1].buttonsHeld, 0x10u);
+    EXPECT_FALSE(batches[1].mayHaveLostReports);
 }
 
 TEST_F(PointerReaderTest, ReadsThePointerInterfaceOnly) {

@@ -35,8 +35,6 @@ constexpr uint8_t kPointerDescriptor[] = {
 };
 constexpr size_t kConfigInterface = 1;
 constexpr size_t kEventInterface = 2;
-// The kernel keeps this many reports for each hidraw reader and drops the rest.
-constexpr size_t kHidrawQueueReports = 64;
 
 struct Fault {
     HidResult result = HidResult::Ok;
