@@ -1,0 +1,13 @@
+#include "device/number_text.h"
+
+std::string GroupedNumber(long long value) {
+    const std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string text = value < 0 ? "-" : "";
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            text += ',';  // before each group of three from the right
+        }
+        text += digits[i];
+    }
+    return text;
+}
