@@ -200,6 +200,9 @@ void CSensorDlg::OnDeviceLevelChanged(uint8_t level) {
 
 void CSensorDlg::OpenCpiCheck() {
     CpiCheckDialog dialog(Session(), this);
+    // Modal to the main window only: with --simulate, the simulated mouse's
+    // window, where its strokes are made, stays usable.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
 }
 

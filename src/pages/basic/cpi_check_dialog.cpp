@@ -100,11 +100,15 @@ void CpiCheckDialog::BuildLayout() {
     resultsList_ = new QListWidget(this);
     resultsList_->setObjectName("cpiCheckResultsList");
     resultsList_->setAccessibleName("Measured strokes");
-    resultsList_->setMinimumHeight(resultsList_->fontMetrics().height() * 5);
+    // Room for five strokes; more scroll.
+    resultsList_->setFixedHeight(resultsList_->fontMetrics().height() * 5 + 8);
     summaryLabel_ = new QLabel(this);
     summaryLabel_->setObjectName("cpiCheckSummaryLabel");
     summaryLabel_->setAccessibleName("Result");
     summaryLabel_->setWordWrap(true);
+    QFont bold = summaryLabel_->font();
+    bold.setBold(true);
+    summaryLabel_->setFont(bold);
     summaryLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     summaryLabel_->setFocusPolicy(Qt::NoFocus);
     meaningLabel_ = new QLabel(this);
@@ -128,7 +132,7 @@ void CpiCheckDialog::BuildLayout() {
     layout->addWidget(picture_);
     layout->addLayout(controls);
     layout->addWidget(statusLabel_);
-    layout->addWidget(resultsList_, 1);
+    layout->addWidget(resultsList_);
     layout->addWidget(summaryLabel_);
     layout->addWidget(meaningLabel_);
     layout->addLayout(bottom);

@@ -101,7 +101,8 @@ void CpiCheckPicture::paintEvent(QPaintEvent*) {
     const double end = left + units * perUnit;
     QPen markPen(accent, 2);
     painter.setPen(markPen);
-    painter.drawLine(QPointF(end, kMargin - 4), QPointF(end, rulerTop + kRulerHeight));
+    // Down to the ruler's ticks, clear of its numbers.
+    painter.drawLine(QPointF(end, kMargin - 4), QPointF(end, rulerTop + 14));
     painter.drawLine(QPointF(left, kMargin - 4), QPointF(left, rulerTop));
     const double arrowY = kMargin + kMouseHeight / 2.0;
     const double arrowStart = left + kMouseWidth / 2.0 + 6;
