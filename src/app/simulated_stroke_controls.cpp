@@ -63,8 +63,8 @@ void SimulatedStrokeControls::MakeStroke() {
     SettingsRecord held{};
     DecodeSettingsImage(mouse_.Firmware().Memory(), held);
     const StrokeWay way = static_cast<StrokeWay>(wayList_->currentIndex());
-    const StrokeCounts counts = TrueStrokeCounts(held, distanceField_->value() / kCentimetresPerInch,
-                                                 offField_->value(), way);
+    const StrokeCounts counts = TrueStrokeCounts(
+        held, distanceField_->value() / kCentimetresPerInch, offField_->value(), way);
     countsLabel_->setText(QString::fromStdString("X " + GroupedNumber(counts.x) + ", Y " +
                                                  GroupedNumber(counts.y) + " counts"));
     motion_->Stroke(counts);

@@ -1,6 +1,5 @@
 #include "cli/cpi_check_command.h"
 
-#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -9,19 +8,14 @@
 #include "cli/command_line.h"
 #include "device/cpi_check_text.h"
 #include "device/hid_transport.h"
+#include "device/number_text.h"
 #include "device/pointer_reader.h"
 
 namespace {
 
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 // Three decimals: a count more or less over the stroke still shows.
 std::string Number(double value) {
-    return Fixed(value, 3);
+    return DecimalText(value, 3);
 }
 
 std::string OrNull(const std::optional<double>& value) {
@@ -129,8 +123,8 @@ int CheckCpi(const CpiCheckOptions& options, std::unique_ptr<HidConnection> poin
         }
         emptyInARow = 0;
         results.push_back(*result);
-        (options.json ? err : out) << "Stroke " << results.size() << ": " << StrokeText(*result)
-                                   << "\n";
+        (options.json ? err : out)
+            << "Stroke " << results.size() << ": " << StrokeText(*result) << "\n";
         out.flush();
     }
     reader.Stop();

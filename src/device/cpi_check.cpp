@@ -114,16 +114,16 @@ std::optional<CpiCheckSummary> SummariseStrokes(const std::vector<StrokeResult>&
     summary.along = FiguresOf(
         strokes, [](const StrokeResult& stroke) { return std::optional<double>(stroke.cpi); },
         set && set->x == set->y ? setX : std::nullopt);
-    const CpiFigures x =
-        FiguresOf(strokes, [](const StrokeResult& stroke) { return stroke.cpiX; }, setX);
-    const CpiFigures y =
-        FiguresOf(strokes, [](const StrokeResult& stroke) { return stroke.cpiY; }, setY);
+    const CpiFigures x = FiguresOf(
+        strokes, [](const StrokeResult& stroke) { return stroke.cpiX; }, setX);
+    const CpiFigures y = FiguresOf(
+        strokes, [](const StrokeResult& stroke) { return stroke.cpiY; }, setY);
     if (x.strokes > 0)
         summary.x = x;
     if (y.strokes > 0)
         summary.y = y;
-    summary.trustworthy = std::ranges::all_of(
-        strokes, [](const StrokeResult& stroke) { return stroke.trustworthy; });
+    summary.trustworthy =
+        std::ranges::all_of(strokes, [](const StrokeResult& stroke) { return stroke.trustworthy; });
     return summary;
 }
 

@@ -1,21 +1,14 @@
 #include "device/cpi_check_text.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "device/number_text.h"
 
 namespace {
 
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 // "10", "2.5", "3.94": no trailing zeros.
 std::string Short(double value) {
-    std::string text = Fixed(value, 2);
+    std::string text = DecimalText(value, 2);
     while (text.back() == '0')
         text.pop_back();
     if (text.back() == '.')
@@ -38,7 +31,7 @@ std::string SpreadText(const CpiFigures& figures) {
     if (figures.strokes < 2)
         return {};
     return ", spread " + CpiText(figures.spreadCpi) + " (" +
-           Fixed(figures.spreadCpi / figures.meanCpi * 100.0, 1) + " %)";
+           DecimalText(figures.spreadCpi / figures.meanCpi * 100.0, 1) + " %)";
 }
 
 std::string StrokesText(size_t strokes, const char* kind) {
@@ -66,7 +59,7 @@ std::string DeviationText(double percent) {
     const double rounded = std::round(percent * 10.0) / 10.0;
     if (rounded == 0)
         return "0.0 %";
-    return (rounded > 0 ? "+" : "") + Fixed(rounded, 1) + " %";
+    return (rounded > 0 ? "+" : "") + DecimalText(rounded, 1) + " %";
 }
 
 std::string DistanceText(double inches) {
@@ -76,8 +69,8 @@ std::string DistanceText(double inches) {
 std::string SetCpiText(const SetCpi& set) {
     if (set.x == set.y)
         return CpiText(set.x) + " (" + LevelText(set) + ")";
-    return "X " + GroupedNumber(set.x) + ", Y " + GroupedNumber(set.y) + " CPI (" +
-           LevelText(set) + ")";
+    return "X " + GroupedNumber(set.x) + ", Y " + GroupedNumber(set.y) + " CPI (" + LevelText(set) +
+           ")";
 }
 
 std::string StrokeText(const StrokeResult& stroke) {
@@ -134,5 +127,5 @@ std::string MeaningText() {
 std::string RulerText(double distanceInches) {
     return "The figure is only as exact as the ruler and the stroke: ending it 1 mm off the " +
            Short(distanceInches * kCentimetresPerInch) + " cm mark moves it by " +
-           Fixed(RulerBoundPercent(distanceInches), 1) + " %.";
+           DecimalText(RulerBoundPercent(distanceInches), 1) + " %.";
 }

@@ -1,5 +1,7 @@
 #include "device/number_text.h"
 
+#include <cstdio>
+
 std::string GroupedNumber(long long value) {
     const std::string digits = std::to_string(value < 0 ? -value : value);
     std::string text = value < 0 ? "-" : "";
@@ -9,5 +11,11 @@ std::string GroupedNumber(long long value) {
         }
         text += digits[i];
     }
+    return text;
+}
+
+std::string DecimalText(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }

@@ -53,8 +53,9 @@ void Move(SimulatedMouse& mouse, int dx, int dy, int reports) {
     for (int report = 0; report < reports; ++report) {
         mouse.SendPointerReport({0, static_cast<uint8_t>(static_cast<int8_t>(dx)),
                                  static_cast<uint8_t>(static_cast<int8_t>(dy)), 0, 0, 0, 0, 0});
-        if (report % 32 == 31)
+        if (report % 32 == 31) {
             ASSERT_TRUE(mouse.WaitUntilPointerReportsTaken());
+        }
     }
     ASSERT_TRUE(mouse.WaitUntilPointerReportsTaken());
 }
@@ -103,8 +104,9 @@ TEST_F(CpiCheckCommandTest, StrokesReadTheirCountsOverTheDistanceExactly) {
         return [=, this] { Move(mouse, dx, dy, reports); };
     };
     // Start and stop lines of three strokes: right, reversed, down.
-    const int status = Run({"cpi-check", "--distance", "4in"}, 6,
-                           {{}, stroke(103, 0, 32), {}, stroke(-103, 1, 32), {}, stroke(0, 103, 32)});
+    const int status =
+        Run({"cpi-check", "--distance", "4in"}, 6,
+            {{}, stroke(103, 0, 32), {}, stroke(-103, 1, 32), {}, stroke(0, 103, 32)});
     ASSERT_EQ(status, kExitDone) << err.str();
     EXPECT_EQ(out.str(),
               "Stroke 1: 824 CPI, horizontal (X 3,296, Y 0 counts)\n"

@@ -42,8 +42,12 @@ TEST(CpiCheck, AStrokeGivesCountsPerInchAlongItAndPerAxisWhenStraight) {
         {"reversed", StrokeOf({{-1000, 0}, {-600, 0}}), 1600, 1600, {}, true},
         {"down", StrokeOf({{0, 1700}, {5, -100}}), std::hypot(5, 1600), {}, 1600, true},
         {"diagonal", StrokeOf({{300, 400}, {300, 400}}), 1000, {}, {}, true},
-        {"a batch may have lost reports", StrokeOf({{800, 0}, {800, 0, true}, {0, 0}}), 1600,
-         1600, {}, false},
+        {"a batch may have lost reports",
+         StrokeOf({{800, 0}, {800, 0, true}, {0, 0}}),
+         1600,
+         1600,
+         {},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -97,8 +101,7 @@ TEST(CpiCheck, StrokesGiveAMeanASpreadAndTheDeviationFromTheSetCpi) {
 // no one set CPI.
 TEST(CpiCheck, XAndYSetApartAreComparedAxisByAxis) {
     const SetCpi set{1600, 800, 0, 1};
-    const auto summary =
-        SummariseStrokes({Horizontal(1648), Vertical(816), Diagonal(1000)}, set);
+    const auto summary = SummariseStrokes({Horizontal(1648), Vertical(816), Diagonal(1000)}, set);
     ASSERT_TRUE(summary && summary->x && summary->y);
     EXPECT_FALSE(summary->along.deviationPercent);
     EXPECT_DOUBLE_EQ(*summary->x->deviationPercent, 3.0);

@@ -26,7 +26,8 @@ TEST(SimulatedStroke, CountsOfASensorOffItsSetCpi) {
         {0, StrokeWay::Right, 6400, 0},
         {3, StrokeWay::Right, 6592, 0},
         {-2.5, StrokeWay::Down, 0, 3120},
-        {0, StrokeWay::Diagonal, 4525, 2263},  // 45 degrees: 6400 and 3200 over the square root of 2
+        {0, StrokeWay::Diagonal, 4525,
+         2263},  // 45 degrees: 6400 and 3200 over the square root of 2
     };
     for (const Case& c : cases) {
         const StrokeCounts counts = TrueStrokeCounts(held, 4.0, c.percent, c.way);
@@ -42,9 +43,8 @@ TEST(SimulatedStroke, CountsOfASensorOffItsSetCpi) {
 TEST(SimulatedStroke, EveryCountOfAStrokeReachesEvenASlowReader) {
     SimulatedMouse mouse;
     SetHidTransport(&mouse);
-    PointerReader reader(
-        OpenPointerInterface(), PointerReader::SteadyNanoseconds, {},
-        [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
+    PointerReader reader(OpenPointerInterface(), PointerReader::SteadyNanoseconds, {},
+                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
     SimulatedMotion motion(mouse);
     motion.Stroke({-6489, 130});
     EXPECT_TRUE(motion.Moving());

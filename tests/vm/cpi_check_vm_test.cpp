@@ -70,8 +70,8 @@ public:
 
     // Reads stderr until it holds `text` after what was waited for before.
     bool WaitForError(const std::string& text) {
-        const auto limit = std::chrono::steady_clock::now() +
-                           std::chrono::milliseconds(kDeviceTimeoutMs);
+        const auto limit =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeviceTimeoutMs);
         while (errors_.find(text, seen_) == std::string::npos) {
             pollfd fd{fromErr_, POLLIN, 0};
             if (std::chrono::steady_clock::now() > limit || ::poll(&fd, 1, 100) < 0)

@@ -109,7 +109,8 @@ void CpiCheckDialog::BuildLayout() {
     QFont bold = summaryLabel_->font();
     bold.setBold(true);
     summaryLabel_->setFont(bold);
-    summaryLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    summaryLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
     summaryLabel_->setFocusPolicy(Qt::NoFocus);
     meaningLabel_ = new QLabel(this);
     meaningLabel_->setObjectName("cpiCheckMeaningLabel");
@@ -178,8 +179,9 @@ void CpiCheckDialog::StartReading() {
     } else if (reader_->Gone()) {
         ShowStatus("The mouse's pointer interface cannot be opened, so nothing can be measured.");
     } else if (!reader_->KnowsReportLayout()) {
-        ShowStatus("The mouse's pointer interface does not say where its reports keep X and Y, "
-                   "so its counts cannot be summed.");
+        ShowStatus(
+            "The mouse's pointer interface does not say where its reports keep X and Y, "
+            "so its counts cannot be summed.");
     }
 }
 
@@ -265,9 +267,9 @@ void CpiCheckDialog::FinishStroke() {
         return;
     }
     const std::optional<SetCpi> set = ActiveLevelCpi(session_.deviceSettings);
-    const bool setChanged = !results_.empty() && (set.has_value() != resultsSet_.has_value() ||
-                                                  (set && (set->x != resultsSet_->x ||
-                                                           set->y != resultsSet_->y)));
+    const bool setChanged =
+        !results_.empty() && (set.has_value() != resultsSet_.has_value() ||
+                              (set && (set->x != resultsSet_->x || set->y != resultsSet_->y)));
     if (setChanged) {
         results_.clear();
     }
@@ -275,10 +277,11 @@ void CpiCheckDialog::FinishStroke() {
     results_.push_back(*result);
     ShowSetCpi();
     ShowStrokes();
-    const QString done = "Stroke " + QString::number(results_.size()) + ": " +
-                         Text(StrokeText(*result)) + ".";
-    ShowStatus(setChanged ? done + " The mouse's CPI changed, so the strokes before it were "
-                                   "cleared."
+    const QString done =
+        "Stroke " + QString::number(results_.size()) + ": " + Text(StrokeText(*result)) + ".";
+    ShowStatus(setChanged ? done +
+                                " The mouse's CPI changed, so the strokes before it were "
+                                "cleared."
                           : done);
 }
 
@@ -341,8 +344,9 @@ void CpiCheckDialog::OnDistanceChanged() {
 void CpiCheckDialog::ShowSetCpi() {
     const std::optional<SetCpi> set = ActiveLevelCpi(session_.deviceSettings);
     QString text = set ? "The mouse is set to " + Text(SetCpiText(*set)) + "."
-                       : QString("The mouse names no active level, so there is no set CPI to "
-                                 "compare with.");
+                       : QString(
+                             "The mouse names no active level, so there is no set CPI to "
+                             "compare with.");
     const std::optional<SetCpi> shown = ActiveLevelCpi(session_.pendingSettings);
     if (set && shown && (shown->x != set->x || shown->y != set->y || shown->level != set->level))
         text += " The page shows changes not applied yet; the mouse measures with what it holds.";

@@ -46,9 +46,10 @@ void CpiCheckPicture::SetTravelled(std::optional<double> inches) {
 }
 
 void CpiCheckPicture::Describe() {
-    setAccessibleDescription("The mouse at the ruler's 0 mark, to be moved in a straight line to "
-                             "the " +
-                             QString::fromStdString(DistanceText(distanceInches_)) + " mark");
+    setAccessibleDescription(
+        "The mouse at the ruler's 0 mark, to be moved in a straight line to "
+        "the " +
+        QString::fromStdString(DistanceText(distanceInches_)) + " mark");
 }
 
 void CpiCheckPicture::paintEvent(QPaintEvent*) {
