@@ -171,7 +171,13 @@ void CpiCheckDialog::hideEvent(QHideEvent* event) {
 void CpiCheckDialog::StartReading() {
     if (reader_)
         return;
-    reader_ = std::make_unique<PointerReader>(OpenPointerInterface());
+    // The first batch of a movement wakes the timer, also between strokes,
+    // when the batches are only let go of: a still mouse costs nothing.
+    reader_ = std::make_unique<PointerReader>(
+        OpenPointerInterface(), PointerReader::SteadyNanoseconds, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { timer_.start(); }, Qt::QueuedConnection);
+        });
     const bool usable = !reader_->Gone() && reader_->KnowsReportLayout();
     strokeButton_->setEnabled(usable);
     if (usable) {
@@ -195,9 +201,15 @@ void CpiCheckDialog::StopReading() {
 }
 
 void CpiCheckDialog::TakeReading() {
-    if (!reader_ || !measuring_)
+    if (!reader_)
         return;
-    stroke_.Add(reader_->TakeBatches());
+    const std::vector<ReportBatch> batches = reader_->TakeBatches();
+    if (!measuring_) {
+        if (batches.empty())
+            timer_.stop();
+        return;
+    }
+    stroke_.Add(batches);
     if (reader_->Gone()) {
         measuring_ = false;
         timer_.stop();

@@ -35,7 +35,8 @@ public:
 
     bool Measuring() const { return measuring_; }
     bool Reading() const { return reader_ != nullptr; }
-    // Takes the counts read so far, as the timer does (tests).
+    // Takes the counts read so far, as the timer does (tests); between
+    // strokes it lets them go.
     void TakeReading();
 
 protected:
