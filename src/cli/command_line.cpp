@@ -1,11 +1,13 @@
 #include "cli/command_line.h"
 
 #include "cli/completion_scripts.h"
+#include "device/cpi_check.h"
 #include "profile/profile.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace {
@@ -162,6 +164,20 @@ const CommandHelp kCommandHelp[] = {
      "Examples:\n  kestrine-config rate\n"
      "  kestrine-config rate --seconds 10 --json\n"
      "  kestrine-config --simulate rate --simulated-motion=8\n"},
+    {Command::CpiCheck, false, true,
+     "\nLay a ruler on the desk. For each stroke, put the mouse at the ruler's\n"
+     "start mark, press Enter, move it the distance in a straight line and press\n"
+     "Enter again. The CPI is the counts of the mouse's own motion reports over\n"
+     "the stroke divided by the inches travelled: no pointer acceleration in the\n"
+     "way. After the strokes come their mean, the spread and the deviation from\n"
+     "the CPI the active level is set to; X and Y apart for strokes along them.\n"
+     "A stroke in which nothing moved is asked for again; no movement at all:\n"
+     "exit status 1. When reports may have been lost, the result says it cannot\n"
+     "be trusted. The lines may come from a pipe. With --simulate,\n"
+     "--simulated-stroke makes the simulated mouse move each stroke by itself.\n",
+     "Examples:\n  kestrine-config cpi-check\n"
+     "  kestrine-config cpi-check --distance 4in --strokes 5 --json\n"
+     "  yes '' | kestrine-config --simulate cpi-check --simulated-stroke=3\n"},
     {Command::Get, false, true,
      "\nNAME is a setting's name as set --help lists them (cpi_level.N.x for a\n"
      "level's value). The value is printed alone, as a script wants it: digits,\n"
@@ -327,10 +343,13 @@ struct Parser {
     CLI::Option* completion = nullptr;
     CLI::Option* mice = nullptr;
     CLI::Option* motionOption = nullptr;
+    CLI::Option* strokeOption = nullptr;
     CLI::App* rules = nullptr;
     CLI::App* rulesCheck = nullptr;
     std::string completionShell;
     std::string motion;
+    std::string distance = "10cm";
+    std::string strokePercent;
     bool enableAgent = false;
     bool disableAgent = false;
     bool agentStatus = false;
@@ -380,6 +399,63 @@ void AddGlobalOptions(Parser& parser, CommandLine& line) {
             ->check(CLI::Range(1u, 4u));
 }
 
+void AddCpiCheckCommand(Parser& parser, CommandLine& line) {
+    CLI::App* check = parser.AddCommand(
+        Command::CpiCheck, "cpi-check",
+        "measure the CPI the sensor really has, from strokes of a known distance along a ruler");
+    check->add_option("--distance", parser.distance,
+                      "the length of each stroke, 2 cm to 50 cm, as 10cm, 100mm or 4in (default "
+                      "10cm)")
+        ->type_name("LENGTH");
+    check->add_option("--strokes", line.strokes, "how many strokes to measure (default 3)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 20u));
+    check->add_flag("--json", line.json, "print the figures as JSON");
+    parser.strokeOption =
+        check->add_option("--simulated-stroke", parser.strokePercent,
+                          "with --simulate: the simulated mouse moves each stroke itself, its "
+                          "sensor PERCENT off the set CPI (default 0; 3 reads 3 % high)")
+            ->expected(0, 1)
+            ->type_name("[=PERCENT]");
+}
+
+// --simulated-stroke's value: "3", "-2.5", "+3%".
+std::optional<double> StrokePercent(std::string text, std::string& problem) {
+    if (text.empty())
+        return 0.0;
+    if (text.back() == '%')
+        text.pop_back();
+    const size_t start = !text.empty() && text.front() == '+' ? 1 : 0;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= -50 && value <= 50)) {
+        problem = "--simulated-stroke takes a per cent from -50 to 50, as 3 or -2.5";
+        return std::nullopt;
+    }
+    return value;
+}
+
+// What cpi-check's options mean; the problem, when one is bad.
+std::optional<std::string> InterpretCpiCheck(const Parser& parser, CommandLine& line) {
+    std::string problem;
+    const std::optional<double> inches = ParseStrokeDistance(parser.distance, problem);
+    if (!inches) {
+        return "--distance: " + problem;
+    }
+    line.strokeInches = *inches;
+    if (parser.strokeOption->count() == 0) {
+        return std::nullopt;
+    }
+    if (!line.simulate) {
+        return "--simulated-stroke moves only a simulated mouse: add --simulate";
+    }
+    line.simulatedStrokePercent = StrokePercent(parser.strokePercent, problem);
+    if (!line.simulatedStrokePercent) {
+        return problem;
+    }
+    return std::nullopt;
+}
+
 // The commands that read or write the mouse, or need none.
 void AddMouseCommands(Parser& parser, CommandLine& line) {
     parser.AddCommand(Command::Info, "info",
@@ -413,6 +489,7 @@ void AddMouseCommands(Parser& parser, CommandLine& line) {
             ->expected(0, 1)
             ->check(CLI::Range(1u, 1000u))
             ->type_name("[=N]");
+    AddCpiCheckCommand(parser, line);
     parser.AddCommand(Command::Get, "get", "print the value of one setting the mouse holds")
         ->add_option("NAME", line.name, "the setting's name, as in a profile")
         ->required();
@@ -528,6 +605,11 @@ ParseResult Interpret(const Parser& parser, CommandLine line,
         }
         line.simulatedMotion =
             parser.motion.empty() ? 1 : static_cast<unsigned>(std::stoul(parser.motion));
+    }
+    if (line.command == Command::CpiCheck) {
+        if (const auto problem = InterpretCpiCheck(parser, line)) {
+            return Usage(*problem);
+        }
     }
     if (line.command != Command::None && !line.toolkitArguments.empty()) {
         return Usage(line.toolkitArguments.front() +

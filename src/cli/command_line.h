@@ -21,6 +21,7 @@ enum class Command {
     Get,
     Keys,
     Rate,
+    CpiCheck,
     Agent,
     RulesCheck
 };
@@ -32,7 +33,7 @@ struct CommandLine {
     bool simulate = false;
     std::string simulateFile;  // empty = memory only for this run
     Command command = Command::None;
-    bool json = false;  // show, rate --json
+    bool json = false;  // show, rate, cpi-check --json
     std::string file;   // export, import ("-": stdout, stdin); rules check ("" = the default)
     std::vector<std::string> assignments;  // set NAME=VALUE...
     std::string name;                      // get NAME
@@ -43,6 +44,11 @@ struct CommandLine {
     std::vector<std::string> toolkitArguments;
     int seconds = 5;               // rate --seconds
     unsigned simulatedMotion = 0;  // rate --simulated-motion: deliver 1 in N; 0 = still
+    double strokeInches = 0;       // cpi-check --distance
+    unsigned strokes = 3;          // cpi-check --strokes
+    // cpi-check --simulated-stroke: the simulated sensor's true CPI, per cent
+    // off the set one; nothing = a person moves the mouse.
+    std::optional<double> simulatedStrokePercent;
     AgentAction agentAction = AgentAction::Run;
 };
 

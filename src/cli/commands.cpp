@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cli/agent_command.h"
+#include "cli/cpi_check_command.h"
 #include "cli/profile_file.h"
 #include "cli/rate_command.h"
 #include "cli/rules_command.h"
@@ -211,6 +212,8 @@ private:
                 return Reset();
             case Command::Rate:
                 return Rate(simulation);
+            case Command::CpiCheck:
+                return CpiCheck(simulation);
             case Command::Get:
                 return Get();
             case Command::Check:
@@ -419,6 +422,31 @@ private:
         LeaveTheMouse();
         return MeasureReportRate({line_.seconds, line_.json}, std::move(pointer),
                                  SetRateHz(record.pollingRateCode), io_.out, io_.err);
+    }
+
+    int CpiCheck(SimulatedSession* simulation) {
+        SettingsRecord record{};
+        if (!ReadMouse(record)) {
+            return Fail(kExitMouse, "the mouse did not send its settings");
+        }
+        const CpiCheckOptions options{line_.strokeInches, line_.strokes, line_.json};
+        std::unique_ptr<SimulatedMotion> motion;
+        StrokeMaker makeStroke;
+        if (simulation && line_.simulatedStrokePercent) {
+            motion = std::make_unique<SimulatedMotion>(simulation->Mouse());
+            const StrokeCounts counts = TrueStrokeCounts(
+                record, options.distanceInches, *line_.simulatedStrokePercent, StrokeWay::Right);
+            makeStroke = [&motion, &simulation, counts] {
+                motion->Stroke(counts);
+                motion->WaitUntilStill();
+                simulation->Mouse().WaitUntilPointerReportsTaken();
+            };
+        }
+        std::unique_ptr<HidConnection> pointer = OpenPointerInterface();
+        // Measuring only listens: a `set` or the window may have the mouse meanwhile.
+        LeaveTheMouse();
+        return CheckCpi(options, std::move(pointer), ActiveLevelCpi(record), makeStroke, io_.in,
+                        io_.out, io_.err);
     }
 
     bool ResetConfirmed() {

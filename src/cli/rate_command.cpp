@@ -1,11 +1,11 @@
 #include "cli/rate_command.h"
 
-#include <cstdio>
 #include <ostream>
 #include <string>
 
 #include "cli/command_line.h"
 #include "device/hid_transport.h"
+#include "device/number_text.h"
 #include "device/pointer_reader.h"
 #include "device/report_rate_meter.h"
 #include "device/sleep.h"
@@ -14,12 +14,6 @@ namespace {
 
 // The batches are taken a few times a second: the reader keeps them meanwhile.
 constexpr unsigned kTakeEveryMs = 250;
-
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 }  // namespace
 
@@ -53,14 +47,14 @@ int MeasureReportRate(const RateOptions& options, std::unique_ptr<HidConnection>
     }
     const double movingSeconds = figures->movingNs / 1e9;
     if (options.json) {
-        out << "{\n  \"measured_hz\": " << Fixed(figures->rateHz, 1)
-            << ",\n  \"set_hz\": " << Fixed(setHz, 0)
-            << ",\n  \"moving_seconds\": " << Fixed(movingSeconds, 3)
+        out << "{\n  \"measured_hz\": " << DecimalText(figures->rateHz, 1)
+            << ",\n  \"set_hz\": " << DecimalText(setHz, 0)
+            << ",\n  \"moving_seconds\": " << DecimalText(movingSeconds, 3)
             << ",\n  \"reports\": " << reader.ReportCount() << "\n}\n";
         return kExitDone;
     }
     out << "Measured: " << RateText(figures->rateHz) << " (set: " << RateText(setHz) << ")\n"
-        << "From " << figures->reports << " reports in the last " << Fixed(movingSeconds, 2)
+        << "From " << figures->reports << " reports in the last " << DecimalText(movingSeconds, 2)
         << " s of movement\n";
     out << "Reports: " << reader.ReportCount() << "\n";
     if (setHz > 0 && figures->rateHz < ReportRateMeter::kSlowShare * setHz) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -24,6 +25,34 @@ std::optional<double> CentimetresPer(const std::string& unit) {
         return kCentimetresPerInch;
     }
     return std::nullopt;
+}
+
+// The strokes `counts` picks (its CPI, or nothing for strokes of another kind).
+CpiFigures FiguresOf(const std::vector<StrokeResult>& strokes,
+                     const std::function<std::optional<double>(const StrokeResult&)>& counts,
+                     std::optional<double> setCpi) {
+    CpiFigures figures;
+    double sum = 0;
+    double lowest = 0;
+    double highest = 0;
+    for (const StrokeResult& stroke : strokes) {
+        const std::optional<double> cpi = counts(stroke);
+        if (!cpi)
+            continue;
+        lowest = figures.strokes == 0 ? *cpi : std::min(lowest, *cpi);
+        highest = figures.strokes == 0 ? *cpi : std::max(highest, *cpi);
+        sum += *cpi;
+        ++figures.strokes;
+    }
+    if (figures.strokes == 0)
+        return figures;
+    figures.meanCpi = sum / static_cast<double>(figures.strokes);
+    figures.spreadCpi = highest - lowest;
+    if (setCpi && *setCpi > 0) {
+        figures.setCpi = setCpi;
+        figures.deviationPercent = (figures.meanCpi - *setCpi) / *setCpi * 100.0;
+    }
+    return figures;
 }
 
 }  // namespace
@@ -60,29 +89,44 @@ std::optional<StrokeResult> MeasureStroke(const Stroke& stroke, double distanceI
     } else if (x <= y * kAxisStraightness) {
         result.cpiY = y / distanceInches;
     }
-    result.trustworthy = stroke.dropped == 0;
+    result.trustworthy = !stroke.mayHaveLostReports;
+    result.countsX = stroke.sumX;
+    result.countsY = stroke.sumY;
     return result;
 }
 
-CpiCheckSummary SummariseStrokes(const std::vector<StrokeResult>& strokes, double setCpi) {
-    CpiCheckSummary summary;
-    summary.strokes = strokes.size();
+std::optional<SetCpi> ActiveLevelCpi(const SettingsRecord& record) {
+    if (record.activeCpiLevel >= kCpiLevelCount) {
+        return std::nullopt;
+    }
+    const CpiLevel& level = record.cpiLevels[record.activeCpiLevel];
+    return SetCpi{level.x, level.y, record.activeCpiLevel, record.cpiLevelCount};
+}
+
+std::optional<CpiCheckSummary> SummariseStrokes(const std::vector<StrokeResult>& strokes,
+                                                std::optional<SetCpi> set) {
     if (strokes.empty()) {
-        return summary;
+        return std::nullopt;
     }
-    double sum = 0;
-    double lowest = strokes.front().cpi;
-    double highest = lowest;
-    for (const StrokeResult& stroke : strokes) {
-        sum += stroke.cpi;
-        lowest = std::min(lowest, stroke.cpi);
-        highest = std::max(highest, stroke.cpi);
-        summary.trustworthy = summary.trustworthy && stroke.trustworthy;
-    }
-    summary.meanCpi = sum / static_cast<double>(strokes.size());
-    summary.spreadCpi = highest - lowest;
-    if (setCpi > 0) {
-        summary.deviationPercent = (summary.meanCpi - setCpi) / setCpi * 100.0;
-    }
+    const auto setX = set ? std::optional<double>(set->x) : std::nullopt;
+    const auto setY = set ? std::optional<double>(set->y) : std::nullopt;
+    CpiCheckSummary summary;
+    summary.along = FiguresOf(
+        strokes, [](const StrokeResult& stroke) { return std::optional<double>(stroke.cpi); },
+        set && set->x == set->y ? setX : std::nullopt);
+    const CpiFigures x = FiguresOf(
+        strokes, [](const StrokeResult& stroke) { return stroke.cpiX; }, setX);
+    const CpiFigures y = FiguresOf(
+        strokes, [](const StrokeResult& stroke) { return stroke.cpiY; }, setY);
+    if (x.strokes > 0)
+        summary.x = x;
+    if (y.strokes > 0)
+        summary.y = y;
+    summary.trustworthy =
+        std::ranges::all_of(strokes, [](const StrokeResult& stroke) { return stroke.trustworthy; });
     return summary;
+}
+
+double RulerBoundPercent(double distanceInches) {
+    return kRulerToleranceCm / (distanceInches * kCentimetresPerInch) * 100.0;
 }

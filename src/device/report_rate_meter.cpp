@@ -1,5 +1,7 @@
 #include "device/report_rate_meter.h"
 
+#include "device/number_text.h"
+
 void ReportRateMeter::SetExpectedRate(double hz) {
     if (hz == expectedHz_)
         return;
@@ -74,16 +76,7 @@ std::vector<ReportBatch> SingleReports(std::span<const int64_t> arrivalsNs) {
 
 // Built by appending: inserting the commas made GCC 12 warn of an overlap that cannot happen.
 std::string RateText(double hz) {
-    const std::string digits = std::to_string(static_cast<long long>(hz + 0.5));
-    std::string text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
-            text += ',';  // before each group of three from the right
-        }
-        text += digits[i];
-    }
-    text += " Hz";
-    return text;
+    return GroupedNumber(static_cast<long long>(hz + 0.5)) + " Hz";
 }
 
 double SetRateHz(uint8_t pollingRateCode) {

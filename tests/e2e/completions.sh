@@ -21,6 +21,8 @@ offered() {
 [ "$(offered set polling)" = "polling_rate_hz=" ] || fail "set polling<TAB> offers: $(offered set polling)"
 [ "$(offered get cpi_level.3.)" = "cpi_level.3.x cpi_level.3.y" ] || fail "get cpi_level.3.<TAB>: $(offered get cpi_level.3.)"
 [ "$(offered show --j)" = "--json" ] || fail "show --j<TAB>: $(offered show --j)"
+[ "$(offered cpi-check --s)" = "--simulate --simulated-mice --simulated-stroke --strokes" ] ||
+    fail "cpi-check --s<TAB>: $(offered cpi-check --s)"
 # A command of a command, then its file.
 [ "$(offered rules '')" = "check" ] || fail "rules <TAB> offers: $(offered rules '')"
 touch "$WORK/rules-one.toml"

@@ -18,27 +18,10 @@
 #include "device/pointer_report_format.h"
 #include "device/report_rate_meter.h"
 #include "vm/support/kernel_devices.h"
+#include "vm/support/pointer_plug.h"
 #include "vm/support/uhid_mouse_process.h"
 
 namespace {
-
-bool PointerListed() {
-    for (const HidInterfaceInfo& info : CurrentHidTransport().Enumerate(kVendorId, kProductId)) {
-        if (IsMouseInterface(info, kProductId, kPointerUsagePage, kPointerUsage))
-            return true;
-    }
-    return false;
-}
-
-// The uhid mouse plugged with its pointer interface, once hidapi lists it
-// (udev has made the node; bounded).
-void PlugWithPointer(UhidMouseProcess& mouse) {
-    ASSERT_TRUE(mouse.running()) << mouse.error();
-    ASSERT_EQ(mouse.Command("plug"), "ok");
-    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
-    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
-        << "hidapi does not list the pointer interface";
-}
 
 TEST(ReportRateVm, TheMeterReadsAMouseMovedAt1000HzWithinOnePercent) {
     if (access("/dev/uhid", W_OK) != 0) {

@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -139,6 +140,7 @@ std::string UhidMouse::Execute(const std::string& line) {
                         : "error nothing opened the pointer interface";
          }},
         {"move", [this](const std::string& arguments) { return Move(arguments); }},
+        {"stroke", [this](const std::string& arguments) { return Stroke(arguments); }},
         {"quit",
          [this](const std::string&) {
              quit_ = true;
@@ -262,6 +264,35 @@ std::string UhidMouse::Move(const std::string& arguments) {
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", sentHz);
     return "ok " + std::to_string(sent) + " " + rate;
+}
+
+// A stroke of exactly DX and DY counts, at 1000 Hz, in reports of at most a
+// byte's 127 counts each: the CPI check's road through the kernel.
+std::string UhidMouse::Stroke(const std::string& arguments) {
+    std::istringstream stream(arguments);
+    long long dx = 0;
+    long long dy = 0;
+    if (!(stream >> dx >> dy) || std::llabs(dx) > 1'000'000 || std::llabs(dy) > 1'000'000)
+        return "error stroke wants DX and DY counts (at most 1000000 each)";
+    if (!pointer_.created())
+        return "error the pointer interface is not plugged";
+    const long long reports = std::max<long long>(
+        {1, (std::llabs(dx) + 126) / 127, (std::llabs(dy) + 126) / 127});
+    // The counts the first `done` reports carry: steps a count apart at most.
+    const auto after = [reports](long long total, long long done) {
+        const long long part = std::llabs(total) * done / reports;
+        return total < 0 ? -part : part;
+    };
+    for (long long i = 0; i < reports; ++i) {
+        const uint8_t report[] = {0, static_cast<uint8_t>(after(dx, i + 1) - after(dx, i)),
+                                  static_cast<uint8_t>(after(dy, i + 1) - after(dy, i)), 0};
+        if (!pointer_.SendInput(report, sizeof report))
+            return "error " + pointer_.error();
+        const timespec interval{0, 1'000'000};
+        nanosleep(&interval, nullptr);
+        HandleKernelEvents();
+    }
+    return "ok " + std::to_string(reports);
 }
 
 std::string UhidMouse::Unplug() {

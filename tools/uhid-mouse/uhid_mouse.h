@@ -68,6 +68,7 @@ private:
     std::string Counts() const;
     std::string Pointer(const std::string& arguments);
     std::string Move(const std::string& arguments);
+    std::string Stroke(const std::string& arguments);
 
     void HandleEvent(UhidDevice& device, const uhid_event& event);
     void AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request);

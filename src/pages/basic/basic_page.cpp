@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <span>
 
 #include "device/event_listener.h"
+#include "pages/basic/cpi_check_dialog.h"
 #include "pages/basic/cpi_level_rows.h"
 #include "pages/basic/report_rate_view.h"
 #include "pages/settings_bits.h"
@@ -66,6 +68,9 @@ QGridLayout* CSensorDlg::BuildSettingsLines() {
     }
     xySettingsCheck_ = new QCheckBox("X/Y Settings", this);
     xySettingsCheck_->setObjectName("xySettingsCheck");
+    cpiCheckButton_ = new QPushButton("CPI c&heck…", this);
+    cpiCheckButton_->setObjectName("cpiCheckButton");
+    cpiCheckButton_->setToolTip("Measure the CPI the sensor really has, along a ruler");
 
     // Both lists as wide as the widest entry either may hold.
     FillList(pollingRateList_, PollingRateChoices());
@@ -95,6 +100,7 @@ QGridLayout* CSensorDlg::BuildSettingsLines() {
     grid->addWidget(liftOffList_, 1, 1);
     grid->addLayout(levelCount, 1, 3);
     grid->addWidget(xySettingsCheck_, 1, 4);
+    grid->addWidget(cpiCheckButton_, 1, 5, Qt::AlignLeft);
     // The measured rate beside the set one.
     meter_ = new ReportRateView(Session(), this);
     grid->addWidget(meter_, 2, 0, 1, 6);
@@ -114,6 +120,7 @@ void CSensorDlg::ConnectSignals() {
     connect(liftOffLedCheck_, &QCheckBox::clicked, this, &CSensorDlg::OnLiftOffLedClicked);
     connect(cpiRows_, &CpiLevelRows::Edited, this, [this] { RefreshApplyState(); });
     connect(cpiRows_, &CpiLevelRows::LevelChosen, this, &CSensorDlg::SelectCpiLevel);
+    connect(cpiCheckButton_, &QPushButton::clicked, this, &CSensorDlg::OpenCpiCheck);
 }
 
 void CSensorDlg::InitialiseState() {
@@ -189,6 +196,14 @@ void CSensorDlg::OnDeviceLevelChanged(uint8_t level) {
     Session().pendingSettings.activeCpiLevel = level;
     Session().deviceSettings.activeCpiLevel = level;
     cpiRows_->CheckOnlyLevel(level);
+}
+
+void CSensorDlg::OpenCpiCheck() {
+    CpiCheckDialog dialog(Session(), this);
+    // Modal to the main window only: with --simulate, the simulated mouse's
+    // window, where its strokes are made, stays usable.
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.exec();
 }
 
 // ---------------------------------------------------------------- rate, LOD, switches
@@ -281,4 +296,5 @@ void CSensorDlg::SetDeviceAvailable(bool connected) {
         pollingRateList_->setEnabled(connected);
     }
     xySettingsCheck_->setEnabled(connected);
+    cpiCheckButton_->setEnabled(connected);
 }

@@ -9,6 +9,7 @@
 class QComboBox;
 class QCheckBox;
 class QGridLayout;
+class QPushButton;
 class CpiLevelRows;
 class ReportRateView;
 
@@ -46,6 +47,8 @@ private:
     void StoreLevelCount();
     void SelectCpiLevel(int level);
     void OnDeviceLevelChanged(uint8_t level);
+    // Measures the CPI the sensor really has, in a dialog of its own.
+    void OpenCpiCheck();
 
     void OnPollingRateChosen(int index);
     void OnLiftOffChosen(int index);
@@ -60,6 +63,7 @@ private:
     CpiLevelRows* cpiRows_ = nullptr;
     QComboBox* cpiLevelsList_ = nullptr;
     QCheckBox* xySettingsCheck_ = nullptr;
+    QPushButton* cpiCheckButton_ = nullptr;
     QComboBox* pollingRateList_ = nullptr;
     QComboBox* liftOffList_ = nullptr;
     QCheckBox* angleSnappingCheck_ = nullptr;

@@ -1,6 +1,7 @@
 // The Basic page as a screen reader and the Tab key meet it.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
 
 #include "pages/basic/basic_page.h"
 #include "pages/basic/cpi_level_rows.h"
@@ -16,7 +17,8 @@ void CSensorDlg::NameControls() {
 // radio button, X and Y.
 void CSensorDlg::SetTabOrder() {
     std::vector<QWidget*> order{pollingRateList_, angleSnappingCheck_, liftOffLedCheck_,
-                                liftOffList_,     cpiLevelsList_,      xySettingsCheck_};
+                                liftOffList_,     cpiLevelsList_,      xySettingsCheck_,
+                                cpiCheckButton_};
     cpiRows_->AppendTabOrder(order);
     SetTabOrderChain(order);
 }

@@ -12,6 +12,7 @@ TEST_F(SensorDlgTabOrder, TabGoesRowByRow) {
     QStringList expected{
         "pollingRateList", "angleSnappingCheck", "liftOffLedCheck",  // first line
         "liftOffList",     "cpiLevelsList",      "xySettingsCheck",  // second line
+        "cpiCheckButton",
     };
     for (int level = 0; level < kCpiLevelCount; ++level) {
         const QString n = QString::number(level);
