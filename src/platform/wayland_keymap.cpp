@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -125,10 +126,13 @@ void WaylandKeymap::OnCapabilities(uint32_t capabilities) {
 
 void WaylandKeymap::OnKeymap(uint32_t format, int fd, uint32_t size) {
     xkb_keymap* keymap = nullptr;
-    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
+    // A size past the file's end would fault on reading; the text ends with a
+    // NUL within it, which is looked for rather than taken on trust.
+    struct stat file = {};
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && fstat(fd, &file) == 0 && size > 0 &&
+        size <= static_cast<uint64_t>(file.st_size)) {
         void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (text != MAP_FAILED) {
-            // The text ends with a NUL within `size`; a compositor's word for it is not taken.
             const char* chars = static_cast<const char*>(text);
             keymap =
                 xkb_keymap_new_from_buffer(context_, chars, strnlen(chars, size),
