@@ -55,8 +55,8 @@ public:
         socket_ = wl_display_add_socket_auto(display_);
         wl_global_create(display_, &wl_seat_interface, 7, this, &StandInCompositor::BindSeat);
         wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        wl_event_loop_add_fd(wl_display_get_event_loop(display_), wakeFd_, WL_EVENT_READABLE,
-                             &StandInCompositor::RunQueued, this);
+        wake_ = wl_event_loop_add_fd(wl_display_get_event_loop(display_), wakeFd_,
+                                     WL_EVENT_READABLE, &StandInCompositor::RunQueued, this);
         thread_ = std::thread([this] {
             while (!stopping_) {
                 wl_event_loop_dispatch(wl_display_get_event_loop(display_), -1);
@@ -86,6 +86,7 @@ public:
         }
         OnThread([this] { stopping_ = true; });
         thread_.join();
+        wl_event_source_remove(wake_);
         wl_display_destroy_clients(display_);
         wl_display_destroy(display_);
         close(wakeFd_);
@@ -157,6 +158,7 @@ private:
     wl_display* display_ = nullptr;
     const char* socket_ = nullptr;
     int wakeFd_ = -1;
+    wl_event_source* wake_ = nullptr;
     std::thread thread_;
     std::mutex mutex_;
     std::vector<std::packaged_task<void()>> queue_;
