@@ -160,16 +160,13 @@ QString KeysymLegend(uint32_t keysym) {
     return text.at(0).isPrint() && !text.at(0).isSpace() ? text : QString();
 }
 
-QString KeyLabel(uint16_t virtualKey, uint32_t fallbackKeysym) {
+QString KeyLabel(uint16_t virtualKey, uint32_t pressedKeysym) {
     const QString name = QString::fromStdString(KeyName(virtualKey));
     const KeyRow* key = FindKeyByVirtualKey(virtualKey);
     if (!key) {
         return name;
     }
-    uint32_t keysym = LayoutKeysymAt(key->evdevCode);
-    if (keysym == 0) {
-        keysym = fallbackKeysym;
-    }
+    const uint32_t keysym = pressedKeysym != 0 ? pressedKeysym : LayoutKeysymAt(key->evdevCode);
     QString legend = KeysymLegend(keysym);
     for (const KeycapLegend& keycap : kKeycapLegends) {
         if (keycap.evdevCode == key->evdevCode && keycap.keysym == keysym) {

@@ -32,9 +32,10 @@ void CallOnLayoutChange(QObject* context, std::function<void()> callback);
 QString KeysymLegend(uint32_t keysym);
 
 // The key's name with the layout's legend where it differs ("Q (a)",
-// "- (ß)", "` (Zenkaku/Hankaku)"). `fallbackKeysym` is used when the live
-// keymap cannot be asked (what the key event itself said).
-QString KeyLabel(uint16_t virtualKey, uint32_t fallbackKeysym = 0);
+// "- (ß)", "` (Zenkaku/Hankaku)"). `pressedKeysym`, what a key event itself
+// said (0 = none), wins over the live keymap: it was typed with the layout
+// active then, which a Wayland compositor tells only the window typed into.
+QString KeyLabel(uint16_t virtualKey, uint32_t pressedKeysym = 0);
 
 // The text of an action button (FormatActionText), a key with its legend;
 // nullopt = the button keeps its text.
