@@ -132,13 +132,12 @@ std::unique_ptr<SimulatedSession> StartSimulation(const std::string& memoryFile)
     return simulation;
 }
 
-// An X server without a window manager gives a new window no focus, and the
-// window's keys would go wherever the pointer is: the window takes the focus
-// itself, unless something took it since the server started. A window
-// manager's choice is left to it.
+// An X server without a window manager gives a new window no focus: the
+// window takes it itself, unless another window has it or lies under the
+// pointer. A window manager's choice is left to it.
 void TakeUnclaimedFocus(QWidget& window) {
     const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 && KeyboardFocusUnclaimed(x11->connection())) {
+    if (x11 && KeyboardFocusUnclaimed(x11->connection(), window.winId())) {
         window.activateWindow();
     }
 }

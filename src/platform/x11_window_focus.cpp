@@ -44,6 +44,16 @@ bool ScreenNamesManager(xcb_connection_t* connection, xcb_window_t root) {
     return property && xcb_get_property_value_length(property.get()) > 0;
 }
 
+bool IsRoot(xcb_connection_t* connection, xcb_window_t window) {
+    for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem;
+         xcb_screen_next(&roots)) {
+        if (roots.data->root == window) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool WindowManagerRuns(xcb_connection_t* connection) {
     int screen = 0;
     for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem;
@@ -56,9 +66,22 @@ bool WindowManagerRuns(xcb_connection_t* connection) {
     return false;
 }
 
+// The top-level window under the pointer; none over the bare root.
+xcb_window_t WindowUnderPointer(xcb_connection_t* connection) {
+    auto query = [connection](xcb_window_t root) {
+        return Owned(
+            xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr));
+    };
+    auto pointer = query(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root);
+    if (pointer && !pointer->same_screen) {
+        pointer = query(pointer->root);
+    }
+    return pointer ? pointer->child : XCB_NONE;
+}
+
 }  // namespace
 
-bool KeyboardFocusUnclaimed(xcb_connection_t* connection) {
+bool KeyboardFocusUnclaimed(xcb_connection_t* connection, uint32_t ownWindow) {
     if (!connection || xcb_connection_has_error(connection) || WindowManagerRuns(connection)) {
         return false;
     }
@@ -67,15 +90,15 @@ bool KeyboardFocusUnclaimed(xcb_connection_t* connection) {
     if (!focus) {
         return false;
     }
-    if (focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
-        return true;
+    if (focus->focus == XCB_NONE) {
+        return true;  // keys go nowhere
     }
-    // A root window holds it once the window that had it is gone.
-    for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem;
-         xcb_screen_next(&roots)) {
-        if (focus->focus == roots.data->root) {
-            return true;
-        }
+    // Following the pointer, as when the server started, or on a root, where
+    // it falls back when the window that had it goes, the focus gives the keys
+    // to the window under the pointer: another application's may be typed into.
+    if (focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT && !IsRoot(connection, focus->focus)) {
+        return false;  // a window has it
     }
-    return false;
+    const xcb_window_t underPointer = WindowUnderPointer(connection);
+    return underPointer == XCB_NONE || underPointer == ownWindow;
 }

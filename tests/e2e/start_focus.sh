@@ -3,7 +3,8 @@
 # the keyboard: the window takes it as it first shows, so that keys go to it
 # and not to whatever lies under the pointer; again after a restart (the
 # focus then fell back to the root). A window that has the focus when the
-# program starts keeps it.
+# program starts keeps it, and so does one under the pointer while the focus
+# follows the pointer.
 source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/accessibility.bash"
 TITLE="Kestrine XQ3 8k v2 Configuration Tool"
@@ -43,13 +44,22 @@ start_program
 wait_until 10 "after a restart the window does not have the focus" focus_on "$MAIN"
 stop_program
 
+# The icon is set in the same step as the focus is taken, once the window first shows.
+settled() { xprop -id "$MAIN" _NET_WM_ICON 2>/dev/null | grep -q "^_NET_WM_ICON(CARDINAL)"; }
+
 xmessage -name other "another window" >/dev/null 2>&1 &
 PIDS+=($!)
 OTHER=$(wait_for_window other)
-xdotool windowfocus --sync "$OTHER"
+# The focus follows the pointer, which is over the other window: it gets the keys.
+xdotool mousemove --sync --window "$OTHER" 5 5
 start_program
-# The icon is set in the same step as the focus is taken, once the window first shows.
-has_icon() { xprop -id "$MAIN" _NET_WM_ICON 2>/dev/null | grep -q "^_NET_WM_ICON(CARDINAL)"; }
-wait_until 10 "the window never got its icon" has_icon
+wait_until 10 "the window never got its icon" settled
+! focus_on "$MAIN" || fail "the program took the focus from the window under the pointer"
+stop_program
+
+# The other window has the focus, the pointer is where the program's window shows.
+xdotool mousemove --sync 640 512 windowfocus --sync "$OTHER"
+start_program
+wait_until 10 "the window never got its icon" settled
 focus_on "$OTHER" || fail "the program took the focus from the window that had it"
 echo "PASS"
