@@ -23,6 +23,7 @@
 #include "device/user_command_lock.h"
 #include "platform/instance_lock.h"
 #include "platform/raise_channel.h"
+#include "platform/x11_window_focus.h"
 #include "ui/first_expose.h"
 #include "ui/message_box.h"
 
@@ -129,6 +130,16 @@ std::unique_ptr<SimulatedSession> StartSimulation(const std::string& memoryFile)
         std::free(absolute);
     }
     return simulation;
+}
+
+// An X server without a window manager gives a new window no focus: the
+// window takes it itself, unless another window has it or lies under the
+// pointer. A window manager's choice is left to it.
+void TakeUnclaimedFocus(QWidget& window) {
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && KeyboardFocusUnclaimed(x11->connection(), window.winId())) {
+        window.activateWindow();
+    }
 }
 
 // Names and checks what Qt took of the command line; false after a bad option.
@@ -268,6 +279,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
     // What nobody looks at before the window is on screen comes after it.
     std::unique_ptr<SimulatedMouseWindow> simulatedMouseWindow;
     RunWhenFirstExposed(&dialog, [&simulatedMouseWindow, &simulation, &dialog] {
+        TakeUnclaimedFocus(dialog);
         if (QApplication::windowIcon().isNull()) {  // else the user chose one (-qwindowicon)
             QApplication::setWindowIcon(ProgramIcon());
         }

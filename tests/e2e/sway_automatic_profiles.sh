@@ -7,52 +7,14 @@
 # (this user) reaches the compositor through its socket.
 source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/desktop_rules.bash"
+source "$(dirname "$0")/sway_desktop.bash"
 unset DISPLAY SWAYSOCK I3SOCK
 MEMORY="$WORK/mouse.bin"
 export XDG_CONFIG_HOME="$WORK/config"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/no-bus"  # notices on the agent's output
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-for program in sway swaymsg foot setpriv; do
-    command -v "$program" >/dev/null || skip "$program is not installed (scripts/install-deps)"
-done
-DESKTOP_UID=$(id -u nobody 2>/dev/null) || skip "there is no user 'nobody' to run sway as"
-DESKTOP_GID=$(id -g nobody)
-if [ "$(id -u)" != 0 ] && [ "$(id -u)" != "$DESKTOP_UID" ]; then
-    # Only root can start programs as another user; sway then runs as this one.
-    DESKTOP_UID=$(id -u)
-    DESKTOP_GID=$(id -g)
-fi
-[ "$DESKTOP_UID" != 0 ] || skip "no unprivileged user to run sway as"
-
-# The desktop's own folder: its runtime folder (0700, its own) and a home.
-DESKTOP="$WORK/desktop"
-mkdir -p "$DESKTOP/runtime" "$DESKTOP/home"
-chmod 755 "$WORK" "$DESKTOP"
-chmod 700 "$DESKTOP/runtime"
-echo "output HEADLESS-1 resolution 1280x800" >"$DESKTOP/config"
-chown -R "$DESKTOP_UID:$DESKTOP_GID" "$DESKTOP"
-# Run in the background only: it becomes the program, so that its pid is the program's.
-as_desktop_user() {
-    local run=(env -i PATH=/usr/bin:/bin HOME="$DESKTOP/home" XDG_RUNTIME_DIR="$DESKTOP/runtime"
-        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "$@")
-    if [ "$(id -u)" = "$DESKTOP_UID" ]; then
-        exec "${run[@]}"
-    else
-        exec setpriv --reuid="$DESKTOP_UID" --regid="$DESKTOP_GID" --clear-groups "${run[@]}"
-    fi
-}
-as_desktop_user sway -c "$DESKTOP/config" >"$WORK/sway.log" 2>&1 &
-PIDS+=($!)
-sway_socket() { ls "$DESKTOP"/runtime/sway-ipc.*.sock 2>/dev/null | head -n 1; }
-sway_listens() { [ -n "$(sway_socket)" ]; }
-wait_until 20 "sway did not start" sway_listens
-export SWAYSOCK
-SWAYSOCK=$(sway_socket)
-wait_until 20 "sway made no Wayland socket" test -S "$DESKTOP/runtime/wayland-1"
+command -v foot >/dev/null || skip "foot is not installed (scripts/install-deps)"
+start_sway headless
 
 write_alpha_beta_rules
 
@@ -61,9 +23,8 @@ for app in alpha beta; do
         >"$WORK/foot-$app.log" 2>&1 &
     PIDS+=($!)
 done
-mapped() { swaymsg -t get_tree | grep -q "\"app_id\": \"kestrine.$1\""; }
-wait_until 20 "foot's alpha window did not appear" mapped alpha
-wait_until 20 "foot's beta window did not appear" mapped beta
+wait_until 20 "foot's alpha window did not appear" sway_shows kestrine.alpha
+wait_until 20 "foot's beta window did not appear" sway_shows kestrine.beta
 
 rate_is() { [ "$(rate)" = "$1" ]; }
 applied() { [ "$(grep -c "^Profile '$1' applied$" "$WORK/agent.out")" = "$2" ]; }
@@ -72,7 +33,7 @@ focus() { swaymsg "[app_id=\"kestrine.$1\"] focus" >/dev/null || fail "swaymsg c
 # beta has the focus when the agent starts: its profile comes unasked.
 focus beta
 # The agent of this session: sway's socket and Wayland display, no X display.
-WAYLAND_DISPLAY="$DESKTOP/runtime/wayland-1" XDG_CURRENT_DESKTOP=sway \
+WAYLAND_DISPLAY="$SWAY_WAYLAND" XDG_CURRENT_DESKTOP=sway \
     "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
 PIDS+=($!)
 following() { "$PROGRAM" agent --status | grep -q "^windows: followed through sway$"; }

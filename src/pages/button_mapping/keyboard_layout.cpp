@@ -3,18 +3,19 @@
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
-#include "pages/button_mapping/key_source.h"
-#include "settings/button_actions.h"
-#include "settings/key_table.h"
-
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <memory>
 #include <vector>
 
+#include "pages/button_mapping/key_source.h"
+#include "platform/wayland_keymap.h"
+#include "settings/button_actions.h"
+#include "settings/key_table.h"
 #if KESTRINE_HAVE_XI
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
+#include "platform/x11_keymap.h"
 #endif
 
 namespace {
@@ -49,7 +50,7 @@ std::vector<LayoutListener>& Listeners() {
     return listeners;
 }
 
-[[maybe_unused]] void TellListeners() {
+void TellListeners() {
     auto& listeners = Listeners();
     std::erase_if(listeners, [](const LayoutListener& l) { return l.context.isNull(); });
     for (const LayoutListener& listener : std::vector<LayoutListener>(listeners)) {
@@ -70,86 +71,56 @@ constexpr KeycapLegend kKeycapLegends[] = {
     {KEY_YEN, XKB_KEY_backslash, "\u00A5"},
 };
 
+std::unique_ptr<KeymapSource> OpenLiveKeymap() {
+    // A native Wayland window asks the compositor; under X11 and XWayland the
+    // X server, which follows the compositor's keymap.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return WaylandKeymap::Connect();
+    }
 #if KESTRINE_HAVE_XI
-// The server's notices of a new keymap or another group, read on the UI
-// thread from the same connection; a modifier's press is no change.
-void WatchLayout(Display* display) {
-    int opcode = 0;
-    int event = 0;
-    int error = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    if (!XkbQueryExtension(display, &opcode, &event, &error, &major, &minor)) {
+    return X11Keymap::Open();
+#else
+    return nullptr;
+#endif
+}
+
+// The server's notices, read on the UI thread from the keymap's connection.
+void WatchLayout(KeymapSource& source) {
+    if (!QCoreApplication::instance() || source.ChangeDescriptor() < 0) {
         return;
     }
-    XkbSelectEvents(display, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
-                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
-    XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
-                          XkbGroupStateMask);
-    XFlush(display);
-    auto* notifier = new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read,
+    auto* notifier = new QSocketNotifier(source.ChangeDescriptor(), QSocketNotifier::Read,
                                          QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [display] {
-        // The listeners ask the server again, and a notice read meanwhile
-        // waits in the queue, where the socket no longer shows it.
-        while (XPending(display) > 0) {
-            while (XPending(display) > 0) {
-                XEvent notice;
-                XNextEvent(display, &notice);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [&source, notifier] {
+        // The listeners ask the keymap again, which may read a further notice.
+        for (;;) {
+            switch (source.ReadChanges()) {
+                case KeymapSource::Update::Unchanged:
+                    return;
+                case KeymapSource::Update::Changed:
+                    TellListeners();
+                    break;
+                case KeymapSource::Update::Closed:
+                    notifier->setEnabled(false);
+                    TellListeners();
+                    return;
             }
-            TellListeners();
         }
     });
 }
 
-// One connection for the process; each question fetches the keymap and the
-// active group afresh, so a layout switched since is seen.
-Display* LayoutDisplay() {
-    static Display* display = [] {
-        Display* opened = XOpenDisplay(nullptr);
-        if (opened && QCoreApplication::instance()) {
-            WatchLayout(opened);
+// Opened when a legend is first asked for, not at start-up: a window with no
+// key bound never connects. One connection for the process.
+KeymapSource* LiveKeymap() {
+    static std::unique_ptr<KeymapSource> source = [] {
+        std::unique_ptr<KeymapSource> opened = OpenLiveKeymap();
+        if (opened) {
+            WatchLayout(*opened);
         }
         return opened;
     }();
-    return display;
-}
-
-uint32_t LiveKeysymAt(uint16_t evdevCode) {
-    Display* display = LayoutDisplay();
-    const unsigned keycode = evdevCode + kXKeycodeOffset;
-    if (!display || keycode > 255) {
-        return 0;
-    }
-    XkbStateRec state;
-    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) {
-        return 0;
-    }
-    XkbDescPtr keymap = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
-    if (!keymap) {
-        return 0;
-    }
-    uint32_t keysym = 0;
-    if (keycode >= keymap->min_key_code && keycode <= keymap->max_key_code) {
-        const int groups = XkbKeyNumGroups(keymap, keycode);
-        if (groups > 0) {
-            const int group = state.group < groups ? state.group : 0;
-            keysym = static_cast<uint32_t>(XkbKeySymEntry(keymap, keycode, 0, group));
-        }
-    }
-    XkbFreeKeyboard(keymap, 0, True);
-    return keysym;
-}
-#else
-uint32_t LiveKeysymAt(uint16_t) {
-    return 0;
-}
-#endif
-
-void StartWatching() {
-#if KESTRINE_HAVE_XI
-    LayoutDisplay();
-#endif
+    return source.get();
 }
 
 // "Num +" is read against the legend as "+".
@@ -160,11 +131,14 @@ QString WithoutKeypadPrefix(const QString& name) {
 }  // namespace
 
 uint32_t LayoutKeysymAt(uint16_t evdevCode) {
-    return Lookup() ? Lookup()(evdevCode) : LiveKeysymAt(evdevCode);
+    if (Lookup()) {
+        return Lookup()(evdevCode);
+    }
+    KeymapSource* keymap = LiveKeymap();
+    return keymap ? keymap->KeysymAt(evdevCode) : 0;
 }
 
 void CallOnLayoutChange(QObject* context, std::function<void()> callback) {
-    StartWatching();
     Listeners().push_back({context, std::move(callback)});
 }
 
@@ -186,16 +160,13 @@ QString KeysymLegend(uint32_t keysym) {
     return text.at(0).isPrint() && !text.at(0).isSpace() ? text : QString();
 }
 
-QString KeyLabel(uint16_t virtualKey, uint32_t fallbackKeysym) {
+QString KeyLabel(uint16_t virtualKey, uint32_t pressedKeysym) {
     const QString name = QString::fromStdString(KeyName(virtualKey));
     const KeyRow* key = FindKeyByVirtualKey(virtualKey);
     if (!key) {
         return name;
     }
-    uint32_t keysym = LayoutKeysymAt(key->evdevCode);
-    if (keysym == 0) {
-        keysym = fallbackKeysym;
-    }
+    const uint32_t keysym = pressedKeysym != 0 ? pressedKeysym : LayoutKeysymAt(key->evdevCode);
     QString legend = KeysymLegend(keysym);
     for (const KeycapLegend& keycap : kKeycapLegends) {
         if (keycap.evdevCode == key->evdevCode && keycap.keysym == keysym) {

@@ -406,6 +406,21 @@ TEST_F(KeyboardDialogTest, TheLabelAddsWhatTheLayoutTypesButNothingIsStored) {
     }
 }
 
+// A keymap of two layouts where the compositor told the window nothing of
+// which is active: the key as pressed shows the layout it was typed with,
+// and the live keymap answers where the event says nothing.
+TEST_F(KeyboardDialogTest, ThePressedKeysLegendWinsOverTheLiveKeymap) {
+    SetLayoutKeysymLookup([](uint16_t evdevCode) { return evdevCode == KEY_Q ? 'q' : 'x'; });
+    CKeyboard dialog;
+    dialog.show();
+    FakeKeySource::current->Push(0x51, false, 'a');  // the Q key on the French layout
+    Deliver();
+    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Q (a)");
+    FakeKeySource::current->Push(0x5A, false, 0);  // the Z key, pressed with a modifier
+    Deliver();
+    EXPECT_EQ(Child<QLabel>(dialog, "keyLabel")->text(), "Z (x)");
+}
+
 TEST_F(KeyboardDialogTest, NoSourceShowsHookFailedAndOkStillWorks) {
     UseSources({false, false});
     CKeyboard dialog;
