@@ -6,40 +6,29 @@
 #include <memory>
 #include <string>
 
+#include "platform/xcb_reply.h"
+
 namespace {
-
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
-
-template <typename Reply>
-ReplyPtr<Reply> Owned(Reply* reply) {
-    return ReplyPtr<Reply>(reply, &std::free);
-}
-
-xcb_atom_t Atom(xcb_connection_t* connection, const std::string& name) {
-    const auto reply = Owned(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, name.size(), name.c_str()), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
-}
 
 // The ICCCM manager selection WM_S<n>, held by every window manager of today.
 bool ScreenHasManagerSelection(xcb_connection_t* connection, int screen) {
-    const xcb_atom_t selection = Atom(connection, "WM_S" + std::to_string(screen));
+    const xcb_atom_t selection =
+        InternAtom(connection, ("WM_S" + std::to_string(screen)).c_str(), true);
     if (selection == XCB_ATOM_NONE) {
         return false;  // never interned: nobody ever owned it
     }
-    const auto owner = Owned(xcb_get_selection_owner_reply(
+    const auto owner = TakeReply(xcb_get_selection_owner_reply(
         connection, xcb_get_selection_owner(connection, selection), nullptr));
     return owner && owner->owner != XCB_NONE;
 }
 
 // The EWMH sign: the root names a window of the manager's.
 bool ScreenNamesManager(xcb_connection_t* connection, xcb_window_t root) {
-    const xcb_atom_t check = Atom(connection, "_NET_SUPPORTING_WM_CHECK");
+    const xcb_atom_t check = InternAtom(connection, "_NET_SUPPORTING_WM_CHECK", true);
     if (check == XCB_ATOM_NONE) {
         return false;
     }
-    const auto property = Owned(xcb_get_property_reply(
+    const auto property = TakeReply(xcb_get_property_reply(
         connection, xcb_get_property(connection, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr));
     return property && xcb_get_property_value_length(property.get()) > 0;
 }
@@ -69,7 +58,7 @@ bool WindowManagerRuns(xcb_connection_t* connection) {
 // The top-level window under the pointer; none over the bare root.
 xcb_window_t WindowUnderPointer(xcb_connection_t* connection) {
     auto query = [connection](xcb_window_t root) {
-        return Owned(
+        return TakeReply(
             xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr));
     };
     auto pointer = query(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root);
@@ -86,7 +75,7 @@ bool KeyboardFocusUnclaimed(xcb_connection_t* connection, uint32_t ownWindow) {
         return false;
     }
     const auto focus =
-        Owned(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        TakeReply(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     if (!focus) {
         return false;
     }

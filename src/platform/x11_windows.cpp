@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/process_name.h"
+#include "platform/xcb_reply.h"
 
 namespace {
 
@@ -27,18 +28,8 @@ constexpr size_t kMaxWindowsSearched = 256;
 constexpr uint16_t kCrosshairGlyph = 34;
 constexpr uint32_t kEscapeKeysym = 0xff1b;
 
-struct FreeDeleter {
-    void operator()(void* pointer) const { std::free(pointer); }
-};
 template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
-    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-}
+using Reply = XcbReply<T>;
 
 // The property's bytes when it is 8-bit text that fits in `maxBytes`; nothing
 // when it is missing, of another format, or longer.
