@@ -20,8 +20,11 @@ constexpr char kScriptingInterface[] = "org.kde.kwin.Scripting";
 constexpr char kShell[] = "org.gnome.Shell";
 constexpr char kShellPath[] = "/org/gnome/Shell";
 constexpr char kExtensionsInterface[] = "org.gnome.Shell.Extensions";
-// GNOME Shell's ExtensionState.ENABLED.
+// GNOME Shell's ExtensionState: ENABLED, ERROR (it would not load) and
+// OUT_OF_DATE (made for another GNOME Shell version).
 constexpr double kExtensionEnabled = 1;
+constexpr double kExtensionError = 3;
+constexpr double kExtensionOutOfDate = 4;
 // The compositor answers at once; a stuck one must not hold the agent's start.
 constexpr uint64_t kCallTimeoutUs = 3'000'000;
 
@@ -47,6 +50,40 @@ std::string ScriptCalling(const std::string& service) {
         script.replace(at, line.size(), "const service = \"" + service + "\"");
     }
     return script;
+}
+
+struct ExtensionInfo {
+    double state = -1;
+    std::string error;
+};
+
+// GetExtensionInfo's a{sv}: empty when the extension is not installed; its
+// "state" is a double, 1 while it is enabled and running; "error" says why it
+// is not. false when empty.
+bool ReadExtensionInfo(sd_bus_message* reply, ExtensionInfo& info) {
+    bool found = false;
+    if (sd_bus_message_enter_container(reply, 'a', "{sv}") <= 0) {
+        return false;
+    }
+    while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
+        const char* key = "";
+        sd_bus_message_read(reply, "s", &key);
+        found = true;
+        const char* text = nullptr;
+        if (std::strcmp(key, "state") == 0 && sd_bus_message_enter_container(reply, 'v', "d") > 0) {
+            sd_bus_message_read(reply, "d", &info.state);
+            sd_bus_message_exit_container(reply);
+        } else if (std::strcmp(key, "error") == 0 &&
+                   sd_bus_message_enter_container(reply, 'v', "s") > 0) {
+            sd_bus_message_read(reply, "s", &text);
+            info.error = text != nullptr ? text : "";
+            sd_bus_message_exit_container(reply);
+        } else {
+            sd_bus_message_skip(reply, "v");
+        }
+        sd_bus_message_exit_container(reply);
+    }
+    return found;
 }
 
 // Activated(resource class, resource name, pid, caption), all strings.
@@ -164,33 +201,29 @@ bool BusWindowSource::ExtensionEnabled(std::string& error) {
         sd_bus_error_free(&busError);
         return false;
     }
-    // An a{sv}: empty when the extension is not installed; its "state" is a
-    // double, 1 while it is enabled and running.
-    double state = -1;
-    bool found = false;
-    if (sd_bus_message_enter_container(reply, 'a', "{sv}") > 0) {
-        while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
-            const char* key = nullptr;
-            sd_bus_message_read(reply, "s", &key);
-            found = true;
-            if (key != nullptr && std::strcmp(key, "state") == 0 &&
-                sd_bus_message_enter_container(reply, 'v', "d") > 0) {
-                sd_bus_message_read(reply, "d", &state);
-                sd_bus_message_exit_container(reply);
-            } else {
-                sd_bus_message_skip(reply, "v");
-            }
-            sd_bus_message_exit_container(reply);
-        }
-    }
+    ExtensionInfo info;
+    const bool found = ReadExtensionInfo(reply, info);
     sd_bus_message_unref(reply);
+    const std::string extension = std::string("the GNOME Shell extension ") + kExtensionUuid;
     if (!found) {
-        error = std::string("the GNOME Shell extension ") + kExtensionUuid +
-                " is not installed (the package installs it)";
+        error = extension + " is not installed (the package installs it)";
         return false;
     }
-    if (state != kExtensionEnabled) {
-        error = std::string("the GNOME Shell extension ") + kExtensionUuid +
+    // The package holds the form for one GNOME generation (43-44, or 45 and
+    // newer): the Shell of the other refuses it, or fails to load it.
+    if (info.state == kExtensionOutOfDate) {
+        error = extension +
+                " is made for another GNOME Shell version than this one (the package was built "
+                "for another GNOME)";
+        return false;
+    }
+    if (info.state == kExtensionError) {
+        error = extension + " does not run: GNOME Shell says: " +
+                (info.error.empty() ? std::string("it failed") : info.error);
+        return false;
+    }
+    if (info.state != kExtensionEnabled) {
+        error = extension +
                 " is installed but not enabled: kestrine-config agent --enable enables it (on "
                 "Wayland, GNOME loads a newly installed extension only after logging out and "
                 "in again)";

@@ -19,13 +19,18 @@ for program in gnome-shell gsettings dbus-daemon gdbus; do
     command -v "$program" >/dev/null || fail "$program is not installed (scripts/install-deps)"
 done
 TEST_WINDOW=${WAYLAND_TEST_WINDOW:?the Wayland test window program (set by ctest)}
-SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+EXTENSIONS=${GNOME_SHELL_EXTENSIONS:?the built forms of the Shell extension (set by ctest)}
 UUID=kestrine-config-windows@kestrine.github.io
 MEMORY="$WORK/mouse.bin"
 SOCKET=kestrine-gnome
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/home/.local/share"
 mkdir -p "$HOME" "$XDG_DATA_HOME/gnome-shell/extensions"
-cp -r "$SOURCE_DIR/packaging/gnome-shell/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
+# The form this Shell loads, as the package installs it: 43's up to GNOME 44.
+case $(gnome-shell --version) in
+    "GNOME Shell 43."* | "GNOME Shell 44."*) form=43 ;;
+    *) form=45 ;;
+esac
+cp -r "$EXTENSIONS/$form/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
 
 dbus-daemon --config-file=/usr/share/dbus-1/session.conf --fork --print-pid \
     --address="unix:path=$WORK/system-bus" >"$WORK/system-bus.pid"
