@@ -46,7 +46,8 @@ TEST(WindowSourceChoiceTest, TheDesktopsOwnSourceElseX11) {
          "only the windows of X11 programs (XWayland)"},
         {{"Hyprland", "wayland", "", "", "wayland-1", ""},
          WindowSourceKind::None,
-         "Hyprland (Wayland) tells other programs nothing"},
+         "Hyprland (Wayland) does not tell this program its native windows: only sway, KDE "
+         "Plasma and GNOME do; wlroots desktops would through wlr-foreign-toplevel-management"},
         {{"", "wayland", "", "", "", ""}, WindowSourceKind::None, "this Wayland desktop"},
         {{"", "tty", "", "", "", ""},
          WindowSourceKind::None,
