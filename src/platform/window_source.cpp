@@ -35,9 +35,9 @@ std::string WhyNotFollowed(const SessionEnvironment& session) {
                                     ? "this Wayland desktop"
                                     : session.currentDesktop + " (Wayland)";
     return desktop +
-           " does not tell this program its native windows: only sway, KDE Plasma and GNOME "
-           "do; wlroots desktops would through wlr-foreign-toplevel-management, which this "
-           "build lacks (no Debian package ships that protocol's description)";
+           " does not tell this program its native windows (only sway, KDE Plasma and GNOME "
+           "do; wlr-foreign-toplevel-management, which wlroots desktops offer, is not "
+           "supported: no Debian package ships its description)";
 }
 
 }  // namespace
@@ -67,9 +67,8 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
         if (session.display.empty()) {
             return {WindowSourceKind::None, why};
         }
-        return {WindowSourceKind::X11, why +
-                                           ": only the windows of X11 programs (XWayland) "
-                                           "can be seen"};
+        return {WindowSourceKind::X11,
+                "only the windows of X11 programs (XWayland) can be seen: " + why};
     }
     if (!session.i3Socket.empty()) {
         return {WindowSourceKind::I3, {}};
