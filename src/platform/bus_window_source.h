@@ -12,7 +12,9 @@ struct sd_bus_slot;
 // source's object with each window that becomes active (its class, which is
 // the app id of a Wayland window, its instance, pid and title):
 // - KWin (KDE Plasma 5.27 and 6 on Wayland): a small KWin script, which this
-//   source loads through KWin's scripting D-Bus interface;
+//   source loads through KWin's scripting D-Bus interface, and loads again
+//   whenever a new KWin comes onto the bus (`kwin_wayland --replace`, a
+//   crash), as soon as that KWin's scripting is up;
 // - GNOME Shell 43 and 44: a Shell extension the package installs, which
 //   the user enables (`agent --enable` does); the source checks that it is.
 class BusWindowSource : public WindowSource {
@@ -46,9 +48,19 @@ public:
 
     // What the script or extension said: the window that became active.
     void OnActivated(const ActiveWindow& window) { current_ = window; }
+    // org.kde.KWin has a new owner: `owner` (a new KWin, without the
+    // script), or none (KWin left, its script with it).
+    void OnKWinOwnerChanged(const std::string& owner);
+    // The new KWin did something on the bus: its scripting may be up now.
+    void OnKWinActive() { scriptWanted_ = !loaded_ && !kwinOwner_.empty(); }
 
 private:
-    bool LoadScript(std::string& error);
+    enum class Load { Done, NotYet, Failed };
+
+    bool WatchKWin(std::string& error);
+    void WatchNewKWin();
+    Load LoadScript(std::string& error);
+    bool ProcessWaiting();
     void UnloadScript();
     bool ExtensionEnabled(std::string& error);
 
@@ -57,6 +69,14 @@ private:
     std::string pluginName_;
     sd_bus* bus_ = nullptr;
     sd_bus_slot* slot_ = nullptr;
+    sd_bus_slot* kwinWatch_ = nullptr;
+    // While a new KWin's script waits to be loaded: its signals, and the
+    // names it takes, which follow its scripting's start.
+    sd_bus_slot* newKWinSignals_ = nullptr;
+    sd_bus_slot* newKWinNames_ = nullptr;
+    std::string kwinOwner_;
+    bool kwinChanged_ = false;
+    bool scriptWanted_ = false;
     std::string scriptPath_;
     bool loaded_ = false;
     ActiveWindow current_;

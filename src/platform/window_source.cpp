@@ -26,16 +26,18 @@ bool DesktopIs(const std::string& list, const std::string& name) {
     return false;
 }
 
-// Why the native windows of a Wayland desktop without a source here cannot be seen.
+// Why the native windows of a Wayland desktop without a source here cannot be
+// seen. wlroots desktops (Hyprland, river, labwc, Wayfire...) would tell
+// through wlr-foreign-toplevel-management, but no Debian package ships that
+// protocol's description to build a client from.
 std::string WhyNotFollowed(const SessionEnvironment& session) {
-    // wlr-foreign-toplevel-management would tell, but no Debian package
-    // ships its protocol description to build against.
     const std::string desktop = session.currentDesktop.empty()
                                     ? "this Wayland desktop"
                                     : session.currentDesktop + " (Wayland)";
     return desktop +
-           " tells other programs nothing of its native windows "
-           "(wlr-foreign-toplevel-management is not supported)";
+           " does not tell this program its native windows (only sway, KDE Plasma and GNOME "
+           "do; wlr-foreign-toplevel-management, which wlroots desktops offer, is not "
+           "supported: no Debian package ships its description)";
 }
 
 }  // namespace
@@ -65,9 +67,8 @@ WindowSourceChoice ChooseWindowSource(const SessionEnvironment& session) {
         if (session.display.empty()) {
             return {WindowSourceKind::None, why};
         }
-        return {WindowSourceKind::X11, why +
-                                           ": only the windows of X11 programs (XWayland) "
-                                           "can be seen"};
+        return {WindowSourceKind::X11,
+                "only the windows of X11 programs (XWayland) can be seen: " + why};
     }
     if (!session.i3Socket.empty()) {
         return {WindowSourceKind::I3, {}};

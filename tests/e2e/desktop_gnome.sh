@@ -19,13 +19,18 @@ for program in gnome-shell gsettings dbus-daemon gdbus; do
     command -v "$program" >/dev/null || fail "$program is not installed (scripts/install-deps)"
 done
 TEST_WINDOW=${WAYLAND_TEST_WINDOW:?the Wayland test window program (set by ctest)}
-SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+EXTENSIONS=${GNOME_SHELL_EXTENSIONS:?the built forms of the Shell extension (set by ctest)}
 UUID=kestrine-config-windows@kestrine.github.io
 MEMORY="$WORK/mouse.bin"
 SOCKET=kestrine-gnome
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/home/.local/share"
 mkdir -p "$HOME" "$XDG_DATA_HOME/gnome-shell/extensions"
-cp -r "$SOURCE_DIR/packaging/gnome-shell/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
+# The form this Shell loads, as the package installs it: 43's up to GNOME 44.
+case $(gnome-shell --version) in
+    "GNOME Shell 43."* | "GNOME Shell 44."*) form=43 ;;
+    *) form=45 ;;
+esac
+cp -r "$EXTENSIONS/$form/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
 
 dbus-daemon --config-file=/usr/share/dbus-1/session.conf --fork --print-pid \
     --address="unix:path=$WORK/system-bus" >"$WORK/system-bus.pid"
@@ -72,9 +77,13 @@ JS
 gsettings set org.gnome.shell enabled-extensions "['$FOCUS_UUID']"
 gsettings set org.gnome.shell disable-extension-version-validation true
 
-gnome-shell --headless --wayland --no-x11 --virtual-monitor 1280x800 \
-    --wayland-display "$SOCKET" >"$WORK/shell.log" 2>&1 &
-PIDS+=($!)
+start_shell() {
+    gnome-shell --headless --wayland --no-x11 --virtual-monitor 1280x800 \
+        --wayland-display "$SOCKET" >>"$WORK/shell.log" 2>&1 &
+    shell_pid=$!
+    PIDS+=($shell_pid)
+}
+start_shell
 shell() { gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell "$@"; }
 extension_state() {
     shell --method org.gnome.Shell.Extensions.GetExtensionInfo "$UUID" 2>/dev/null |
@@ -129,4 +138,25 @@ focus() {
         fail "GNOME Shell's test extension did not answer"
 }
 switch_alpha_beta_alpha focus
+
+# The other GNOME generation's form, as after an upgrade of GNOME past the
+# one the package was built for: the Shell, checking versions as it does by
+# default, refuses it, and the agent says why.
+disable
+kill "$shell_pid"
+shell_gone() { ! has_name org.gnome.Shell; }
+wait_until 20 "GNOME Shell did not end" shell_gone
+other=$([ "$form" = 43 ] && echo 45 || echo 43)
+rm -rf "${XDG_DATA_HOME:?}/gnome-shell/extensions/$UUID"
+cp -r "$EXTENSIONS/$other/$UUID" "$XDG_DATA_HOME/gnome-shell/extensions/"
+gsettings set org.gnome.shell disable-extension-version-validation false
+start_shell
+wait_until 60 "GNOME Shell did not start again" focus_ready
+"$PROGRAM" --simulate="$MEMORY" agent >>"$WORK/agent.out" 2>>"$WORK/agent.log" &
+PIDS+=($!)
+refused() {
+    "$PROGRAM" agent --status |
+        grep -q "^windows: cannot be followed: the GNOME Shell extension $UUID is made for another GNOME Shell version than this one"
+}
+wait_until 20 "agent --status does not say the Shell refuses GNOME $other's form" refused
 echo "PASS"

@@ -5,7 +5,9 @@
 # foot cannot start on KWin's virtual output) with different app ids are
 # activated in turn through the same interface (a script that sets KWin's
 # active window), and each puts its rule's profile on the simulated mouse,
-# one write per switch. Slow to set up and needs KWin:
+# one write per switch. Then KWin is killed and started again, as a crash or
+# `kwin_wayland --replace` does: the agent loads its script into the new KWin
+# by itself, and the switches go on. Slow to set up and needs KWin:
 # asked for with KESTRINE_TEST_DESKTOPS=1.
 source "$(dirname "$0")/e2e_lib.bash"
 source "$(dirname "$0")/desktop_rules.bash"
@@ -34,18 +36,22 @@ has_owner() {
 # Debian's kwin_wayland carries a file capability that an unprivileged
 # container refuses to exec; a copy without it runs the same.
 cp "$(command -v kwin_wayland)" "$WORK/kwin_wayland"
-QT_QPA_PLATFORM=offscreen "$WORK/kwin_wayland" --virtual --socket "$SOCKET" --width 1280 \
-    --height 800 >"$WORK/kwin.log" 2>&1 &
-PIDS+=($!)
-wait_until 30 "KWin did not come onto the session bus" has_owner org.kde.KWin
+# start_kwin: KWin with the two windows (which end with the KWin they ran on).
+start_kwin() {
+    QT_QPA_PLATFORM=offscreen "$WORK/kwin_wayland" --virtual --socket "$SOCKET" --width 1280 \
+        --height 800 >>"$WORK/kwin.log" 2>&1 &
+    kwin=$!
+    PIDS+=($kwin)
+    wait_until 30 "KWin did not come onto the session bus" has_owner org.kde.KWin
+    for app in alpha beta; do
+        WAYLAND_DISPLAY="$SOCKET" QT_QPA_PLATFORM=wayland "$TEST_WINDOW" "kestrine.$app" \
+            >>"$WORK/window-$app.log" 2>&1 &
+        PIDS+=($!)
+    done
+}
+start_kwin
 
 write_alpha_beta_rules
-
-for app in alpha beta; do
-    WAYLAND_DISPLAY="$SOCKET" QT_QPA_PLATFORM=wayland "$TEST_WINDOW" "kestrine.$app" \
-        >"$WORK/window-$app.log" 2>&1 &
-    PIDS+=($!)
-done
 
 XDG_CURRENT_DESKTOP=KDE WAYLAND_DISPLAY="$SOCKET" \
     "$PROGRAM" --simulate="$MEMORY" agent >"$WORK/agent.out" 2>"$WORK/agent.log" &
@@ -75,4 +81,16 @@ JS
     "${kwin[@]}" org.kde.kwin.Scripting.start >/dev/null || fail "KWin did not run the activating script"
 }
 switch_alpha_beta_alpha activate
+
+kill -KILL "$kwin"
+kwin_gone() { ! has_owner org.kde.KWin; }
+wait_until 10 "KWin did not leave the session bus" kwin_gone
+start_kwin
+brought() {
+    activate "$1"
+    [ "$(rate)" = "$2" ]
+}
+wait_until 20 "beta's profile did not reach the mouse after KWin started again" brought beta 16
+wait_until 10 "alpha's profile did not come back after KWin started again" brought alpha 8
+following || fail "agent --status no longer says the windows are followed through the KWin script"
 echo "PASS"

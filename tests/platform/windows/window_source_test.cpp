@@ -46,7 +46,9 @@ TEST(WindowSourceChoiceTest, TheDesktopsOwnSourceElseX11) {
          "only the windows of X11 programs (XWayland)"},
         {{"Hyprland", "wayland", "", "", "wayland-1", ""},
          WindowSourceKind::None,
-         "Hyprland (Wayland) tells other programs nothing"},
+         "Hyprland (Wayland) does not tell this program its native windows (only sway, KDE "
+         "Plasma and GNOME do; wlr-foreign-toplevel-management, which wlroots desktops offer, "
+         "is not supported"},
         {{"", "wayland", "", "", "", ""}, WindowSourceKind::None, "this Wayland desktop"},
         {{"", "tty", "", "", "", ""},
          WindowSourceKind::None,
