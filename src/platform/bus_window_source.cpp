@@ -188,7 +188,35 @@ bool BusWindowSource::Start(std::string& error) {
         return ExtensionEnabled(error);
     }
     // Watched first: a KWin that restarts while the script loads is seen.
-    return WatchKWin(error) && LoadScript(error) == Load::Done;
+    if (!WatchKWin(error)) {
+        return false;
+    }
+    switch (LoadScript(error)) {
+        case Load::Done:
+            return true;
+        case Load::Failed:
+            return false;
+        case Load::NotYet:
+            // Started with the session, before KWin's scripting was up: loaded
+            // once it is, as into a KWin that restarted.
+            kwinOwner_ = NameOwner(kKWin);
+            WatchNewKWin();
+            error.clear();
+            return true;
+    }
+    return false;
+}
+
+std::string BusWindowSource::NameOwner(const char* name) {
+    sd_bus_creds* creds = nullptr;
+    const char* owner = nullptr;
+    std::string unique;
+    if (sd_bus_get_name_creds(bus_, name, SD_BUS_CREDS_UNIQUE_NAME, &creds) >= 0 &&
+        sd_bus_creds_get_unique_name(creds, &owner) >= 0 && owner != nullptr) {
+        unique = owner;
+    }
+    sd_bus_creds_unref(creds);
+    return unique;
 }
 
 bool BusWindowSource::WatchKWin(std::string& error) {

@@ -58,6 +58,8 @@ private:
     enum class Load { Done, NotYet, Failed };
 
     bool WatchKWin(std::string& error);
+    // The unique name that owns `name` on the bus now; empty when none does.
+    std::string NameOwner(const char* name);
     void WatchNewKWin();
     Load LoadScript(std::string& error);
     bool ProcessWaiting();

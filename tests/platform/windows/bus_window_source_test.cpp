@@ -248,4 +248,23 @@ TEST_F(KWinSourceTest, LoadsTheScriptAgainIntoANewKWinOnceItsScriptingIsUp) {
     EXPECT_FALSE(source.Broken());
 }
 
+// An agent started with the session, before KWin's scripting is up: it
+// starts, waits, and loads the script once KWin says more.
+TEST_F(KWinSourceTest, StartsBeforeKWinsScriptingIsUpAndLoadsTheScriptOnceItIs) {
+    auto kwin = std::make_unique<StandInKWin>(false);
+    BusWindowSource source(BusWindowSource::Desktop::KWin);
+    std::string error;
+    ASSERT_TRUE(source.Start(error)) << error;
+    EXPECT_EQ(kwin->Loads(), 0);
+    EXPECT_GT(kwin->Refused(), 0);
+
+    kwin->BringScriptingUp();
+    RunUntil(source, [&] { return kwin->Loads() == 1; });
+    EXPECT_EQ(kwin->Loads(), 1);
+    kwin->Activate("gamma");
+    EXPECT_EQ(RunUntil(source, [&] { return source.Current().windowClass == "gamma"; }),
+              std::vector<std::string>{"gamma"});
+    EXPECT_FALSE(source.Broken());
+}
+
 }  // namespace
