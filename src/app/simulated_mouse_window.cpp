@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/simulated_buttons_panel.h"
 #include "device/simulated/simulated_motion.h"
 #include "device/simulated/simulated_mouse.h"
 #include "device/simulated/simulated_session.h"
@@ -57,6 +58,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     motion->addWidget(moveButton_);
     motion->addWidget(slowdownCheck_);
     layout->addRow("Motion:", motion);
+    layout->addRow("Buttons:", new SimulatedButtonsPanel(mouse_, this));
     motion_ = std::make_unique<SimulatedMotion>(mouse_);
     connect(moveButton_, &QPushButton::pressed, this, &SimulatedMouseWindow::StartMoving);
     connect(moveButton_, &QPushButton::released, this, &SimulatedMouseWindow::StopMoving);
