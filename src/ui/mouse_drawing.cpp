@@ -20,6 +20,8 @@ constexpr int kMargin = 4;
 constexpr qreal kElbowX = -16;
 constexpr qreal kDotRadius = 2.5;
 constexpr qreal kNoseBelowFirstRow = 8;
+// The last stretch of a leader line, level, in units.
+constexpr qreal kLevelEntry = 8;
 
 QPainterPath Body() {
     QPainterPath body(QPointF(50, 0));
@@ -269,6 +271,10 @@ void MouseDrawing::PaintCallouts(QPainter& painter, const QTransform& placement)
             const bool fromAbove = (part == MousePart::Left || part == MousePart::Right) &&
                                    start.y() <= placement.map(QPointF(50, 4)).y();
             line.lineTo(fromAbove ? anchor.x() : std::max(start.x(), elbowX), start.y());
+            // The others come in level, the last stretch straight from the left.
+            if (!fromAbove) {
+                line.lineTo(anchor.x() - kLevelEntry * placement.m11(), anchor.y());
+            }
             line.lineTo(anchor);
             const qreal width = marked ? 2.2 : 1.2;
             painter.setBrush(Qt::NoBrush);

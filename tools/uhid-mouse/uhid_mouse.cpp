@@ -31,18 +31,20 @@ const std::vector<uint8_t> kEventDescriptor = {
     0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0,
 };
 
-// The standard pointer interface: generic desktop page, mouse usage; three
-// buttons, then relative X, Y and wheel, one byte each; no report id.
+// The standard pointer interface: generic desktop page, mouse usage; five
+// buttons (left, right, middle, back, forward) and three bits of padding,
+// then relative X, Y and wheel, one byte each; no report id.
 const std::vector<uint8_t> kPointerDescriptor = {
     0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
-    0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
-    0x95, 0x01, 0x75, 0x05, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
+    0x01, 0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02,
+    0x95, 0x01, 0x75, 0x03, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
     0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0,
 };
 
 // Feature report sizes, report id included, as the descriptor declares them.
 const std::map<uint8_t, size_t> kFeatureReportSizes = {{0xA1, 64}, {0xA0, 1041}};
 constexpr size_t kEventReportSize = 8;
+constexpr size_t kPointerReportSize = 4;
 
 // Long enough for the kernel to bind hid-generic under software emulation.
 constexpr int kPlugTimeoutMs = 10000;
@@ -139,6 +141,7 @@ std::string UhidMouse::Execute(const std::string& line) {
                         : "error nothing opened the pointer interface";
          }},
         {"move", [this](const std::string& arguments) { return Move(arguments); }},
+        {"pointer-input", [this](const std::string& arguments) { return PointerInput(arguments); }},
         {"quit",
          [this](const std::string&) {
              quit_ = true;
@@ -291,6 +294,22 @@ std::string UhidMouse::Input(const std::string& arguments) {
     report.resize(kEventReportSize, 0);
     if (!events_.SendInput(report.data(), report.size())) {
         return "error " + events_.error();
+    }
+    return "ok";
+}
+
+std::string UhidMouse::PointerInput(const std::string& arguments) {
+    std::vector<uint8_t> report;
+    if (!ParseBytes(arguments, true, report) || report.empty() ||
+        report.size() > kPointerReportSize) {
+        return "error pointer-input wants 1 to 4 hex bytes";
+    }
+    if (!pointer_.created()) {
+        return "error the pointer interface is not plugged";
+    }
+    report.resize(kPointerReportSize, 0);
+    if (!pointer_.SendInput(report.data(), report.size())) {
+        return "error " + pointer_.error();
     }
     return "ok";
 }
