@@ -282,34 +282,27 @@ std::string UhidMouse::Unplug() {
 }
 
 std::string UhidMouse::Input(const std::string& arguments) {
-    std::vector<uint8_t> report;
-    if (!ParseBytes(arguments, true, report) || report.empty() ||
-        report.size() > kEventReportSize) {
-        return "error input wants 1 to 8 hex bytes";
-    }
-    if (!events_.created()) {
-        return "error unplugged";
-    }
-    // The report's declared size: the rest of it is zero.
-    report.resize(kEventReportSize, 0);
-    if (!events_.SendInput(report.data(), report.size())) {
-        return "error " + events_.error();
-    }
-    return "ok";
+    return SendReport(events_, arguments, kEventReportSize, "input", "unplugged");
 }
 
 std::string UhidMouse::PointerInput(const std::string& arguments) {
+    return SendReport(pointer_, arguments, kPointerReportSize, "pointer-input",
+                      "the pointer interface is not plugged");
+}
+
+std::string UhidMouse::SendReport(UhidDevice& device, const std::string& arguments, size_t size,
+                                  const std::string& command, const std::string& unplugged) {
     std::vector<uint8_t> report;
-    if (!ParseBytes(arguments, true, report) || report.empty() ||
-        report.size() > kPointerReportSize) {
-        return "error pointer-input wants 1 to 4 hex bytes";
+    if (!ParseBytes(arguments, true, report) || report.empty() || report.size() > size) {
+        return "error " + command + " wants 1 to " + std::to_string(size) + " hex bytes";
     }
-    if (!pointer_.created()) {
-        return "error the pointer interface is not plugged";
+    if (!device.created()) {
+        return "error " + unplugged;
     }
-    report.resize(kPointerReportSize, 0);
-    if (!pointer_.SendInput(report.data(), report.size())) {
-        return "error " + pointer_.error();
+    // The report's declared size: the rest of it is zero.
+    report.resize(size, 0);
+    if (!device.SendInput(report.data(), report.size())) {
+        return "error " + device.error();
     }
     return "ok";
 }

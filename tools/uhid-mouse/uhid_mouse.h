@@ -71,6 +71,9 @@ private:
     std::string Pointer(const std::string& arguments);
     std::string Move(const std::string& arguments);
     std::string PointerInput(const std::string& arguments);
+    // One input report of `size` bytes, given in hex (the rest zero), on `device`.
+    std::string SendReport(UhidDevice& device, const std::string& arguments, size_t size,
+                           const std::string& command, const std::string& unplugged);
 
     void HandleEvent(UhidDevice& device, const uhid_event& event);
     void AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request);
