@@ -1,12 +1,12 @@
 #include "ui/mouse_drawing.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 
 #include "ui/accessible_interface.h"
-
-#include <QAccessibleWidget>
 
 namespace {
 
@@ -78,6 +78,18 @@ std::array<QPainterPath, kMousePartCount> Parts(const QPainterPath& body) {
     return parts;
 }
 
+struct Shapes {
+    QPainterPath body = Body();
+    std::array<QPainterPath, kMousePartCount> parts = Parts(body);
+};
+
+// Made when first drawn, not when the page is made: start-up does not wait
+// for the paths' intersections.
+const Shapes& TheShapes() {
+    static const Shapes shapes;
+    return shapes;
+}
+
 QColor Mixed(const QColor& a, const QColor& b, qreal share) {
     return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * share,
                             a.greenF() + (b.greenF() - a.greenF()) * share,
@@ -93,8 +105,6 @@ QColor WithAlpha(QColor colour, int alpha) {
 
 MouseDrawing::MouseDrawing(QWidget* parent) : QWidget(parent) {
     setObjectName("mouseDrawing");
-    body_ = Body();
-    parts_ = Parts(body_);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -166,7 +176,7 @@ std::optional<qreal> MouseDrawing::FirstRowMiddle() const {
 }
 
 QPointF MouseDrawing::AnchorOf(MousePart part) const {
-    const QRectF bounds = parts_[Index(part)].boundingRect();
+    const QRectF bounds = TheShapes().parts[Index(part)].boundingRect();
     QPointF anchor = bounds.center();
     // The side buttons are met at their outer edge; the arrows at their middle.
     if (part == MousePart::Forward || part == MousePart::Back) {
@@ -180,8 +190,8 @@ std::optional<MousePart> MouseDrawing::PartAt(QPointF point) const {
     for (int i = 0; i < kMousePartCount; ++i) {
         // The arrows are small: a little room around them counts.
         const bool arrow = i == Index(MousePart::WheelUp) || i == Index(MousePart::WheelDown);
-        if (arrow ? parts_[i].boundingRect().adjusted(-4, -4, 4, 4).contains(unit)
-                  : parts_[i].contains(unit)) {
+        if (arrow ? TheShapes().parts[i].boundingRect().adjusted(-4, -4, 4, 4).contains(unit)
+                  : TheShapes().parts[i].contains(unit)) {
             return static_cast<MousePart>(i);
         }
     }
@@ -220,16 +230,16 @@ void MouseDrawing::PaintParts(QPainter& painter, const QTransform& placement) co
     painter.setPen(outline);
     for (MousePart side : {MousePart::Forward, MousePart::Back}) {
         painter.setBrush(FillOf(side, key));
-        painter.drawPath(placement.map(parts_[Index(side)]));
+        painter.drawPath(placement.map(TheShapes().parts[Index(side)]));
     }
     painter.setBrush(shell);
-    painter.drawPath(placement.map(body_));
+    painter.drawPath(placement.map(TheShapes().body));
     for (MousePart main : {MousePart::Left, MousePart::Right}) {
         painter.setBrush(FillOf(main, key));
-        painter.drawPath(placement.map(parts_[Index(main)]));
+        painter.drawPath(placement.map(TheShapes().parts[Index(main)]));
     }
     painter.setBrush(FillOf(MousePart::Middle, wheel));
-    painter.drawPath(placement.map(parts_[Index(MousePart::Middle)]));
+    painter.drawPath(placement.map(TheShapes().parts[Index(MousePart::Middle)]));
 
     // The wheel again, seen from its side in an inset, its two ways as arrows.
     const QPointF insetCentre(50, 199);
@@ -241,7 +251,7 @@ void MouseDrawing::PaintParts(QPainter& painter, const QTransform& placement) co
     painter.drawPath(placement.map(RoundedRect(43, 185, 14, 28, 7)));
     for (MousePart way : {MousePart::WheelUp, MousePart::WheelDown}) {
         painter.setBrush(FillOf(way, WithAlpha(ink, 150)));
-        painter.drawPath(placement.map(parts_[Index(way)]));
+        painter.drawPath(placement.map(TheShapes().parts[Index(way)]));
     }
 }
 

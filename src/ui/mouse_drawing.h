@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPainterPath>
 #include <QPointer>
 #include <QTransform>
 #include <QWidget>
@@ -65,8 +64,6 @@ private:
     QColor FillOf(MousePart part, const QColor& normal) const;
     void ShowPointerOver(std::optional<MousePart> part);
 
-    std::array<QPainterPath, kMousePartCount> parts_;
-    QPainterPath body_;
     std::array<QPointer<QWidget>, kMousePartCount> callouts_{};
     std::array<bool, kMousePartCount> lit_{};
     std::optional<MousePart> highlighted_;
