@@ -24,9 +24,9 @@ constexpr std::array<InterfaceKind, 3> kInterfaceKinds{{
     {kEventUsagePage, kEventUsage},
 }};
 constexpr size_t kPointerInterface = 0;
-// What the pointer interface declares for the reports SimulatedMotion sends:
-// five buttons and three bits of padding, relative X, Y and wheel of a byte
-// each, then four bytes of padding.
+// What the pointer interface declares for the reports SimulatedMotion and
+// SimulatedPointerButtons send: five buttons and three bits of padding,
+// relative X, Y and wheel of a byte each, then four bytes of padding.
 constexpr uint8_t kPointerDescriptor[] = {
     0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01,
     0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01,
