@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/simulated_buttons_panel.h"
 #include "app/simulated_stroke_controls.h"
 #include "device/simulated/simulated_motion.h"
 #include "device/simulated/simulated_mouse.h"
@@ -60,6 +61,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     layout->addRow("Motion:", motion);
     // A stroke along a ruler, for the CPI check.
     layout->addRow("Stroke:", new SimulatedStrokeControls(mouse_, this));
+    layout->addRow("Buttons:", new SimulatedButtonsPanel(mouse_, this));
     motion_ = std::make_unique<SimulatedMotion>(mouse_);
     connect(moveButton_, &QPushButton::pressed, this, &SimulatedMouseWindow::StartMoving);
     connect(moveButton_, &QPushButton::released, this, &SimulatedMouseWindow::StopMoving);

@@ -9,6 +9,8 @@
 
 namespace {
 
+const char kHeldOnMouse[] = "heldOnMouse";
+
 class SpacePressClicker : public QObject {
 public:
     explicit SpacePressClicker(QAbstractButton* button) : QObject(button), button_(button) {
@@ -43,7 +45,7 @@ public:
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         state.hasPopup = true;
-        state.pressed = Button()->isDown();
+        state.pressed = Button()->isDown() || Button()->property(kHeldOnMouse).toBool();
         return state;
     }
 
@@ -81,4 +83,17 @@ void ClickOnSpacePress(QAbstractButton* button) {
 
 void ReportOpensMenu(QAbstractButton* button) {
     ReplaceAccessibleInterface(new MenuButtonAccessible(button));
+}
+
+void ShowHeldOnMouse(QAbstractButton* button, bool held) {
+    if (button->property(kHeldOnMouse).toBool() == held) {
+        return;
+    }
+    button->setProperty(kHeldOnMouse, held);
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.pressed = true;
+        QAccessibleStateChangeEvent event(button, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }

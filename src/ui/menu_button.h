@@ -13,3 +13,7 @@ void ClickOnSpacePress(QAbstractButton* button);
 // has-popup state) and offers the "show menu" action besides "press"; both
 // click it, as Space does.
 void ReportOpensMenu(QAbstractButton* button);
+
+// The button stands for a button held down on the mouse: a screen reader is
+// told it is pressed (and no longer, when `held` is false).
+void ShowHeldOnMouse(QAbstractButton* button, bool held);

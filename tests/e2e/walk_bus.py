@@ -3,10 +3,12 @@
 checks what it would say: every focusable control has a name, track bars give
 the value the user sees (in CPI), the shown page's tab is the selected one, the
 status line is a status bar whose changes arrive as events carrying the new
-text, and the Button Mapping buttons offer to show their menu.
+text, and the Button Mapping buttons offer to show their menu; the drawing of
+the mouse is one image, and a button held on the mouse makes its row pressed.
 
   walk_bus.py TITLE
 Prints what failed and exits 1 on the first failure."""
+import subprocess
 import sys
 import warnings
 import time
@@ -116,6 +118,31 @@ def check_names():
                 node.get_role_name(), parent.get_role_name(), name(parent)))
 
 
+def check_drawing_and_held_button():
+    """The drawing is one image without parts or focus; a button held on the
+    simulated mouse (its window's button held down with the real pointer)
+    makes its row's button pressed, and letting go ends it."""
+    drawing = find(main, "image", "Drawing of the mouse")
+    if check(drawing is not None, "no image named 'Drawing of the mouse'"):
+        check(drawing.get_child_count() == 0 and not has(drawing, Atspi.StateType.FOCUSABLE),
+              "the drawing of the mouse has parts or takes the focus")
+    simulator = wait_for("no simulated mouse window", lambda: window("Simulated mouse"))
+    held = find(simulator, "push button", "Forward")
+    row = find(main, "push button", "FORWARD")
+    if not check(held is not None and row is not None, "no simulated Forward button or row"):
+        return
+    box = held.get_extents(Atspi.CoordType.SCREEN)
+    subprocess.run(["xdotool", "mousemove", str(box.x + box.width // 2),
+                    str(box.y + box.height // 2), "mousedown", "1"], check=True)
+    try:
+        wait_for("the row 'FORWARD' is not pressed while the forward button is held",
+                 lambda: has(row, Atspi.StateType.PRESSED))
+    finally:
+        subprocess.run(["xdotool", "mouseup", "1"], check=True)
+    wait_for("the row 'FORWARD' stays pressed after the button was let go",
+             lambda: not has(row, Atspi.StateType.PRESSED))
+
+
 # ------------------------------------------------------------- page tabs
 tabs = find(main, "page tab list")
 if tabs is None:
@@ -146,6 +173,7 @@ for index in list(range(1, len(titles))) + [0]:
                  and "ShowMenu" in actions(n)]
         check(len(menus) >= 6,
               "only %d Button Mapping buttons offer to show their menu" % len(menus))
+        check_drawing_and_held_button()
 
 # ------------------------------------------------------------- track bars
 for level in range(1, 5):

@@ -16,7 +16,6 @@
 
 #include "device/hid_transport.h"
 #include "vm/support/kernel_devices.h"
-#include "vm/support/pointer_plug.h"
 #include "vm/support/uhid_mouse_process.h"
 #include "vm/support/write_all.h"
 

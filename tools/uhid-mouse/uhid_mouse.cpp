@@ -32,18 +32,20 @@ const std::vector<uint8_t> kEventDescriptor = {
     0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0,
 };
 
-// The standard pointer interface: generic desktop page, mouse usage; three
-// buttons, then relative X, Y and wheel, one byte each; no report id.
+// The standard pointer interface: generic desktop page, mouse usage; five
+// buttons (left, right, middle, back, forward) and three bits of padding,
+// then relative X, Y and wheel, one byte each; no report id.
 const std::vector<uint8_t> kPointerDescriptor = {
     0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
-    0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
-    0x95, 0x01, 0x75, 0x05, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
+    0x01, 0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02,
+    0x95, 0x01, 0x75, 0x03, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x09,
     0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0,
 };
 
 // Feature report sizes, report id included, as the descriptor declares them.
 const std::map<uint8_t, size_t> kFeatureReportSizes = {{0xA1, 64}, {0xA0, 1041}};
 constexpr size_t kEventReportSize = 8;
+constexpr size_t kPointerReportSize = 4;
 
 // Long enough for the kernel to bind hid-generic under software emulation.
 constexpr int kPlugTimeoutMs = 10000;
@@ -141,6 +143,7 @@ std::string UhidMouse::Execute(const std::string& line) {
          }},
         {"move", [this](const std::string& arguments) { return Move(arguments); }},
         {"stroke", [this](const std::string& arguments) { return Stroke(arguments); }},
+        {"pointer-input", [this](const std::string& arguments) { return PointerInput(arguments); }},
         {"quit",
          [this](const std::string&) {
              quit_ = true;
@@ -276,8 +279,8 @@ std::string UhidMouse::Stroke(const std::string& arguments) {
         return "error stroke wants DX and DY counts (at most 1000000 each)";
     if (!pointer_.created())
         return "error the pointer interface is not plugged";
-    const long long reports = std::max<long long>(
-        {1, (std::llabs(dx) + 126) / 127, (std::llabs(dy) + 126) / 127});
+    const long long reports =
+        std::max<long long>({1, (std::llabs(dx) + 126) / 127, (std::llabs(dy) + 126) / 127});
     // The counts the first `done` reports carry: steps a count apart at most.
     const auto after = [reports](long long total, long long done) {
         const long long part = std::llabs(total) * done / reports;
@@ -310,18 +313,27 @@ std::string UhidMouse::Unplug() {
 }
 
 std::string UhidMouse::Input(const std::string& arguments) {
+    return SendReport(events_, arguments, kEventReportSize, "input", "unplugged");
+}
+
+std::string UhidMouse::PointerInput(const std::string& arguments) {
+    return SendReport(pointer_, arguments, kPointerReportSize, "pointer-input",
+                      "the pointer interface is not plugged");
+}
+
+std::string UhidMouse::SendReport(UhidDevice& device, const std::string& arguments, size_t size,
+                                  const std::string& command, const std::string& unplugged) {
     std::vector<uint8_t> report;
-    if (!ParseBytes(arguments, true, report) || report.empty() ||
-        report.size() > kEventReportSize) {
-        return "error input wants 1 to 8 hex bytes";
+    if (!ParseBytes(arguments, true, report) || report.empty() || report.size() > size) {
+        return "error " + command + " wants 1 to " + std::to_string(size) + " hex bytes";
     }
-    if (!events_.created()) {
-        return "error unplugged";
+    if (!device.created()) {
+        return "error " + unplugged;
     }
     // The report's declared size: the rest of it is zero.
-    report.resize(kEventReportSize, 0);
-    if (!events_.SendInput(report.data(), report.size())) {
-        return "error " + events_.error();
+    report.resize(size, 0);
+    if (!device.SendInput(report.data(), report.size())) {
+        return "error " + device.error();
     }
     return "ok";
 }

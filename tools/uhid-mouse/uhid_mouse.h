@@ -32,6 +32,8 @@
 //                          for SECONDS (a poll missed while the machine
 //                          stalled sends nothing); "ok N HZ": the number
 //                          sent and the rate sent, from the send times
+//   pointer-input HEX...   send one pointer report (buttons, X, Y, wheel;
+//                          missing bytes are zero)
 //   quit                   unplug and end
 struct UhidMouseOptions {
     uint16_t vendorId;
@@ -69,6 +71,10 @@ private:
     std::string Pointer(const std::string& arguments);
     std::string Move(const std::string& arguments);
     std::string Stroke(const std::string& arguments);
+    std::string PointerInput(const std::string& arguments);
+    // One input report of `size` bytes, given in hex (the rest zero), on `device`.
+    std::string SendReport(UhidDevice& device, const std::string& arguments, size_t size,
+                           const std::string& command, const std::string& unplugged);
 
     void HandleEvent(UhidDevice& device, const uhid_event& event);
     void AnswerGetReport(UhidDevice& device, const uhid_get_report_req& request);

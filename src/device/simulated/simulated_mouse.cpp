@@ -24,9 +24,9 @@ constexpr std::array<InterfaceKind, 3> kInterfaceKinds{{
     {kEventUsagePage, kEventUsage},
 }};
 constexpr size_t kPointerInterface = 0;
-// What the pointer interface declares for the reports SimulatedMotion sends:
-// five buttons and three bits of padding, relative X, Y and wheel of a byte
-// each, then four bytes of padding.
+// What the pointer interface declares for the reports SimulatedMotion and
+// SimulatedPointerButtons send: five buttons and three bits of padding,
+// relative X, Y and wheel of a byte each, then four bytes of padding.
 constexpr uint8_t kPointerDescriptor[] = {
     0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01,
     0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01,
@@ -49,6 +49,8 @@ struct SimulatedMouse::State {
     struct Mouse {
         MouseFirmware firmware;
         bool plugged = false;
+        // Button bits of the buttons held now: every pointer report carries them.
+        uint8_t pointerButtonsHeld = 0;
         // Interfaces of this plug-in the system lists so far, from the first.
         size_t present = kInterfaceKinds.size();
         OpenFailure openFailure = OpenFailure::None;
@@ -412,11 +414,20 @@ void SimulatedMouse::SendInputReport(const std::vector<uint8_t>& report, size_t 
     state_->inputChanged.notify_all();
 }
 
-void SimulatedMouse::SendPointerReport(const std::vector<uint8_t>& report, size_t mouse) {
+void SimulatedMouse::SetPointerButtonsHeld(uint8_t bits, size_t mouse) {
+    std::lock_guard lock(state_->mutex);
+    state_->At(mouse).pointerButtonsHeld = bits;
+}
+
+void SimulatedMouse::SendPointerReport(const std::vector<uint8_t>& sent, size_t mouse) {
     std::lock_guard lock(state_->mutex);
     const State::Mouse& m = state_->At(mouse);
     if (!m.plugged)
         return;
+    // A button held down stays in every report, a movement's too.
+    std::vector<uint8_t> report = sent;
+    if (!report.empty())
+        report[0] |= m.pointerButtonsHeld;
     for (State::InputQueue* queue : state_->inputQueues) {
         if (queue->mouse != mouse || queue->generation != m.generation ||
             queue->interface != kPointerInterface)

@@ -90,6 +90,9 @@ public:
     // open on it. As hidraw does, each connection keeps at most 64 waiting
     // reports and drops the ones that come while it is full.
     void SendPointerReport(const std::vector<uint8_t>& report, size_t mouse = 0);
+    // The button bits (the first byte of a pointer report) of the buttons
+    // held down now: every pointer report sent from now on carries them.
+    void SetPointerButtonsHeld(uint8_t bits, size_t mouse = 0);
     // Pointer reports dropped so far because a reader's queue was full.
     uint64_t PointerReportsDropped() const;
     // As WaitUntilInputTaken, for the pointer-interface connections.

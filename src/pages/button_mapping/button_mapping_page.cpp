@@ -2,18 +2,21 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "pages/button_mapping/fixed_cpi_dialog.h"
 #include "pages/button_mapping/key_capture_dialog.h"
 #include "pages/button_mapping/keyboard_layout.h"
+#include "pages/button_mapping/live_buttons.h"
 #include "settings/button_actions.h"
 #include "settings/key_table.h"
 #include "settings/settings_image.h"
@@ -37,6 +40,14 @@ constexpr int kRightSlot = 1;
 constexpr int kNoRow = -1;
 // The row whose button shows a slot; slot 5 has none.
 constexpr int kRowOfSlot[kButtonSlotCount] = {0, 0, 1, 2, 3, kNoRow, 4, 5};
+// The part of the drawing that is a slot's button; slot 5 is not drawn.
+constexpr std::optional<MousePart> kPartOfSlot[kButtonSlotCount] = {
+    MousePart::Left, MousePart::Right, MousePart::Middle,  MousePart::Forward,
+    MousePart::Back, std::nullopt,     MousePart::WheelUp, MousePart::WheelDown,
+};
+const char kPressHint[] =
+    "A button pressed on the mouse lights up here. One set to a key, media, CPI or "
+    "DISABLE sends no mouse click, so it stays dark.";
 
 struct SubMenu {
     const char* title;
@@ -140,6 +151,7 @@ CMouseSet::CMouseSet(PageHost& host, QWidget* parent) : SettingsPage(host, paren
     SetUpKeyboardAndNames();
     BuildMenu();
     ConnectSignals();
+    ShowCallouts();
     CallOnLayoutChange(this, [this] { ShowActionTexts(); });
 }
 
@@ -149,10 +161,12 @@ void CMouseSet::BuildLayout() {
 
     auto* rows = new QGridLayout;
     rows->setHorizontalSpacing(24);
-    rows->setVerticalSpacing(10);
+    rows->setVerticalSpacing(14);
     for (int row = 0; row < kRowCount; ++row) {
         rowLabels_[row] = new QLabel(kRows[row].label, this);
         rowLabels_[row]->setObjectName(QString("rowLabel%1").arg(row + 1));
+        // Room around the text for the light of a pressed button.
+        rowLabels_[row]->setContentsMargins(4, 2, 4, 2);
         actionButtons_[row] = new QPushButton(kRows[row].buttonText, this);
         actionButtons_[row]->setObjectName(QString("actionButton%1").arg(row + 1));
         actionButtons_[row]->setAutoDefault(false);
@@ -164,14 +178,28 @@ void CMouseSet::BuildLayout() {
         button->setFixedWidth(buttonWidth);
     }
     rows->setColumnMinimumWidth(0, 120);
-    rows->setColumnStretch(2, 1);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 16, 24, 16);
-    layout->addWidget(leftHandedCheck_);
-    layout->addSpacing(12);
-    layout->addLayout(rows);
-    layout->addStretch();
+    auto* hint = new QLabel(kPressHint, this);
+    hint->setObjectName("pressHint");
+    hint->setWordWrap(true);
+    hint->setForegroundRole(QPalette::PlaceholderText);
+
+    auto* column = new QVBoxLayout;
+    column->addWidget(leftHandedCheck_);
+    column->addSpacing(12);
+    column->addLayout(rows);
+    column->addSpacing(16);
+    column->addWidget(hint);
+    column->addStretch();
+
+    drawing_ = new MouseDrawing(this);
+    live_ = new LiveButtons(Session(), this);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(24, 16, 16, 16);
+    layout->setSpacing(0);
+    layout->addLayout(column);
+    layout->addWidget(drawing_, 1);
 }
 
 // Each row's label names its button for a screen reader (which reads the
@@ -182,6 +210,9 @@ void CMouseSet::SetUpKeyboardAndNames() {
         rowLabels_[row]->setBuddy(actionButtons_[row]);
         ClickOnSpacePress(actionButtons_[row]);
         ReportOpensMenu(actionButtons_[row]);
+        // Followed for the highlight on the drawing.
+        rowLabels_[row]->installEventFilter(this);
+        actionButtons_[row]->installEventFilter(this);
     }
 }
 
@@ -211,6 +242,14 @@ void CMouseSet::ConnectSignals() {
         connect(actionButtons_[row], &QPushButton::clicked, this,
                 [this, row] { OnRowClicked(row); });
     }
+    // A button of the drawing is its row's button.
+    connect(drawing_, &MouseDrawing::PartClicked, this, [this](MousePart part) {
+        const int row = RowOfPart(part);
+        if (row != kNoRow && actionButtons_[row]->isEnabled()) {
+            OnRowClicked(row);
+        }
+    });
+    connect(live_, &LiveButtons::LitSlotsChanged, this, &CMouseSet::ShowLitSlots);
     // Sub-menu choices reach the top menu too.
     connect(actionMenu_, &QMenu::triggered, this,
             [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
@@ -302,6 +341,7 @@ void CMouseSet::OnLeftHandedClicked(bool checked) {
     hidden.filter = shownFilter;
     currentSlot = shownSlot;
     ShowRowOneLabel(checked);
+    ShowCallouts();
     RefreshApplyState();
 }
 
@@ -313,6 +353,7 @@ void CMouseSet::LoadFromSettings() {
     currentSlot = leftHanded ? kLeftSlot : kRightSlot;
     ShowRowOneLabel(leftHanded);
     ShowActionTexts();
+    ShowCallouts();
 }
 
 void CMouseSet::ShowActionTexts() {
@@ -340,5 +381,89 @@ void CMouseSet::SetDeviceAvailable(bool connected) {
     leftHandedCheck_->setEnabled(connected);
     for (QPushButton* button : actionButtons_) {
         button->setEnabled(connected);
+    }
+    drawing_->setEnabled(connected);
+    live_->SetDeviceAvailable(connected);
+}
+
+void CMouseSet::showEvent(QShowEvent* event) {
+    SettingsPage::showEvent(event);
+    live_->SetShown(true);
+}
+
+void CMouseSet::hideEvent(QHideEvent* event) {
+    SettingsPage::hideEvent(event);
+    live_->SetShown(false);
+}
+
+int CMouseSet::RowOfPart(MousePart part) const {
+    for (int row = 0; row < kRowCount; ++row) {
+        if (kPartOfSlot[SlotOfRow(row)] == part) {
+            return row;
+        }
+    }
+    return kNoRow;
+}
+
+void CMouseSet::ShowCallouts() {
+    for (int i = 0; i < kMousePartCount; ++i) {
+        const int row = RowOfPart(static_cast<MousePart>(i));
+        drawing_->SetCallout(static_cast<MousePart>(i),
+                             row == kNoRow ? nullptr : actionButtons_[row]);
+    }
+    // The first row now stands for the other main button.
+    ShowHighlight();
+    ShowLitSlots(live_->LitSlots());
+}
+
+bool CMouseSet::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (type == QEvent::Enter || type == QEvent::Leave) {
+        for (int row = 0; row < kRowCount; ++row) {
+            if (watched == rowLabels_[row] || watched == actionButtons_[row]) {
+                if (type == QEvent::Enter) {
+                    rowUnderPointer_ = row;
+                } else if (rowUnderPointer_ == row) {
+                    rowUnderPointer_ = kNoRow;
+                }
+            }
+        }
+        ShowHighlight();
+    } else if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+        ShowHighlight();
+    }
+    return SettingsPage::eventFilter(watched, event);
+}
+
+void CMouseSet::ShowHighlight() {
+    int row = rowUnderPointer_;
+    for (int focused = 0; row == kNoRow && focused < kRowCount; ++focused) {
+        if (actionButtons_[focused]->hasFocus()) {
+            row = focused;
+        }
+    }
+    drawing_->SetHighlighted(row == kNoRow ? std::nullopt : kPartOfSlot[SlotOfRow(row)]);
+}
+
+void CMouseSet::ShowLitSlots(uint8_t lit) {
+    for (int slot = 0; slot < kButtonSlotCount; ++slot) {
+        if (kPartOfSlot[slot]) {
+            drawing_->SetLit(*kPartOfSlot[slot], (lit >> slot) & 1);
+        }
+    }
+    for (int row = 0; row < kRowCount; ++row) {
+        const bool rowLit = (lit >> SlotOfRow(row)) & 1;
+        QLabel* label = rowLabels_[row];
+        if (label->autoFillBackground() != rowLit) {
+            QPalette colours;  // nothing set: the page's own colours
+            if (rowLit) {
+                colours = palette();
+                colours.setColor(QPalette::Window, colours.color(QPalette::Highlight));
+                colours.setColor(QPalette::WindowText, colours.color(QPalette::HighlightedText));
+            }
+            label->setPalette(colours);
+            label->setAutoFillBackground(rowLit);
+        }
+        ShowHeldOnMouse(actionButtons_[row], rowLit);
     }
 }

@@ -4,14 +4,21 @@
 #include <array>
 #include <cstdint>
 #include "pages/settings_page.h"
+#include "ui/mouse_drawing.h"
 
+class LiveButtons;
+class MouseDrawing;
 class QAction;
 class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 
-// The "  Button Mapping  " page: one action per remappable button.
+// The "  Button Mapping  " page: one action per remappable button, and a
+// drawing of the mouse with a line from each button to its row. A row with
+// the pointer or the focus highlights its button; a click on a button of the
+// drawing opens its row's menu; a button pressed on the mouse lights on the
+// drawing and its row while the page is shown.
 class CMouseSet : public SettingsPage {
     Q_OBJECT
 public:
@@ -30,8 +37,16 @@ public:
     // Carries out a menu command as if its item had been chosen.
     void OnMenuCommand(int commandId);
 
+    MouseDrawing* Drawing() const { return drawing_; }
+    LiveButtons& Live() const { return *live_; }
+    // The row standing for a part of the drawing now; -1 = none.
+    int RowOfPart(MousePart part) const;
+
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     static constexpr int kRowCount = 6;
@@ -50,6 +65,11 @@ private:
     void ShowActionTexts();
     void ShowRowOneLabel(bool leftHanded);
     int SlotOfRow(int row) const;
+    // Each row's leader line to the button whose slot it shows.
+    void ShowCallouts();
+    // The row with the pointer, else the one with the focus, highlights its button.
+    void ShowHighlight();
+    void ShowLitSlots(uint8_t lit);
 
     int currentSlot = 0;
     QCheckBox* leftHandedCheck_ = nullptr;
@@ -58,4 +78,7 @@ private:
     QMenu* actionMenu_ = nullptr;
     QMenu* cpiMenu_ = nullptr;
     QAction* fixedCpiAction_ = nullptr;
+    MouseDrawing* drawing_ = nullptr;
+    LiveButtons* live_ = nullptr;
+    int rowUnderPointer_ = -1;
 };

@@ -14,6 +14,12 @@
 #include <cstring>
 #include <thread>
 
+#include <gtest/gtest.h>
+
+#include "device/device_link.h"
+#include "device/hid_transport.h"
+#include "device/pointer_reader.h"
+#include "vm/support/kernel_devices.h"
 #include "vm/support/write_all.h"
 
 namespace {
@@ -163,4 +169,24 @@ std::string Hex(const SettingsImage& image) {
         text += byte;
     }
     return text;
+}
+
+namespace {
+
+bool PointerListed() {
+    for (const HidInterfaceInfo& info : CurrentHidTransport().Enumerate(kVendorId, kProductId)) {
+        if (IsMouseInterface(info, kProductId, kPointerUsagePage, kPointerUsage))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void PlugWithPointer(UhidMouseProcess& mouse) {
+    ASSERT_TRUE(mouse.running()) << mouse.error();
+    ASSERT_EQ(mouse.Command("plug"), "ok");
+    ASSERT_EQ(mouse.Command("pointer plug"), "ok");
+    ASSERT_TRUE(WaitUntil(PointerListed, kDeviceTimeoutMs))
+        << "hidapi does not list the pointer interface";
 }

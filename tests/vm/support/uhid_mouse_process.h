@@ -42,3 +42,7 @@ private:
 
 // The image as one run of hex digits, the form the uhid mouse reads and writes.
 std::string Hex(const SettingsImage& image);
+
+// Plugs the mouse in with its standard pointer interface and waits until
+// hidapi lists it (udev has made the node; bounded). Fails the test if not.
+void PlugWithPointer(UhidMouseProcess& mouse);
