@@ -52,7 +52,7 @@ SimulatedMouseWindow::SimulatedMouseWindow(SimulatedMouse& mouse, QWidget* paren
     moveButton_ = new QPushButton("&Move", this);
     moveButton_->setObjectName("simulatedMoveButton");
     moveButton_->setToolTip("Hold to move the mouse: it sends motion reports at its set rate.");
-    slowdownCheck_ = new QCheckBox("Deliver only 1 in 8", this);
+    slowdownCheck_ = new QCheckBox("Deliver only &1 in 8", this);  // Alt+1
     slowdownCheck_->setObjectName("simulatedSlowdownCheck");
     slowdownCheck_->setToolTip("As a port or hub that holds the mouse back.");
     auto* motion = new QHBoxLayout;
