@@ -16,6 +16,7 @@
 #include "device/number_text.h"
 #include "device/pointer_reader.h"
 #include "pages/basic/cpi_check_picture.h"
+#include "pages/pointer_reading.h"
 #include "ui/accessible_status.h"
 #include "ui/dialog_keys.h"
 #include "ui/keyboard_focus.h"
@@ -173,11 +174,7 @@ void CpiCheckDialog::StartReading() {
         return;
     // The first batch of a movement wakes the timer, also between strokes,
     // when the batches are only let go of: a still mouse costs nothing.
-    reader_ = std::make_unique<PointerReader>(
-        OpenPointerInterface(), PointerReader::SteadyNanoseconds, [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { timer_.start(); }, Qt::QueuedConnection);
-        });
+    reader_ = ReadPointerFor(this, [this] { timer_.start(); });
     const bool usable = !reader_->Gone() && reader_->KnowsReportLayout();
     strokeButton_->setEnabled(usable);
     if (usable) {

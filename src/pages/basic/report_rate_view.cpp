@@ -12,6 +12,7 @@
 #include "device/mouse_session.h"
 #include "device/pointer_reader.h"
 #include "pages/basic/report_rate_plot.h"
+#include "pages/pointer_reading.h"
 #include "ui/accessible_interface.h"
 #include "ui/accessible_status.h"
 
@@ -140,15 +141,8 @@ void ReportRateView::StartReading() {
     if (reader_ && !reader_->Gone())
         return;
     StopReading();
-    // The reading thread only wakes the UI thread; a queued call to a widget
-    // that has gone meanwhile is dropped by the toolkit.
-    reader_ = std::make_unique<PointerReader>(
-        OpenPointerInterface(), clock_,
-        [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { timer_.start(); }, Qt::QueuedConnection);
-        },
-        pause_);
+    reader_ = ReadPointerFor(
+        this, [this] { timer_.start(); }, clock_, pause_);
 }
 
 void ReportRateView::StopReading() {

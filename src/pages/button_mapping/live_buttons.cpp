@@ -1,6 +1,7 @@
 #include "pages/button_mapping/live_buttons.h"
 
 #include "device/mouse_session.h"
+#include "pages/pointer_reading.h"
 #include "settings/pointer_actions.h"
 
 LiveButtons::LiveButtons(MouseSession& session, QObject* parent)
@@ -35,15 +36,8 @@ void LiveButtons::StartReading() {
         return;
     }
     StopReading();
-    // The reading thread only wakes the UI thread; a queued call to an object
-    // that has gone meanwhile is dropped by the toolkit.
-    reader_ = std::make_unique<PointerReader>(
-        OpenPointerInterface(), PointerReader::SteadyNanoseconds,
-        [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { TakeReports(); }, Qt::QueuedConnection);
-        },
-        pause_);
+    reader_ = ReadPointerFor(
+        this, [this] { TakeReports(); }, PointerReader::SteadyNanoseconds, pause_);
 }
 
 void LiveButtons::StopReading() {
