@@ -403,18 +403,20 @@ void AddCpiCheckCommand(Parser& parser, CommandLine& line) {
     CLI::App* check = parser.AddCommand(
         Command::CpiCheck, "cpi-check",
         "measure the CPI the sensor really has, from strokes of a known distance along a ruler");
-    check->add_option("--distance", parser.distance,
-                      "the length of each stroke, 2 cm to 50 cm, as 10cm, 100mm or 4in (default "
-                      "10cm)")
+    check
+        ->add_option("--distance", parser.distance,
+                     "the length of each stroke, 2 cm to 50 cm, as 10cm, 100mm or 4in (default "
+                     "10cm)")
         ->type_name("LENGTH");
     check->add_option("--strokes", line.strokes, "how many strokes to measure (default 3)")
         ->type_name("N")
         ->check(CLI::Range(1u, 20u));
     check->add_flag("--json", line.json, "print the figures as JSON");
     parser.strokeOption =
-        check->add_option("--simulated-stroke", parser.strokePercent,
-                          "with --simulate: the simulated mouse moves each stroke itself, its "
-                          "sensor PERCENT off the set CPI (default 0; 3 reads 3 % high)")
+        check
+            ->add_option("--simulated-stroke", parser.strokePercent,
+                         "with --simulate: the simulated mouse moves each stroke itself, its "
+                         "sensor PERCENT off the set CPI (default 0; 3 reads 3 % high)")
             ->expected(0, 1)
             ->type_name("[=PERCENT]");
 }
@@ -427,8 +429,10 @@ std::optional<double> StrokePercent(std::string text, std::string& problem) {
         text.pop_back();
     const size_t start = !text.empty() && text.front() == '+' ? 1 : 0;
     double value = 0;
-    const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !(value >= -50 && value <= 50)) {
+    const auto [end, error] =
+        std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() ||
+        !(value >= -50 && value <= 50)) {
         problem = "--simulated-stroke takes a per cent from -50 to 50, as 3 or -2.5";
         return std::nullopt;
     }
