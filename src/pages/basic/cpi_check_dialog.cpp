@@ -191,10 +191,7 @@ void CpiCheckDialog::StartReading() {
 void CpiCheckDialog::StopReading() {
     timer_.stop();
     measuring_ = false;
-    if (reader_) {
-        reader_->Stop();
-        reader_.reset();
-    }
+    reader_.reset();  // its end stops and joins the reading thread
 }
 
 void CpiCheckDialog::TakeReading() {

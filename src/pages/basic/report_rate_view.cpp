@@ -147,10 +147,7 @@ void ReportRateView::StartReading() {
 
 void ReportRateView::StopReading() {
     timer_.stop();
-    if (reader_) {
-        reader_->Stop();
-        reader_.reset();
-    }
+    reader_.reset();  // its end stops and joins the reading thread
     // A new reading starts afresh: the mouse, the port or the rate may have changed.
     meter_.Reset();
     plot_->Clear();

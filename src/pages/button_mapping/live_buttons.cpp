@@ -41,10 +41,7 @@ void LiveButtons::StartReading() {
 }
 
 void LiveButtons::StopReading() {
-    if (reader_) {
-        reader_->Stop();
-        reader_.reset();
-    }
+    reader_.reset();  // its end stops and joins the reading thread
     // Whatever was held when reading stopped may be let go unseen.
     glowTimer_.stop();
     Show(0, 0);
